@@ -1,0 +1,24 @@
+// The messages the converter shows the user. The core calls this interface; the window shows
+// each call as a modal message box titled with the application title, the command line prints
+// it, and tests record it. Lines inside a text are joined by the single character 13.
+#pragma once
+
+#include <string>
+
+namespace zel {
+
+class Messages {
+public:
+    virtual ~Messages() = default;
+    // A notice, a success or a refusal that needs no warning: information icon, OK button.
+    virtual void Inform(const std::string& text) = 0;
+    // A refusal or an error: warning (exclamation) icon, OK button.
+    virtual void Warn(const std::string& text) = 0;
+    // A question with Yes and No, Yes the default, information icon. True for Yes.
+    virtual bool AskYesNo(const std::string& text) = 0;
+};
+
+// The application title: the title of every window and message box.
+inline constexpr const char* kAppTitle = "カルトゥーバ　データ変換";
+
+} // namespace zel

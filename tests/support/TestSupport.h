@@ -1,0 +1,58 @@
+// Helpers shared by the test programs: a recording fake of the messages interface, a temporary
+// folder that cleans up after itself, and whole-file read/write helpers.
+#pragma once
+
+#include "usrdata/Messages.h"
+
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zel::test {
+
+struct Shown {
+    enum Kind { Info, Warning, Question } kind;
+    std::string text;
+    bool operator==(const Shown&) const = default;
+};
+
+// Records every message; answers questions from a script (Yes when the script is empty).
+class RecordingMessages : public Messages {
+public:
+    std::vector<Shown> shown;
+    std::deque<bool> answers;
+
+    void Inform(const std::string& text) override { shown.push_back({Shown::Info, text}); }
+    void Warn(const std::string& text) override { shown.push_back({Shown::Warning, text}); }
+    bool AskYesNo(const std::string& text) override {
+        shown.push_back({Shown::Question, text});
+        if (answers.empty()) return true;
+        bool a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    // The full name of `leaf` inside the folder, as a UTF-8 string.
+    std::string file(const std::string& leaf) const;
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> ReadBytes(const std::string& utf8name);
+void WriteBytes(const std::string& utf8name, const std::vector<std::uint8_t>& bytes);
+std::filesystem::path PathFromUtf8(const std::string& utf8name);
+std::vector<std::string> ListFolder(const std::filesystem::path& folder);
+
+} // namespace zel::test
