@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows test programs with mingw-w64 and runs them under wine.
+#
+#   scripts/windows-tests.sh [ctest arguments...]
+#
+# Builds GoogleTest for mingw first when it is missing (build-win-deps/gtest), configures and
+# builds build-win (core, platform and the tests; no window program, no benchmark), then runs ctest
+# with a private wine prefix in build-win/wineprefix and one persistent wineserver that is stopped
+# again at the end. Needs no display. Environment: JOBS (default 2), BUILD_TYPE (default Debug).
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="$root/build-win"
+deps="$root/build-win-deps"
+gtest_prefix="$deps/gtest"
+toolchain="$root/cmake/mingw-w64-x86_64.cmake"
+jobs="${JOBS:-2}"
+build_type="${BUILD_TYPE:-Debug}"
+
+step() { printf '\n== %s\n' "$*"; }
+
+# --- GoogleTest, cross-built once -------------------------------------------------------------
+if [[ ! -f "$gtest_prefix/lib/cmake/GTest/GTestConfig.cmake" ]]; then
+    step "Building GoogleTest for mingw-w64 into $gtest_prefix"
+    src=/usr/src/googletest
+    [[ -f "$src/CMakeLists.txt" ]] || { echo "missing $src (apt-get install googletest)" >&2; exit 1; }
+    cmake -S "$src" -B "$deps/gtest-build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$gtest_prefix" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON \
+        -DBUILD_SHARED_LIBS=OFF -DCMAKE_CXX_FLAGS="-Wno-error" >/dev/null
+    cmake --build "$deps/gtest-build" -j "$jobs"
+    cmake --install "$deps/gtest-build" >/dev/null
+fi
+
+# --- The Windows tree ------------------------------------------------------------------------
+step "Configuring $build"
+cmake -S "$root" -B "$build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE="$build_type" \
+    -DZELCONV_MINGW_PREFIX="$gtest_prefix" -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
+    -DZELCONV_UI=OFF -DZELCONV_BENCH=OFF -DZELCONV_TESTS=ON >/dev/null
+
+step "Building"
+cmake --build "$build" -j "$jobs"
+
+# --- wine, headless, with its own prefix -----------------------------------------------------
+export WINEPREFIX="$build/wineprefix"
+export WINEDEBUG=-all
+export WINEARCH=win64
+export DISPLAY=
+export WAYLAND_DISPLAY=
+# No Mono / Gecko installers, no dialogs.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+mkdir -p "$WINEPREFIX"
+
+stop_wineserver() { wineserver -k >/dev/null 2>&1 || true; }
+trap stop_wineserver EXIT
+
+step "Starting wineserver (prefix $WINEPREFIX)"
+wineserver -p
+if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    wine wineboot --init >/dev/null 2>&1 || true
+    wineserver -w || true
+    wineserver -p
+fi
+
+step "Running the tests under wine"
+cd "$build"
+ctest --output-on-failure --timeout 120 "$@"

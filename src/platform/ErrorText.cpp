@@ -1,0 +1,60 @@
+// The Japanese description of every error code of the file layer.
+#include "platform/PlatformDetail.h"
+
+#include <utility>
+
+namespace zel::platform {
+
+std::string DescribeError(int errorCode) {
+    switch (errorCode) {
+    case code::Overflow:
+        return "オーバーフローしました。";
+    case code::SubscriptOutOfRange:
+        return "インデックスが有効範囲にありません。";
+    case code::BadFileName:
+        return "ファイル名が正しくありません。";
+    case code::FileNotFound:
+        return "ファイルが見つかりません。";
+    case code::FileAlreadyOpen:
+        return "ファイルは既に開かれています。";
+    case code::DeviceIO:
+        return "デバイス I/O エラーが発生しました。";
+    case code::FileAlreadyExists:
+        return "同じ名前のファイルが既に存在します。";
+    case code::DiskFull:
+        return "ディスクの空き容量が不足しています。";
+    case code::TooManyFiles:
+        return "開いているファイルが多すぎます。";
+    case code::PermissionDenied:
+        return "書き込みできません。ファイルはほかのプログラムで使用中です。";
+    case code::PathFileAccess:
+        return "パス名またはファイル名が無効です。";
+    case code::PathNotFound:
+        return "パスが見つかりません。";
+    default:
+        return "エラーが発生しました (エラー番号 " + std::to_string(errorCode) + ")。";
+    }
+}
+
+namespace detail {
+
+FileError MakeError(int errorCode) {
+    return FileError{errorCode, DescribeError(errorCode)};
+}
+
+FileError MakeError(int errorCode, std::string description) {
+    if (description.empty()) description = DescribeError(errorCode);
+    return FileError{errorCode, std::move(description)};
+}
+
+std::string DescribeSystemError(const std::string& systemText) {
+    // "デバイス I/O エラーが発生しました。" with the system's own words in parentheses before the stop.
+    std::string text = DescribeError(code::DeviceIO);
+    const std::string stop = "。";
+    if (text.size() >= stop.size() && text.compare(text.size() - stop.size(), stop.size(), stop) == 0)
+        text.resize(text.size() - stop.size());
+    return text + " (" + systemText + ")" + stop;
+}
+
+} // namespace detail
+} // namespace zel::platform
