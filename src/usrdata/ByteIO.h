@@ -1,0 +1,374 @@
+// The building blocks of the .zel encoding: scalar member types that keep their exact bits,
+// strings that keep their exact code page 932 bytes, bounds-checked 1-based fixed arrays and
+// dynamic arrays that remember the bounds they were stored with, a bounds-checked reader over an
+// in-memory file image and a writer into a growing buffer, and the archives that walk a record's
+// member list (one `serialize(archive, record)` per record type drives reading, writing and sizing).
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+namespace zel {
+
+// --- Failures --------------------------------------------------------------------------------
+
+// The file's body cannot be what the format says: it ends early, or holds a length, count or
+// bound that the bytes left cannot honour. The file is refused; nothing is converted.
+class DamagedFile : public std::runtime_error {
+public:
+    explicit DamagedFile(const std::string& what) : std::runtime_error(what) {}
+};
+
+// A failure of the upgrade: an index outside an array's bounds (code 9) or a counter or sum that
+// leaves its range (code 6). `detail` says in the user's words where it arose and with which value.
+class ConversionFailure : public std::runtime_error {
+public:
+    ConversionFailure(int code, std::string detail)
+        : std::runtime_error(detail), code_(code), detail_(std::move(detail)) {}
+    int code() const { return code_; }
+    const std::string& detail() const { return detail_; }
+    // Puts the place (for example which anchor) in front of the detail.
+    ConversionFailure within(const std::string& place) const;
+
+private:
+    int code_;
+    std::string detail_;
+};
+
+[[noreturn]] void FailSubscript(std::string detail);
+[[noreturn]] void FailOverflow(std::string detail);
+
+// --- Scalar member types ---------------------------------------------------------------------
+
+using Integer = std::int16_t; // signed 16-bit
+using Long = std::int32_t;    // signed 32-bit
+using Byte = std::uint8_t;    // unsigned 8-bit
+
+// An IEEE 754 single held as its 32 bits: copying it never converts it, so every NaN pattern and
+// the sign of zero survive. value() is used only where a number is compared or computed.
+struct Single {
+    std::uint32_t bits = 0;
+    float value() const { return std::bit_cast<float>(bits); }
+    static Single of(float f) { return Single{std::bit_cast<std::uint32_t>(f)}; }
+    bool operator==(const Single&) const = default; // same bits
+};
+
+// A 32-bit member whose numeric type no operation uses: only moved as its bits.
+struct Value4 {
+    std::uint32_t bits = 0;
+    bool operator==(const Value4&) const = default;
+};
+
+// A string as stored in the file: its exact code page 932 bytes (decoding and encoding again is not
+// lossless for code page 932). It is decoded to Unicode only to compare or to show.
+struct String {
+    std::string bytes;
+    bool operator==(const String&) const = default;
+    // The text as UTF-8, or nothing when the bytes are not valid code page 932.
+    std::optional<std::string> Decoded() const;
+    // Made from UTF-8 text (tests and generated files); throws std::invalid_argument when a
+    // character has no code page 932 code.
+    static String FromText(std::string_view utf8);
+};
+
+// True when the decoded text equals / contains `utf8`; bytes that do not decode match nothing.
+bool TextEquals(const String& s, std::string_view utf8);
+bool TextContains(const String& s, std::string_view utf8);
+
+// A block of plain data of fixed size, copied as it is.
+template <std::size_t N> struct RawBlock {
+    std::array<std::uint8_t, N> bytes{};
+    bool operator==(const RawBlock&) const = default;
+};
+
+// --- Arrays ----------------------------------------------------------------------------------
+
+// A fixed array indexed 1..N, as the records declare them. at() checks the index.
+template <class T, int N> struct FixedArray {
+    std::array<T, N> items{};
+
+    T& at(long i) {
+        if (i < 1 || i > N) FailSubscript(IndexText(i));
+        return items[static_cast<std::size_t>(i - 1)];
+    }
+    const T& at(long i) const { return const_cast<FixedArray*>(this)->at(i); }
+    static constexpr int size() { return N; }
+    bool operator==(const FixedArray&) const = default;
+
+private:
+    static std::string IndexText(long i) {
+        return "要素番号 " + std::to_string(i) + " は 1～" + std::to_string(N) + " の範囲外です。";
+    }
+};
+
+// A dynamic array as stored in the file: its number of dimensions (0 when it was never
+// dimensioned, else 1), its lower bound and its elements. It keeps the bounds it was read with.
+template <class T> struct DynArray {
+    Integer dims = 0;
+    Long lower = 0;
+    std::vector<T> items;
+
+    bool Dimensioned() const { return dims != 0; }
+    Long Count() const { return static_cast<Long>(items.size()); }
+    // The highest index, as a 64-bit value (lower − 1 when the array has no element).
+    std::int64_t Upper() const { return static_cast<std::int64_t>(lower) + Count() - 1; }
+    bool Contains(std::int64_t i) const { return Dimensioned() && i >= lower && i <= Upper(); }
+
+    // Dimensions the array as lower..lower+count−1 with empty elements.
+    void Dimension(Long lowerBound, Long count) {
+        dims = 1;
+        lower = lowerBound;
+        items.assign(static_cast<std::size_t>(count), T{});
+    }
+    // Dimensions the array as lowerBound.. with no element yet; elements are appended one by one.
+    void DimensionEmpty(Long lowerBound) {
+        dims = 1;
+        lower = lowerBound;
+        items.clear();
+    }
+
+    T& at(std::int64_t i) {
+        if (!Contains(i)) FailSubscript(IndexText(i));
+        return items[static_cast<std::size_t>(i - lower)];
+    }
+    const T& at(std::int64_t i) const { return const_cast<DynArray*>(this)->at(i); }
+    bool operator==(const DynArray&) const = default;
+
+private:
+    std::string IndexText(std::int64_t i) const {
+        if (!Dimensioned()) return "要素番号 " + std::to_string(i) + " の配列には要素がありません。";
+        return "要素番号 " + std::to_string(i) + " は " + std::to_string(lower) + "～" +
+               std::to_string(Upper()) + " の範囲外です。";
+    }
+};
+
+// --- Reader and writer -----------------------------------------------------------------------
+
+// Reads little-endian values from an in-memory file image. Every read checks the bytes left and
+// throws DamagedFile instead of reading past the end.
+class ByteReader {
+public:
+    ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    explicit ByteReader(const std::vector<std::uint8_t>& v) : ByteReader(v.data(), v.size()) {}
+
+    std::size_t remaining() const { return size_ - pos_; }
+    std::size_t position() const { return pos_; }
+    void need(std::size_t n) const {
+        if (n > remaining()) throw DamagedFile("the body ends early");
+    }
+    std::uint8_t u8() {
+        need(1);
+        return data_[pos_++];
+    }
+    std::uint16_t u16() {
+        need(2);
+        std::uint16_t v = static_cast<std::uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
+        pos_ += 2;
+        return v;
+    }
+    std::uint32_t u32() {
+        need(4);
+        std::uint32_t v = static_cast<std::uint32_t>(data_[pos_]) |
+                          (static_cast<std::uint32_t>(data_[pos_ + 1]) << 8) |
+                          (static_cast<std::uint32_t>(data_[pos_ + 2]) << 16) |
+                          (static_cast<std::uint32_t>(data_[pos_ + 3]) << 24);
+        pos_ += 4;
+        return v;
+    }
+    void bytes(void* out, std::size_t n) {
+        need(n);
+        if (n) std::memcpy(out, data_ + pos_, n);
+        pos_ += n;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+};
+
+// Appends little-endian values to a growing buffer.
+class ByteWriter {
+public:
+    std::vector<std::uint8_t>& buffer() { return buf_; }
+    void reserve(std::size_t n) { buf_.reserve(n); }
+    void u8(std::uint8_t v) { buf_.push_back(v); }
+    void u16(std::uint16_t v) {
+        buf_.push_back(static_cast<std::uint8_t>(v));
+        buf_.push_back(static_cast<std::uint8_t>(v >> 8));
+    }
+    void u32(std::uint32_t v) {
+        for (int s = 0; s < 32; s += 8)
+            buf_.push_back(static_cast<std::uint8_t>(v >> s));
+    }
+    void bytes(const void* p, std::size_t n) {
+        auto b = static_cast<const std::uint8_t*>(p);
+        buf_.insert(buf_.end(), b, b + n);
+    }
+
+private:
+    std::vector<std::uint8_t> buf_;
+};
+
+// --- Archives --------------------------------------------------------------------------------
+
+template <class T> struct IsFixedArray : std::false_type {};
+template <class T, int N> struct IsFixedArray<FixedArray<T, N>> : std::true_type {};
+template <class T> struct IsDynArray : std::false_type {};
+template <class T> struct IsDynArray<DynArray<T>> : std::true_type {};
+template <class T> struct IsRawBlock : std::false_type {};
+template <std::size_t N> struct IsRawBlock<RawBlock<N>> : std::true_type {};
+
+// Walks one member by its type: scalars, strings and raw blocks go to the concrete archive,
+// arrays are walked element by element, records through their serialize() function.
+template <class Derived> class Archive {
+public:
+    template <class T> void operator()(T& v) {
+        auto& self = static_cast<Derived&>(*this);
+        if constexpr (std::is_same_v<T, Integer> || std::is_same_v<T, Long> || std::is_same_v<T, Byte>) {
+            self.scalar(v);
+        } else if constexpr (std::is_same_v<T, Single> || std::is_same_v<T, Value4>) {
+            self.bits32(v.bits);
+        } else if constexpr (std::is_same_v<T, String>) {
+            self.string(v);
+        } else if constexpr (IsRawBlock<T>::value) {
+            self.raw(v.bytes.data(), v.bytes.size());
+        } else if constexpr (IsFixedArray<T>::value) {
+            for (auto& e : v.items)
+                (*this)(e);
+        } else if constexpr (IsDynArray<T>::value) {
+            self.dynArray(v);
+        } else {
+            serialize(self, v);
+        }
+    }
+    template <class... T> void fields(T&... v) { ((*this)(v), ...); }
+};
+
+// Counts the encoded size of a record.
+class SizeArchive : public Archive<SizeArchive> {
+public:
+    std::size_t size = 0;
+    template <class T> void scalar(T&) { size += sizeof(T); }
+    void bits32(std::uint32_t&) { size += 4; }
+    void string(String& s) { size += 2 + s.bytes.size(); }
+    void raw(std::uint8_t*, std::size_t n) { size += n; }
+    template <class T> void dynArray(DynArray<T>& a) {
+        size += 2;
+        if (!a.Dimensioned()) return;
+        size += 8;
+        for (auto& e : a.items)
+            (*this)(e);
+    }
+};
+
+// The smallest encoded size of a T: every string empty, every dynamic array undimensioned.
+// A stored element count is checked against it before an array is dimensioned.
+template <class T> std::size_t MinEncodedSize() {
+    static const std::size_t size = [] {
+        auto empty = std::make_unique<T>();
+        SizeArchive a;
+        a(*empty);
+        return a.size;
+    }();
+    return size;
+}
+
+template <class T> std::size_t EncodedSize(const T& v) {
+    SizeArchive a;
+    a(const_cast<T&>(v)); // the size archive only reads
+    return a.size;
+}
+
+// Fills records from a file image. Every count and bound is checked against the bytes left
+// before anything is allocated.
+class ReadArchive : public Archive<ReadArchive> {
+public:
+    explicit ReadArchive(ByteReader& r) : r_(r) {}
+    void scalar(Integer& v) { v = static_cast<Integer>(r_.u16()); }
+    void scalar(Long& v) { v = static_cast<Long>(r_.u32()); }
+    void scalar(Byte& v) { v = r_.u8(); }
+    void bits32(std::uint32_t& v) { v = r_.u32(); }
+    void string(String& s) {
+        std::size_t n = r_.u16();
+        r_.need(n);
+        s.bytes.resize(n);
+        r_.bytes(s.bytes.data(), n);
+    }
+    void raw(std::uint8_t* p, std::size_t n) { r_.bytes(p, n); }
+    template <class T> void dynArray(DynArray<T>& a) {
+        Integer dims = static_cast<Integer>(r_.u16());
+        if (dims == 0) {
+            a = DynArray<T>{};
+            return;
+        }
+        if (dims != 1) throw DamagedFile("an array with " + std::to_string(dims) + " dimensions");
+        Long count = static_cast<Long>(r_.u32());
+        Long lower = static_cast<Long>(r_.u32());
+        if (count < 0) throw DamagedFile("a negative element count");
+        std::int64_t upper = static_cast<std::int64_t>(lower) + count - 1;
+        if (upper > std::numeric_limits<Long>::max() || upper < std::numeric_limits<Long>::min())
+            throw DamagedFile("array bounds beyond 32 bits");
+        if (static_cast<std::uint64_t>(count) * MinEncodedSize<T>() > r_.remaining())
+            throw DamagedFile("an element count larger than the bytes left");
+        a.Dimension(lower, count);
+        for (auto& e : a.items)
+            (*this)(e);
+    }
+
+private:
+    ByteReader& r_;
+};
+
+// Encodes records into a buffer.
+class WriteArchive : public Archive<WriteArchive> {
+public:
+    explicit WriteArchive(ByteWriter& w) : w_(w) {}
+    void scalar(Integer& v) { w_.u16(static_cast<std::uint16_t>(v)); }
+    void scalar(Long& v) { w_.u32(static_cast<std::uint32_t>(v)); }
+    void scalar(Byte& v) { w_.u8(v); }
+    void bits32(std::uint32_t& v) { w_.u32(v); }
+    void string(String& s) {
+        // A String read from a file is at most 65535 bytes; longer text cannot be stored.
+        if (s.bytes.size() > 0xFFFF) throw std::length_error("a string longer than 65535 bytes");
+        w_.u16(static_cast<std::uint16_t>(s.bytes.size()));
+        w_.bytes(s.bytes.data(), s.bytes.size());
+    }
+    void raw(std::uint8_t* p, std::size_t n) { w_.bytes(p, n); }
+    template <class T> void dynArray(DynArray<T>& a) {
+        w_.u16(static_cast<std::uint16_t>(a.dims));
+        if (!a.Dimensioned()) return;
+        w_.u32(static_cast<std::uint32_t>(a.Count()));
+        w_.u32(static_cast<std::uint32_t>(a.lower));
+        for (auto& e : a.items)
+            (*this)(e);
+    }
+    // Writing walks the same member list as reading; the records are not changed.
+    template <class T> void write(const T& v) { (*this)(const_cast<T&>(v)); }
+
+private:
+    ByteWriter& w_;
+};
+
+// Reads a T from the whole image, or throws DamagedFile.
+template <class T> void DecodeRecord(ByteReader& r, T& v) {
+    ReadArchive a(r);
+    a(v);
+}
+
+template <class T> void EncodeRecord(ByteWriter& w, const T& v) {
+    WriteArchive a(w);
+    a.write(v);
+}
+
+} // namespace zel
