@@ -411,6 +411,11 @@ CopyResult CopyFileNoReplace(const std::string& source, const std::string& targe
     if (!fd.valid()) return fail(FromErrno(errno));
 
     int e = FillTemp(fd, *bytes, nullptr, mode);
+    if (e == 0) {
+        // The backup carries the source's time of last change, as a copy made by the system would.
+        const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
+        if (sourceStat.st_mtim.tv_sec != 0) (void)::utimensat(AT_FDCWD, tempName.c_str(), times, 0);
+    }
     CopyResult result = CopyResult::Copied;
     if (e == 0 && ::link(tempName.c_str(), target.c_str()) != 0) {
         e = errno;
