@@ -275,14 +275,13 @@ TEST_F(Conversion, Converted100CarriesTheDefaultFactorsAnd101KeepsItsOwn) {
     Use("a.zel", "a.zel");
     test::WriteBytes(state.imText1, source101);
     ASSERT_EQ(Run(), Outcome::Converted);
-    EXPECT_EQ(ws.factorPair.HighFactor, probe.factorPair.HighFactor);
-    EXPECT_EQ(ws.factorPair.LowFactor, probe.factorPair.LowFactor);
+    EXPECT_EQ(ws.factorPair, probe.factorPair);
 
     Use("b.zel", "b.zel");
     test::WriteBytes(state.imText1, test::MakeOldFile(0));
     ASSERT_EQ(Run(), Outcome::Converted);
-    EXPECT_EQ(ws.factorPair.HighFactor, 1.1f);
-    EXPECT_EQ(ws.factorPair.LowFactor, 0.9f);
+    EXPECT_EQ(ws.factorPair.HighFactor.bits, 0x3F8CCCCDu);
+    EXPECT_EQ(ws.factorPair.LowFactor.bits, 0x3F666666u);
 }
 
 TEST_F(Conversion, TakenBackupNameGivesTheShortMessageAndKeepsTheOldBackup) {
