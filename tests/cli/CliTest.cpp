@@ -50,8 +50,17 @@ std::string ProgramPath() {
     return path;
 }
 
+// The program's output as text; on Windows its line breaks are CR LF, which becomes "\n" here, so
+// that any other character 13 still shows.
 std::string AsText(const Bytes& bytes) {
-    return std::string(bytes.begin(), bytes.end());
+    std::string text(bytes.begin(), bytes.end());
+#ifdef _WIN32
+    std::string joined;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) joined += text[i];
+    text = joined;
+#endif
+    return text;
 }
 
 // Runs zelconv-cli with `args` and no terminal on standard input.
