@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the given purpose needs, when any is missing.
+#   scripts/setup.sh run     the window program: compiler, CMake, Qt 6, a Japanese font
+#   scripts/setup.sh test    everything the full test run needs (Linux, Windows under wine, fuzzing)
+set -euo pipefail
+
+run_packages=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6svg6 fonts-ipafont-gothic)
+test_packages=("${run_packages[@]}" libgtest-dev googletest
+               g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
+               clang libclang-rt-14-dev)
+
+case "${1:-test}" in
+run) wanted=("${run_packages[@]}") ;;
+test) wanted=("${test_packages[@]}") ;;
+*) echo "usage: $0 run|test" >&2; exit 2 ;;
+esac
+
+missing=()
+for p in "${wanted[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

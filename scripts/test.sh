@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs what is missing, then builds and passes every test: the Linux build with its tests
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build of the core and the
+# command line with their tests under wine, and a bounded fuzz run of the reader.
+#   FUZZ_SECONDS (default 60) sets the length of the fuzz run.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+start=$SECONDS
+step() { printf '\n=== %s (%d s)\n' "$*" $((SECONDS - start)); }
+
+step "Packages"
+scripts/setup.sh test
+
+step "Linux build and tests"
+cmake --preset test >/dev/null
+cmake --build --preset test -j "${JOBS:-2}"
+ctest --preset test -j "${JOBS:-2}"
+
+step "Windows build and tests under wine"
+scripts/windows-tests.sh
+
+step "Fuzzing the reader for ${FUZZ_SECONDS:-60} s"
+scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+step "All tests passed"
