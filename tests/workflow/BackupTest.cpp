@@ -10,98 +10,57 @@
 namespace zel {
 namespace {
 
+namespace fs = std::filesystem;
 using test::Shown;
 
-const std::vector<std::uint8_t> kSourceBytes{'s', 'o', 'u', 'r', 'c', 'e', 0, 0xFF, '\r', '\n'};
-const std::vector<std::uint8_t> kOldBackupBytes{'o', 'l', 'd'};
+TEST(Backup, CopiesOnceAndReportsFailures) {
+    const std::vector<std::uint8_t> source{'s', 0, 0xFF, '\r', '\n'}, old{'o', 'l', 'd'};
+    const std::string readOnly = "指定したファイル(またはフォルダ)は読み取り専用です\r別のファイル("
+                                 "またはフォルダ)名を指定してください";
+    const std::string diskFull =
+        platform::DescribeError(platform::code::DiskFull) + "\r別のディスクへ保存してください";
+    enum Setup { Nothing, OldFile, ReadOnlyOldFile, FolderOfTheName, NoFolder, FullDisk };
+    const struct {
+        Setup setup;
+        std::uint8_t result;
+        const std::string* message; // null: none; empty text: the error's own description
+    } cases[] = {{Nothing, kBackupMade, nullptr},
+                 {OldFile, kBackupNameTaken, nullptr},
+                 {ReadOnlyOldFile, kBackupNameTaken, nullptr},
+                 {FolderOfTheName, kBackupFailed, &readOnly},
+                 {NoFolder, kBackupFailed, nullptr},
+                 {FullDisk, kBackupFailed, &diskFull}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.setup);
+        test::TempDir dir;
+        test::RecordingMessages messages;
+        const std::string target = dir.file(c.setup == NoFolder ? "none/現場.zel" : "現場.zel");
+        ConversionState state{dir.file("現場.zel"), target, "earlier.bak"};
+        test::WriteBytes(state.imText1, source);
+        const std::string backup = dir.file(c.setup == NoFolder ? "none/現場.bak" : "現場.bak");
+        if (c.setup == OldFile || c.setup == ReadOnlyOldFile) test::WriteBytes(backup, old);
+        if (c.setup == ReadOnlyOldFile) fs::permissions(test::PathFromUtf8(backup), fs::perms::owner_read);
+        if (c.setup == FolderOfTheName) fs::create_directory(test::PathFromUtf8(backup));
+        if (c.setup == FullDisk) platform::InjectWriteFault(platform::code::DiskFull);
 
-class Backup : public ::testing::Test {
-protected:
-    Backup() {
-        state.imText1 = dir.file("現場.zel");
-        state.imText2 = state.imText1;
-        state.BackupFileName = "earlier.bak";
-        test::WriteBytes(state.imText1, kSourceBytes);
+        EXPECT_EQ(SetExtension(state, state.imText2, ".bak", messages), c.result);
+        platform::InjectWriteFault(0);
+        EXPECT_EQ(state.BackupFileName, c.result == kBackupMade ? backup : "earlier.bak");
+        EXPECT_EQ(state.imText2, target);
+        if (c.result == kBackupFailed) {
+            ASSERT_EQ(messages.shown.size(), 1u);
+            EXPECT_EQ(messages.shown[0].kind, Shown::Warning);
+            if (c.message) {
+                EXPECT_EQ(messages.shown[0].text, *c.message);
+            }
+        } else {
+            EXPECT_TRUE(messages.shown.empty());
+            EXPECT_EQ(test::ReadBytes(backup), c.result == kBackupMade ? source : old);
+        }
+        if (c.setup == NoFolder || c.setup == FullDisk) {
+            EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"現場.zel"});
+        }
     }
-    ~Backup() override { platform::InjectWriteFault(0); }
-
-    test::TempDir dir;
-    test::RecordingMessages messages;
-    ConversionState state;
-};
-
-TEST_F(Backup, CopiesTheSourceUnderTheBackupName) {
-    const std::string backup = dir.file("現場.bak");
-    EXPECT_EQ(MakeBackup(state, backup, messages), kBackupMade);
-    EXPECT_EQ(test::ReadBytes(backup), kSourceBytes);
-    EXPECT_EQ(state.BackupFileName, backup);
-    EXPECT_TRUE(messages.shown.empty());
-}
-
-TEST_F(Backup, BackupExtensionCopiesUnderTheDerivedNameAndLeavesTheTargetField) {
-    std::filesystem::create_directory(dir.path() / "out");
-    const std::string target = dir.file("out/結果.zel");
-    state.imText2 = target;
-    EXPECT_EQ(SetExtension(state, target, ".bak", messages), kBackupMade);
-    // Named after the target, in the target's folder, holding the source.
-    EXPECT_EQ(test::ReadBytes(dir.file("out/結果.bak")), kSourceBytes);
-    EXPECT_EQ(state.BackupFileName, dir.file("out/結果.bak"));
-    EXPECT_EQ(state.imText2, target);
-}
-
-TEST_F(Backup, ExistingFileOfTheNameIsLeftAlone) {
-    for (bool readOnly : {false, true}) {
-        SCOPED_TRACE(readOnly ? "read-only" : "ordinary");
-        const std::string backup = dir.file(readOnly ? "ro.bak" : "rw.bak");
-        test::WriteBytes(backup, kOldBackupBytes);
-        if (readOnly)
-            std::filesystem::permissions(test::PathFromUtf8(backup), std::filesystem::perms::owner_read);
-        EXPECT_EQ(MakeBackup(state, backup, messages), kBackupNameTaken);
-        EXPECT_EQ(test::ReadBytes(backup), kOldBackupBytes);
-        EXPECT_EQ(state.BackupFileName, "earlier.bak");
-        EXPECT_TRUE(messages.shown.empty());
-    }
-}
-
-TEST_F(Backup, MissingFolderIsReportedWithTheErrorsDescription) {
-    const std::string backup = dir.file("missing/現場.bak");
-    EXPECT_EQ(MakeBackup(state, backup, messages), kBackupFailed);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].kind, Shown::Warning);
-    EXPECT_FALSE(messages.shown[0].text.empty());
-    EXPECT_EQ(messages.shown[0].text.find('\r'), std::string::npos);
-    EXPECT_EQ(state.BackupFileName, "earlier.bak");
-    EXPECT_FALSE(std::filesystem::exists(dir.path() / "missing"));
-}
-
-TEST_F(Backup, MissingSourceFails) {
-    state.imText1 = dir.file("gone.zel");
-    EXPECT_EQ(MakeBackup(state, dir.file("gone.bak"), messages), kBackupFailed);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].kind, Shown::Warning);
-    EXPECT_FALSE(std::filesystem::exists(test::PathFromUtf8(dir.file("gone.bak"))));
-}
-
-TEST_F(Backup, FolderOfTheBackupNameIsNoEarlierBackup) {
-    std::filesystem::create_directory(test::PathFromUtf8(dir.file("現場.bak")));
-    EXPECT_EQ(MakeBackup(state, dir.file("現場.bak"), messages), kBackupFailed);
-    EXPECT_EQ(messages.shown,
-              (std::vector<Shown>{{Shown::Warning, "指定したファイル(またはフォルダ)は読み取り専用です\r"
-                                                   "別のファイル(またはフォルダ)名を指定してください"}}));
-    EXPECT_EQ(state.BackupFileName, "earlier.bak");
-}
-
-TEST_F(Backup, FullDiskLeavesNoPartialCopy) {
-    platform::InjectWriteFault(platform::code::DiskFull);
-    const std::string backup = dir.file("現場.bak");
-    EXPECT_EQ(MakeBackup(state, backup, messages), kBackupFailed);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].kind, Shown::Warning);
-    EXPECT_EQ(messages.shown[0].text,
-              platform::DescribeError(platform::code::DiskFull) + "\r別のディスクへ保存してください");
-    EXPECT_FALSE(std::filesystem::exists(test::PathFromUtf8(backup)));
-    EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"現場.zel"});
-    EXPECT_EQ(state.BackupFileName, "earlier.bak");
 }
 
 } // namespace

@@ -9,339 +9,263 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
+#include <map>
 
 namespace zel {
 namespace {
 
+namespace fs = std::filesystem;
 using test::Shown;
 using Bytes = std::vector<std::uint8_t>;
+using Files = std::map<std::string, Bytes>;
 
 const std::string kNoName = "ファイル名が指定されていません。ファイル名を指定して下さい。";
 const std::string kOverwrite = "データが存在します。上書きしてもよろしいですか？";
 const std::string kConverted = "指定したファイルは最新バージョンに変換されました。";
-const std::string kBackupNote = "念のため元のファイルをバックアップしました。必要がなければ消して下さい。";
-const std::string kAlreadyCurrent = "最新バージョン（Ver. 1.04）形式のデータなので、変換は必要ありません。";
-const std::string kReadOnly =
-    "指定したファイル(またはフォルダ)は読み取り専用です\r別のファイル(またはフォルダ)名を指定してください";
+const std::string kCurrent = "最新バージョン（Ver. 1.04）形式のデータなので、変換は必要ありません。";
+const Shown kQuestion{Shown::Question, kOverwrite};
 
 std::string LongMessage(const std::string& backup) {
-    return kConverted + "\r\r" + kBackupNote + "\r" + backup;
+    return kConverted + "\r\r念のため元のファイルをバックアップしました。必要がなければ消して下さい。\r" +
+           backup;
 }
 
-Bytes CurrentFile() {
+Bytes Current() {
     Bytes bytes(kSignature102.begin(), kSignature102.end());
-    bytes.insert(bytes.end(), 300, 0x5A);
+    bytes.resize(300, 0x5A);
     return bytes;
 }
 
-bool StartsWith(const Bytes& bytes, std::string_view signature) {
-    return bytes.size() >= signature.size() && std::equal(signature.begin(), signature.end(), bytes.begin());
+// Every file of the folder with its bytes.
+Files Snapshot(const test::TempDir& dir) {
+    Files files;
+    for (const std::string& leaf : test::ListFolder(dir.path()))
+        if (fs::is_regular_file(dir.path() / test::PathFromUtf8(leaf)))
+            files[leaf] = test::ReadBytes(dir.file(leaf));
+    return files;
 }
 
-// A 1.00 file written again as 1.01: the version digit changes and the default factors follow.
-Bytes As101(Bytes file100) {
-    file100[22] = '1';
-    file100.insert(file100.end(), {0xCD, 0xCC, 0x8C, 0x3F, 0x66, 0x66, 0x66, 0x3F});
-    return file100;
-}
-
-// Records the messages and, at the question, whatever the test wants to look at just then.
+// Records, at the question, whether a backup existed yet.
 class WatchingMessages : public test::RecordingMessages {
 public:
-    std::function<void()> atQuestion;
+    std::string backup;
+    bool backupAtQuestion = false;
     bool AskYesNo(const std::string& text) override {
-        if (atQuestion) atQuestion();
+        backupAtQuestion = fs::exists(test::PathFromUtf8(backup));
         return RecordingMessages::AskYesNo(text);
     }
 };
 
-class Conversion : public ::testing::Test {
-protected:
-    ~Conversion() override { platform::InjectWriteFault(0); }
-
-    // Source and target in the temporary folder; the target field holds `targetLeaf`.
-    void Use(const std::string& sourceLeaf, const std::string& targetLeaf) {
-        state.imText1 = dir.file(sourceLeaf);
-        state.imText2 = dir.file(targetLeaf);
-    }
-    Outcome Run() { return RunConversion(state, ws, messages); }
-    std::vector<std::string> Files() const { return test::ListFolder(dir.path()); }
-
-    test::TempDir dir;
-    WatchingMessages messages;
-    WorkingSet ws;
-    ConversionState state;
-};
-
-// --- Runs that end before anything is written ---------------------------------------------------
-
-TEST_F(Conversion, EmptyFieldEndsWithTheNoNameMessage) {
-    const struct { std::string source, target; } cases[] = {{"", "x.zel"}, {"x.zel", ""}, {"", ""}};
+TEST(Conversion, EmptyFieldsEndAtOnceButBlanksAreNames) {
+    const struct {
+        std::string source, target;
+        Outcome outcome;
+        std::string targetAfter;
+    } cases[] = {{"", "x", Outcome::EmptyFields, "x"},
+                 {"x", "", Outcome::EmptyFields, ""},
+                 {" ", "  ", Outcome::Refused, "  .zel"}};
     for (const auto& c : cases) {
-        SCOPED_TRACE("source '" + c.source + "' target '" + c.target + "'");
-        test::RecordingMessages recorded;
-        ConversionState fields{c.source, c.target, ""};
-        EXPECT_EQ(RunConversion(fields, ws, recorded), Outcome::EmptyFields);
-        EXPECT_EQ(recorded.shown, (std::vector<Shown>{{Shown::Info, kNoName}}));
-        EXPECT_EQ(fields.imText2, c.target); // not normalised
+        SCOPED_TRACE("'" + c.source + "' '" + c.target + "'");
+        WorkingSet ws;
+        test::RecordingMessages messages;
+        ConversionState state{c.source, c.target, ""};
+        EXPECT_EQ(RunConversion(state, ws, messages), c.outcome);
+        EXPECT_EQ(state.imText2, c.targetAfter);
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0] == (Shown{Shown::Info, kNoName}), c.outcome == Outcome::EmptyFields);
     }
 }
 
-TEST_F(Conversion, BlankFieldsAreNamesNotEmptyFields) {
-    state.imText1 = " ";
-    state.imText2 = "  ";
-    EXPECT_EQ(Run(), Outcome::Refused);
-    EXPECT_EQ(state.imText2, "  .zel");
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].kind, Shown::Warning);
-    EXPECT_NE(messages.shown[0].text, kNoName);
-}
+// Runs that end before the target is written: the files are as they were, only the expected
+// messages were shown, and the target field keeps its settled name.
+TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
+    const Bytes old = test::MakeOldFile(0);
+    const std::string diskFull =
+        platform::DescribeError(platform::code::DiskFull) + "\r別のディスクへ保存してください";
+    const struct {
+        const char* what;
+        Files files;
+        std::string target;
+        bool answer;
+        int fault;
+        Outcome outcome;
+        std::vector<Shown> shown; // an empty text stands for the error's own description
+    } cases[] = {
+        {"missing source",
+         {{"other.zel", old}},
+         "結果",
+         true,
+         0,
+         Outcome::Refused,
+         {{Shown::Warning, "フォルダが見つかりませんでした\rファイル名：@"}}},
+        {"foreign source",
+         {{"site.zel", Bytes(200, 'x')}, {"other.zel", old}},
+         "other",
+         true,
+         0,
+         Outcome::Refused,
+         {{Shown::Warning, "カルトゥーバのデータではありません。ファイル形式が違います。\r\r     @"}}},
+        {"current source",
+         {{"site.zel", Current()}, {"other.zel", old}},
+         "other",
+         true,
+         0,
+         Outcome::AlreadyCurrent,
+         {{Shown::Info, kCurrent}}},
+        {"answer No", {{"site.zel", old}}, "site", false, 0, Outcome::Declined, {kQuestion}},
+        {"backup folder missing",
+         {{"site.zel", old}},
+         "none/site",
+         true,
+         0,
+         Outcome::BackupFailed,
+         {{Shown::Warning, ""}}},
+        {"backup disk full",
+         {{"site.zel", test::MakeOldFile(1)}},
+         "site.zel",
+         true,
+         platform::code::DiskFull,
+         Outcome::BackupFailed,
+         {kQuestion, {Shown::Warning, diskFull}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        for (const auto& [leaf, bytes] : c.files)
+            test::WriteBytes(dir.file(leaf), bytes);
+        ConversionState state{dir.file("site.zel"), dir.file(c.target), ""};
+        WorkingSet ws;
+        test::RecordingMessages messages;
+        messages.answers = {c.answer};
+        if (c.fault) platform::InjectWriteFault(c.fault);
+        EXPECT_EQ(RunConversion(state, ws, messages), c.outcome);
+        platform::InjectWriteFault(0);
 
-TEST_F(Conversion, MissingSourceIsRefusedAndTheTargetNameStaysNormalised) {
-    Use("無い.zel", "結果");
-    EXPECT_EQ(Run(), Outcome::Refused);
-    EXPECT_EQ(messages.shown,
-              (std::vector<Shown>{
-                  {Shown::Warning, "フォルダが見つかりませんでした\rファイル名：" + state.imText1}}));
-    EXPECT_EQ(state.imText2, dir.file("結果.zel"));
-    EXPECT_TRUE(Files().empty());
-}
-
-TEST_F(Conversion, ForeignFileIsRefusedWithoutAQuestion) {
-    const Bytes foreign(200, 'x');
-    const Bytes target = test::MakeOldFile(1);
-    Use("foreign.zel", "target.zel");
-    test::WriteBytes(state.imText1, foreign);
-    test::WriteBytes(state.imText2, target);
-    EXPECT_EQ(Run(), Outcome::Refused);
-    EXPECT_EQ(messages.shown,
-              (std::vector<Shown>{
-                  {Shown::Warning, "カルトゥーバのデータではありません。ファイル形式が違います。\r\r     " +
-                                       state.imText1}}));
-    EXPECT_EQ(Files(), (std::vector<std::string>{"foreign.zel", "target.zel"}));
-    EXPECT_EQ(test::ReadBytes(state.imText1), foreign);
-    EXPECT_EQ(test::ReadBytes(state.imText2), target);
-}
-
-TEST_F(Conversion, CurrentFormatNeedsNoConversionEvenOverAnotherExistingTarget) {
-    const Bytes target = test::MakeOldFile(0);
-    for (const char* targetLeaf : {"current.zel", "other.zel"}) {
-        SCOPED_TRACE(targetLeaf);
-        messages.shown.clear();
-        Use("current.zel", targetLeaf);
-        test::WriteBytes(state.imText1, CurrentFile());
-        test::WriteBytes(dir.file("other.zel"), target);
-        EXPECT_EQ(Run(), Outcome::AlreadyCurrent);
-        EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Info, kAlreadyCurrent}}));
-        EXPECT_EQ(test::ReadBytes(state.imText1), CurrentFile());
-        EXPECT_EQ(test::ReadBytes(dir.file("other.zel")), target);
-        EXPECT_EQ(Files(), (std::vector<std::string>{"current.zel", "other.zel"}));
-    }
-}
-
-TEST_F(Conversion, AnsweringNoTouchesNothing) {
-    for (int minor : {0, 1}) {
-        SCOPED_TRACE(minor);
-        test::TempDir folder;
-        const Bytes source = test::MakeOldFile(minor);
-        state = {folder.file("site.zel"), folder.file("site.zel"), ""};
-        test::WriteBytes(state.imText1, source);
-        test::RecordingMessages recorded;
-        recorded.answers = {false};
-        EXPECT_EQ(RunConversion(state, ws, recorded), Outcome::Declined);
-        EXPECT_EQ(recorded.shown, (std::vector<Shown>{{Shown::Question, kOverwrite}}));
-        EXPECT_EQ(test::ReadBytes(state.imText1), source);
-        EXPECT_EQ(test::ListFolder(folder.path()), std::vector<std::string>{"site.zel"});
+        ASSERT_EQ(messages.shown.size(), c.shown.size());
+        for (std::size_t i = 0; i < c.shown.size(); ++i) {
+            EXPECT_EQ(messages.shown[i].kind, c.shown[i].kind);
+            std::string expected = c.shown[i].text;
+            if (auto at = expected.find('@'); at != std::string::npos) expected.replace(at, 1, state.imText1);
+            if (!expected.empty()) {
+                EXPECT_EQ(messages.shown[i].text, expected);
+            }
+        }
+        EXPECT_EQ(Snapshot(dir), c.files);
+        EXPECT_EQ(state.imText2, DeriveName(dir.file(c.target), ".zel"));
         EXPECT_TRUE(state.BackupFileName.empty());
     }
 }
 
-// --- Backup failures -----------------------------------------------------------------------------
+TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
+    const Bytes old100 = test::MakeOldFile(0, 3), old101 = test::MakeOldFile(1);
+    const struct {
+        const char* what;
+        Bytes source;
+        std::string sourceLeaf, target, targetAfter, backup;
+        Files before; // besides the source
+        bool asked, backupMade;
+    } cases[] = {
+        {"1.00 in place", old100, "現場.zel", "現場.zel", "現場.zel", "現場.bak", {}, true, true},
+        {"1.01 in place", old101, "現場.zel", "現場.zel", "現場.zel", "現場.bak", {}, true, true},
+        {"backup name taken",
+         old100,
+         "site.zel",
+         "site.zel",
+         "site.zel",
+         "site.bak",
+         {{"site.bak", {'o'}}},
+         true,
+         false},
+        {"new target", old101, "site.zel", "new", "new.zel", "new.bak", {}, false, true},
+        {"other existing target",
+         old100,
+         "site.zel",
+         "other.zel",
+         "other.zel",
+         "other.bak",
+         {{"other.zel", Bytes(20, 'q')}},
+         true,
+         true},
+        {"capital extension",
+         old101,
+         "site.ZEL",
+         "site.ZEL",
+         "site.ZEL.zel",
+         "site.ZEL.bak",
+         {},
+         false,
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        for (const auto& [leaf, bytes] : c.before)
+            test::WriteBytes(dir.file(leaf), bytes);
+        test::WriteBytes(dir.file(c.sourceLeaf), c.source);
+        ConversionState state{dir.file(c.sourceLeaf), dir.file(c.target), "earlier.bak"};
+        WorkingSet ws;
+        WatchingMessages messages;
+        messages.backup = dir.file(c.backup);
+        EXPECT_EQ(RunConversion(state, ws, messages), Outcome::Converted);
 
-TEST_F(Conversion, BackupFailureInAMissingFolderEndsBeforeTheTarget) {
-    const Bytes source = test::MakeOldFile(0);
-    Use("site.zel", "missing/site");
-    test::WriteBytes(state.imText1, source);
-    EXPECT_EQ(Run(), Outcome::BackupFailed);
-    // No question: the target does not exist. One warning from the copy, nothing else.
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].kind, Shown::Warning);
-    EXPECT_EQ(state.imText2, dir.file("missing/site.zel"));
-    EXPECT_EQ(Files(), std::vector<std::string>{"site.zel"});
-    EXPECT_EQ(test::ReadBytes(state.imText1), source);
-}
+        std::vector<Shown> expected;
+        if (c.asked) expected.push_back(kQuestion);
+        expected.push_back({Shown::Info, c.backupMade ? LongMessage(dir.file(c.backup)) : kConverted});
+        EXPECT_EQ(messages.shown, expected);
+        EXPECT_EQ(messages.backupAtQuestion, !c.backupMade && c.asked);
+        EXPECT_EQ(state.imText2, dir.file(c.targetAfter));
+        EXPECT_EQ(state.BackupFileName, c.backupMade ? dir.file(c.backup) : "earlier.bak");
+        EXPECT_EQ(test::ReadBytes(dir.file(c.backup)), c.backupMade ? c.source : c.before.at(c.backup));
+        EXPECT_EQ(test::ReadBytes(state.imText2), EncodeFile102(ws));
+        if (c.sourceLeaf != c.targetAfter) {
+            EXPECT_EQ(test::ReadBytes(state.imText1), c.source);
+        }
+        EXPECT_EQ(ws.factorPair.HighFactor.bits == 0x3F8CCCCDu && ws.factorPair.LowFactor.bits == 0x3F666666u,
+                  c.source == old100);
 
-TEST_F(Conversion, BackupWriteFaultLeavesSourceAndTargetAsTheyWere) {
-    const Bytes source = test::MakeOldFile(1);
-    Use("site.zel", "site.zel");
-    test::WriteBytes(state.imText1, source);
-    platform::InjectWriteFault(platform::code::DiskFull);
-    EXPECT_EQ(Run(), Outcome::BackupFailed);
-    EXPECT_EQ(messages.shown,
-              (std::vector<Shown>{{Shown::Question, kOverwrite},
-                                  {Shown::Warning, platform::DescribeError(platform::code::DiskFull) +
-                                                       "\r別のディスクへ保存してください"}}));
-    EXPECT_EQ(Files(), std::vector<std::string>{"site.zel"});
-    EXPECT_EQ(test::ReadBytes(state.imText1), source);
-    EXPECT_TRUE(state.BackupFileName.empty());
-}
-
-// --- Writer failures -----------------------------------------------------------------------------
-
-TEST_F(Conversion, FailingUpgradeOfA100SourceLeavesTheComplete101Target) {
-    const Bytes source = test::MakeOldFile(0, 3, 2);
-    Use("site.zel", "new");
-    test::WriteBytes(state.imText1, source);
-    EXPECT_EQ(Run(), Outcome::WriteFailed);
-    ASSERT_EQ(messages.shown.size(), 1u);
-    EXPECT_EQ(messages.shown[0].kind, Shown::Warning);
-    EXPECT_EQ(test::ReadBytes(dir.file("new.bak")), source);
-    EXPECT_EQ(test::ReadBytes(dir.file("new.zel")), As101(source));
-    EXPECT_EQ(test::ReadBytes(state.imText1), source);
-}
-
-TEST_F(Conversion, FailingUpgradeOfA101SourceKeepsTheBackup) {
-    const Bytes source = test::MakeOldFile(1, 2, 1);
-    Use("site.zel", "site.zel");
-    test::WriteBytes(state.imText1, source);
-    EXPECT_EQ(Run(), Outcome::WriteFailed);
-    ASSERT_EQ(messages.shown.size(), 2u);
-    EXPECT_EQ(messages.shown[0], (Shown{Shown::Question, kOverwrite}));
-    EXPECT_EQ(messages.shown[1].kind, Shown::Warning);
-    EXPECT_EQ(test::ReadBytes(dir.file("site.bak")), source);
-    EXPECT_EQ(test::ReadBytes(state.imText1), source);
-}
-
-TEST_F(Conversion, ReadOnlyFileInPlaceKeepsItsBackupAndIsNotBackedUpTwice) {
-    const Bytes source = test::MakeOldFile(0);
-    Use("site.zel", "site.zel");
-    test::WriteBytes(state.imText1, source);
-    std::filesystem::permissions(test::PathFromUtf8(state.imText1), std::filesystem::perms::owner_read);
-    EXPECT_EQ(Run(), Outcome::WriteFailed);
-    EXPECT_EQ(messages.shown,
-              (std::vector<Shown>{{Shown::Question, kOverwrite}, {Shown::Warning, kReadOnly}}));
-    EXPECT_EQ(test::ReadBytes(dir.file("site.bak")), source);
-    EXPECT_EQ(state.BackupFileName, dir.file("site.bak"));
-
-    std::filesystem::permissions(test::PathFromUtf8(dir.file("site.bak")),
-                                 std::filesystem::perms::owner_write, std::filesystem::perm_options::add);
-    test::WriteBytes(dir.file("site.bak"), {'k', 'e', 'p', 't'});
-    messages.shown.clear();
-    EXPECT_EQ(Run(), Outcome::WriteFailed);
-    EXPECT_EQ(test::ReadBytes(dir.file("site.bak")), (Bytes{'k', 'e', 'p', 't'}));
-    EXPECT_EQ(test::ReadBytes(state.imText1), source);
-}
-
-// --- Conversions ---------------------------------------------------------------------------------
-
-TEST_F(Conversion, InPlaceConversionBacksUpFirstAndNamesTheBackup) {
-    for (int minor : {0, 1}) {
-        SCOPED_TRACE(minor);
-        test::TempDir folder;
-        const Bytes source = test::MakeOldFile(minor);
-        const std::string name = folder.file("現場データ.zel");
-        const std::string backup = folder.file("現場データ.bak");
-        state = {name, name, ""};
-        test::WriteBytes(name, source);
-        WatchingMessages watching;
-        bool backupAtQuestion = true;
-        Bytes sourceAtQuestion;
-        watching.atQuestion = [&] {
-            backupAtQuestion = std::filesystem::exists(test::PathFromUtf8(backup));
-            sourceAtQuestion = test::ReadBytes(name);
-        };
-        EXPECT_EQ(RunConversion(state, ws, watching), Outcome::Converted);
-        EXPECT_FALSE(backupAtQuestion);
-        EXPECT_EQ(sourceAtQuestion, source);
-        EXPECT_EQ(watching.shown,
-                  (std::vector<Shown>{{Shown::Question, kOverwrite}, {Shown::Info, LongMessage(backup)}}));
-        EXPECT_EQ(state.BackupFileName, backup);
-        EXPECT_EQ(test::ReadBytes(backup), source);
-        const Bytes converted = test::ReadBytes(name);
-        EXPECT_TRUE(StartsWith(converted, kSignature102));
-        EXPECT_EQ(converted, EncodeFile102(ws));
-        EXPECT_EQ(ws.LastSignature, minor == 0 ? kSignature100 : kSignature101);
+        messages.shown.clear();
+        if (c.sourceLeaf == c.targetAfter) {
+            EXPECT_EQ(RunConversion(state, ws, messages), Outcome::AlreadyCurrent);
+            EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Info, kCurrent}}));
+        }
     }
 }
 
-TEST_F(Conversion, Converted100CarriesTheDefaultFactorsAnd101KeepsItsOwn) {
-    const Bytes source101 = test::MakeOldFile(1);
-    WorkingSet probe;
-    test::RecordingMessages quiet;
-    test::WriteBytes(dir.file("probe.zel"), source101);
-    ASSERT_EQ(LoadUsrData(probe, dir.file("probe.zel"), quiet), kLoadOldFormat);
-
-    Use("a.zel", "a.zel");
-    test::WriteBytes(state.imText1, source101);
-    ASSERT_EQ(Run(), Outcome::Converted);
-    EXPECT_EQ(ws.factorPair, probe.factorPair);
-
-    Use("b.zel", "b.zel");
-    test::WriteBytes(state.imText1, test::MakeOldFile(0));
-    ASSERT_EQ(Run(), Outcome::Converted);
-    EXPECT_EQ(ws.factorPair.HighFactor.bits, 0x3F8CCCCDu);
-    EXPECT_EQ(ws.factorPair.LowFactor.bits, 0x3F666666u);
+TEST(Conversion, FailingUpgradeOfA100SourceLeavesTheBackupAndTheComplete101Target) {
+    test::TempDir dir;
+    const Bytes source = test::MakeOldFile(0, 3, 2);
+    test::WriteBytes(dir.file("site.zel"), source);
+    ConversionState state{dir.file("site.zel"), dir.file("new"), ""};
+    WorkingSet ws;
+    test::RecordingMessages messages;
+    EXPECT_EQ(RunConversion(state, ws, messages), Outcome::WriteFailed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, Shown::Warning);
+    Bytes as101 = source;
+    as101[22] = '1';
+    as101.insert(as101.end(), {0xCD, 0xCC, 0x8C, 0x3F, 0x66, 0x66, 0x66, 0x3F});
+    EXPECT_EQ(Snapshot(dir), (Files{{"new.bak", source}, {"new.zel", as101}, {"site.zel", source}}));
 }
 
-TEST_F(Conversion, TakenBackupNameGivesTheShortMessageAndKeepsTheOldBackup) {
-    const Bytes source = test::MakeOldFile(0);
-    Use("site.zel", "site.zel");
-    test::WriteBytes(state.imText1, source);
-    test::WriteBytes(dir.file("site.bak"), {'o', 'l', 'd'});
-    state.BackupFileName = dir.file("earlier.bak");
-    EXPECT_EQ(Run(), Outcome::Converted);
-    EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Question, kOverwrite}, {Shown::Info, kConverted}}));
-    EXPECT_EQ(test::ReadBytes(dir.file("site.bak")), (Bytes{'o', 'l', 'd'}));
-    EXPECT_EQ(state.BackupFileName, dir.file("earlier.bak"));
-    EXPECT_TRUE(StartsWith(test::ReadBytes(state.imText1), kSignature102));
-}
-
-TEST_F(Conversion, NewTargetElsewhereIsWrittenWithoutAQuestion) {
+TEST(Conversion, ReadOnlyFileInPlaceIsBackedUpOnceAndNotWritten) {
+    test::TempDir dir;
     const Bytes source = test::MakeOldFile(1);
-    std::filesystem::create_directory(dir.path() / "out");
-    Use("site.zel", "out/結果");
-    test::WriteBytes(state.imText1, source);
-    EXPECT_EQ(Run(), Outcome::Converted);
-    EXPECT_EQ(state.imText2, dir.file("out/結果.zel"));
-    EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Info, LongMessage(dir.file("out/結果.bak"))}}));
-    EXPECT_EQ(test::ReadBytes(dir.file("out/結果.bak")), source);
-    EXPECT_EQ(test::ReadBytes(state.imText1), source);
-    EXPECT_TRUE(StartsWith(test::ReadBytes(state.imText2), kSignature102));
-}
-
-TEST_F(Conversion, ExistingOtherTargetIsOverwrittenAfterYesWithoutACopyOfIt) {
-    const Bytes source = test::MakeOldFile(0);
-    Use("site.zel", "other.zel");
-    test::WriteBytes(state.imText1, source);
-    test::WriteBytes(state.imText2, Bytes(20, 'q'));
-    EXPECT_EQ(Run(), Outcome::Converted);
-    EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Question, kOverwrite},
-                                                  {Shown::Info, LongMessage(dir.file("other.bak"))}}));
-    EXPECT_EQ(test::ReadBytes(dir.file("other.bak")), source);
-    EXPECT_TRUE(StartsWith(test::ReadBytes(state.imText2), kSignature102));
-}
-
-TEST_F(Conversion, CapitalExtensionWritesADoubledNameNextToTheSource) {
-    const Bytes source = test::MakeOldFile(1);
-    Use("site.ZEL", "site.ZEL");
-    test::WriteBytes(state.imText1, source);
-    EXPECT_EQ(Run(), Outcome::Converted);
-    EXPECT_EQ(state.imText2, dir.file("site.ZEL.zel"));
-    EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Info, LongMessage(dir.file("site.ZEL.bak"))}}));
-    EXPECT_EQ(test::ReadBytes(state.imText1), source);
-    EXPECT_EQ(Files(), (std::vector<std::string>{"site.ZEL", "site.ZEL.bak", "site.ZEL.zel"}));
-}
-
-TEST_F(Conversion, SecondPressFindsTheFileCurrent) {
-    Use("site.zel", "site.zel");
-    test::WriteBytes(state.imText1, test::MakeOldFile(0));
-    ASSERT_EQ(Run(), Outcome::Converted);
-    const Bytes converted = test::ReadBytes(state.imText1);
-    messages.shown.clear();
-    EXPECT_EQ(Run(), Outcome::AlreadyCurrent);
-    EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Info, kAlreadyCurrent}}));
-    EXPECT_EQ(test::ReadBytes(state.imText1), converted);
+    const std::string name = dir.file("site.zel");
+    test::WriteBytes(name, source);
+    fs::permissions(test::PathFromUtf8(name), fs::perms::owner_read);
+    for (int press = 1; press <= 2; ++press) {
+        SCOPED_TRACE(press);
+        ConversionState state{name, name, ""};
+        WorkingSet ws;
+        test::RecordingMessages messages;
+        EXPECT_EQ(RunConversion(state, ws, messages), Outcome::WriteFailed);
+        EXPECT_EQ(messages.shown,
+                  (std::vector<Shown>{kQuestion,
+                                      {Shown::Warning, "指定したファイル(またはフォルダ)は読み取り専用です\r"
+                                                       "別のファイル(またはフォルダ)名を指定してください"}}));
+        EXPECT_EQ(state.BackupFileName, press == 1 ? dir.file("site.bak") : "");
+        EXPECT_EQ(Snapshot(dir), (Files{{"site.bak", source}, {"site.zel", source}}));
+    }
 }
 
 } // namespace
