@@ -1,0 +1,21 @@
+// The window program: shows the conversion window; closing it ends the program.
+#include "Fonts.h"
+#include "Pictures.h"
+#include "frmConv.h"
+#include "usrdata/LoadReadModule.h"
+
+#include <QApplication>
+
+#include <memory>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    zel::ui::InstallFontSubstitutions();
+    QApplication::setWindowIcon(zel::ui::AppIcon());
+
+    // The one working set of the program, kept until it ends.
+    auto ws = std::make_unique<zel::WorkingSet>();
+    zel::ui::frmConv window(*ws);
+    window.show();
+    return QApplication::exec();
+}

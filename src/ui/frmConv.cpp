@@ -1,0 +1,146 @@
+#include "frmConv.h"
+
+#include "Fonts.h"
+#include "Pictures.h"
+#include "frmVersion.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+namespace zel::ui {
+
+namespace {
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(geometry);
+    // Enter must not press a button of this window, not even the one that has the focus.
+    button->setAutoDefault(false);
+    button->setDefault(false);
+    return button;
+}
+
+QLineEdit* MakeField(QWidget* parent, const char* name, QRect geometry) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QString::fromLatin1(name));
+    field->setGeometry(geometry);
+    field->setFont(GothicFont(9));
+    return field;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+} // namespace
+
+frmConv::frmConv(WorkingSet& ws, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      ws_(ws) {
+    setObjectName(QStringLiteral("frmConv"));
+    setFont(GothicFont(9));
+    setFixedSize(497, 246);
+    setWindowTitle(QString::fromUtf8(kAppTitle));
+    setWindowIcon(AppIcon());
+
+    Label3_0_ = MakeLabel(this, "Label3_0", QStringLiteral("■変換するファイル名を指定して下さい"),
+                          QRect(12, 16, 229, 15));
+    imText1_ = MakeField(this, "imText1", QRect(24, 34, 411, 21));
+    Command1_ = MakeButton(this, "Command1", QStringLiteral("参照"), QRect(436, 34, 53, 21));
+
+    Label4_ = MakeLabel(this, "Label4", QStringLiteral("↓"), QRect(190, 60, 43, 35));
+    Label4_->setFont(GothicFont(18, true));
+
+    Label3_2_ = MakeLabel(this, "Label3_2", QStringLiteral("■変換後のファイル名を指定して下さい"),
+                          QRect(12, 90, 211, 15));
+    imText2_ = MakeField(this, "imText2", QRect(24, 108, 411, 21));
+
+    Frame1_ = new QGroupBox(QStringLiteral("プログラム説明"), this);
+    Frame1_->setObjectName(QStringLiteral("Frame1"));
+    Frame1_->setGeometry(6, 146, 483, 57);
+    Label2_ =
+        MakeLabel(Frame1_, "Label2",
+                  QStringLiteral("これはカルトゥーバ Version1.04より前のシステムで作成したファイルを、新"
+                                 "しいバージョン（カルトゥーバVersion1.04以降）に変換するプログラムです。"),
+                  QRect(12, 22, 469, 31));
+    Label2_->setWordWrap(true);
+
+    Command2_ = MakeButton(this, "Command2", QStringLiteral("バージョン情報"), QRect(12, 214, 107, 25));
+    CmdConv_ = MakeButton(this, "CmdConv", QString(), QRect(268, 214, 107, 25));
+    CmdConv_->setIcon(ConvertFace());
+    CmdConv_->setIconSize(QSize(94, 24));
+    CmdConv_->setAccessibleName(QStringLiteral("データ変換"));
+    CmdClose_ = MakeButton(this, "CmdClose", QStringLiteral("終了"), QRect(382, 214, 107, 25));
+
+    setTabOrder(imText1_, Command1_);
+    setTabOrder(Command1_, imText2_);
+    setTabOrder(imText2_, Command2_);
+    setTabOrder(Command2_, CmdConv_);
+    setTabOrder(CmdConv_, CmdClose_);
+
+    connect(Command1_, &QPushButton::clicked, this, &frmConv::Command1_Click);
+    connect(CmdConv_, &QPushButton::clicked, this, &frmConv::CmdConv_Click);
+    connect(Command2_, &QPushButton::clicked, this, &frmConv::Command2_Click);
+    connect(CmdClose_, &QPushButton::clicked, this, &QWidget::close);
+
+    centreOnScreen();
+    imText1_->setFocus();
+}
+
+void frmConv::centreOnScreen() {
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    if (!screen) return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+}
+
+std::optional<QString> frmConv::ChooseWithDialog(QWidget* parent) {
+    QFileDialog dialog(parent, kOpenTitle);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+#ifndef Q_OS_WIN
+    // Qt's own dialog matches the pattern in any letter case, so site.zel is listed as well as
+    // SITE.ZEL; the native dialogs of Linux desktops would match capitals only.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
+#endif
+    dialog.setNameFilter(kOpenFilter);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(chosen.front());
+}
+
+void frmConv::Command1_Click() {
+    const std::optional<QString> chosen = chooseFile_ ? chooseFile_(this) : std::nullopt;
+    if (!chosen) return;
+    imText1_->setText(*chosen);
+    imText2_->setText(*chosen);
+}
+
+void frmConv::CmdConv_Click() {
+    state_.imText1 = imText1_->text().toStdString();
+    state_.imText2 = imText2_->text().toStdString();
+    RunConversion(state_, ws_, messages_);
+    imText2_->setText(QString::fromStdString(state_.imText2));
+}
+
+void frmConv::Command2_Click() {
+    frmVersion version(this);
+    version.exec();
+}
+
+} // namespace zel::ui
