@@ -102,6 +102,9 @@ frmConv::frmConv(WorkingSet& ws, QWidget* parent)
 void frmConv::centreOnScreen() {
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     if (!screen) return;
+    // Creating the native window first lets the platform tell the size of the frame around the
+    // client area, where it knows it before the window is shown.
+    winId();
     QRect frame = frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     move(frame.topLeft());
