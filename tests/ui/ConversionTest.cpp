@@ -1,5 +1,4 @@
-// The Convert button runs the whole conversion and shows its messages in real message boxes; the
-// message box adapter on its own.
+// The Convert button runs the whole conversion and shows its messages in real message boxes.
 #include "MessageBoxes.h"
 #include "ModalScript.h"
 #include "frmConv.h"
@@ -7,146 +6,67 @@
 #include "support/TestSupport.h"
 
 #include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <memory>
 
 namespace {
 
-using zel::test::Answer;
-using zel::test::CheckMessageBox;
-using zel::test::ExpectedBox;
+using zel::test::Box;
 using zel::test::ModalScript;
-using zel::ui::frmConv;
+using Mb = QMessageBox;
 
-const char* const kOverwrite = "データが存在します。上書きしてもよろしいですか？";
 const std::string kConverted = "指定したファイルは最新バージョンに変換されました。";
-const std::string kBackedUp = "念のため元のファイルをバックアップしました。必要がなければ消して下さい。";
+const std::string kBackedUp =
+    "\n\n念のため元のファイルをバックアップしました。必要がなければ消して下さい。\n";
 
-class ConvertButton : public ::testing::Test {
-protected:
+struct ConvertButton : ::testing::Test {
     std::unique_ptr<zel::WorkingSet> ws = std::make_unique<zel::WorkingSet>();
-    frmConv window{*ws};
+    zel::ui::frmConv window{*ws};
     zel::test::TempDir dir;
-    QLineEdit* source = window.findChild<QLineEdit*>("imText1");
     QLineEdit* target = window.findChild<QLineEdit*>("imText2");
 
-    void SetNames(const std::string& from, const std::string& to) {
-        source->setText(QString::fromStdString(from));
+    void Press(const std::string& from, const std::string& to, std::deque<ModalScript::Step> steps) {
+        window.findChild<QLineEdit*>("imText1")->setText(QString::fromStdString(from));
         target->setText(QString::fromStdString(to));
-    }
-    void PressConvert(ModalScript& script) {
+        ModalScript script(std::move(steps));
         window.findChild<QPushButton*>("CmdConv")->click();
-        EXPECT_EQ(script.pending(), 0u) << "an expected message box was not shown";
+        EXPECT_EQ(script.pending(), 0u) << "a message box was not shown";
     }
 };
 
-TEST_F(ConvertButton, EmptyNameFieldIsReported) {
-    SetNames("", dir.file("a.zel"));
-    ModalScript script;
-    script.then([](QWidget* m) {
-        CheckMessageBox(m, {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok,
-                            "ファイル名が指定されていません。ファイル名を指定して下さい。"});
-        Answer(m, QMessageBox::Ok);
-    });
-    PressConvert(script);
-}
-
-TEST_F(ConvertButton, InPlaceConversionAsksThenReportsTheBackup) {
-    const std::string name = dir.file("site.zel");
+TEST_F(ConvertButton, InPlaceConversionAsksThenNamesTheBackup) {
+    const std::string name = dir.file("site.zel"), backup = dir.file("site.bak");
     const std::vector<std::uint8_t> original = zel::test::MakeOldFile(1);
     zel::test::WriteBytes(name, original);
-    const std::string backup = dir.file("site.bak");
-    SetNames(name, name);
-
-    ModalScript script;
-    script
-        .then([](QWidget* m) {
-            CheckMessageBox(m, {QMessageBox::Information, QMessageBox::Yes | QMessageBox::No,
-                                QMessageBox::Yes, kOverwrite});
-            Answer(m, QMessageBox::Yes);
-        })
-        .then([&](QWidget* m) {
-            const std::string text = kConverted + "\n\n" + kBackedUp + "\n" + backup;
-            CheckMessageBox(m, {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok, text.c_str()});
-            Answer(m, QMessageBox::Ok);
-        });
-    PressConvert(script);
-
+    Press(name, name,
+          {Box(Mb::Information, Mb::Yes | Mb::No, Mb::Yes, "データが存在します。上書きしてもよろしいですか？",
+               Mb::Yes),
+           Box(Mb::Information, Mb::Ok, Mb::Ok, kConverted + kBackedUp + backup, Mb::Ok)});
     EXPECT_EQ(zel::test::ReadBytes(backup), original);
     EXPECT_NE(zel::test::ReadBytes(name), original);
     EXPECT_EQ(window.state().BackupFileName, backup);
-    EXPECT_EQ(target->text().toStdString(), name);
 }
 
-TEST_F(ConvertButton, AnsweringNoWritesNothing) {
-    const std::string name = dir.file("site.zel");
-    const std::vector<std::uint8_t> original = zel::test::MakeOldFile(1);
-    zel::test::WriteBytes(name, original);
-    SetNames(name, name);
-
-    ModalScript script;
-    script.then([](QWidget* m) { Answer(m, QMessageBox::No); });
-    PressConvert(script);
-
-    EXPECT_EQ(zel::test::ReadBytes(name), original);
-    EXPECT_FALSE(std::filesystem::exists(zel::test::PathFromUtf8(dir.file("site.bak"))));
-}
-
-TEST_F(ConvertButton, TargetNameGetsItsExtensionBackInTheField) {
+TEST_F(ConvertButton, EmptyFieldIsReportedAndTargetNameIsWrittenBack) {
+    Press("", dir.file("a"),
+          {Box(Mb::Information, Mb::Ok, Mb::Ok,
+               "ファイル名が指定されていません。ファイル名を指定して下さい。", Mb::Ok)});
     const std::string from = dir.file("site.zel");
     zel::test::WriteBytes(from, zel::test::MakeOldFile(0));
-    SetNames(from, dir.file("new"));
-
-    ModalScript script; // the target does not exist: no question, only the final message
-    script.then([&](QWidget* m) {
-        const std::string text = kConverted + "\n\n" + kBackedUp + "\n" + dir.file("new.bak");
-        CheckMessageBox(m, {QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok, text.c_str()});
-        Answer(m, QMessageBox::Ok);
-    });
-    PressConvert(script);
-
+    Press(from, dir.file("new"),
+          {Box(Mb::Information, Mb::Ok, Mb::Ok, kConverted + kBackedUp + dir.file("new.bak"), Mb::Ok)});
     EXPECT_EQ(target->text().toStdString(), dir.file("new.zel"));
     EXPECT_TRUE(std::filesystem::exists(zel::test::PathFromUtf8(dir.file("new.zel"))));
 }
 
-struct AdapterCase {
-    const char* what;
-    std::function<bool(zel::Messages&)> call; // the answer, or true for a notice
-    int icon, buttons, defaultButton, answer;
-    bool expected;
-};
-
-TEST(MessageBoxes, TitleIconButtonsAndLineBreaks) {
-    const std::vector<AdapterCase> cases = {
-        {"inform", [](zel::Messages& m) { return m.Inform("一行目\r二行目"), true; },
-         QMessageBox::Information, QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok, true},
-        {"warn", [](zel::Messages& m) { return m.Warn("一行目\r二行目"), true; }, QMessageBox::Warning,
-         QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok, true},
-        {"yes", [](zel::Messages& m) { return m.AskYesNo("一行目\r二行目"); }, QMessageBox::Information,
-         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::Yes, true},
-        {"no", [](zel::Messages& m) { return m.AskYesNo("一行目\r二行目"); }, QMessageBox::Information,
-         QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes, QMessageBox::No, false},
-    };
-    for (const AdapterCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        zel::ui::MessageBoxes boxes(nullptr);
-        ModalScript script;
-        script.then([&](QWidget* m) {
-            CheckMessageBox(m, {c.icon, c.buttons, c.defaultButton, "一行目\n二行目"});
-            Answer(m, c.answer);
-        });
-        EXPECT_EQ(c.call(boxes), c.expected);
-        EXPECT_EQ(script.pending(), 0u);
-    }
-}
-
-TEST(MessageBoxes, EveryCarriageReturnIsALineBreak) {
-    EXPECT_EQ(zel::ui::MessageBoxText("a\r\rb\rc").toStdString(), "a\n\nb\nc");
-    EXPECT_EQ(zel::ui::MessageBoxText("データ").toStdString(), "データ");
+TEST(MessageBoxes, WarningIconAndAnswersWithEachCarriageReturnALineBreak) {
+    zel::ui::MessageBoxes boxes(nullptr);
+    ModalScript script({Box(Mb::Warning, Mb::Ok, Mb::Ok, "一\n\n二", Mb::Ok),
+                        Box(Mb::Information, Mb::Yes | Mb::No, Mb::Yes, "一\n二", Mb::No)});
+    boxes.Warn("一\r\r二");
+    EXPECT_FALSE(boxes.AskYesNo("一\r二"));
+    EXPECT_EQ(script.pending(), 0u);
 }
 
 } // namespace

@@ -1,9 +1,17 @@
-// Answers the modal windows that an action opens, one after the other: each step sees the window
-// that has become modal, checks it and closes it.
+// Answers the modal windows that an action opens, in order: each step checks the window that has
+// become modal and closes it. A window that no step expects, or that a step leaves open, is a
+// failure and is closed, so that a test never hangs.
 #pragma once
 
+#include "usrdata/Messages.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QTimer>
-#include <QWidget>
+#include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
@@ -12,34 +20,46 @@ namespace zel::test {
 
 class ModalScript {
 public:
-    using Step = std::function<void(QWidget* modal)>;
-
-    ModalScript();
-    ~ModalScript();
-
-    // Adds the step for the next modal window.
-    ModalScript& then(Step step);
-
-    // Steps not yet run (a window that was expected never opened).
+    using Step = std::function<void(QWidget*)>;
+    explicit ModalScript(std::deque<Step> steps = {}) : steps_(std::move(steps)) {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        timer_.start(10);
+    }
     std::size_t pending() const { return steps_.size(); }
 
 private:
-    void poll();
-
+    void poll() {
+        QPointer<QWidget> modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal->property("answered").toBool()) return;
+        modal->setProperty("answered", true);
+        if (steps_.empty()) {
+            ADD_FAILURE() << "unexpected window " << modal->windowTitle().toStdString();
+        } else {
+            Step step = std::move(steps_.front());
+            steps_.pop_front();
+            step(modal);
+            if (modal && modal->isVisible()) ADD_FAILURE() << "window left open";
+        }
+        if (modal && modal->isVisible()) modal->close();
+    }
     QTimer timer_;
     std::deque<Step> steps_;
 };
 
-// The message box that is modal now, checked against title, icon, text, buttons and default.
-struct ExpectedBox {
-    int icon;    // QMessageBox::Icon
-    int buttons; // QMessageBox::StandardButtons
-    int defaultButton;
-    const char* text; // UTF-8, lines joined by '\n'
-};
-void CheckMessageBox(QWidget* modal, const ExpectedBox& expected);
-
-// Clicks the standard button `button` of the message box `modal`.
-void Answer(QWidget* modal, int button);
+// A step that checks a message box against title, icon, buttons, default and text, then answers.
+inline ModalScript::Step Box(QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
+                             QMessageBox::StandardButton preset, std::string text,
+                             QMessageBox::StandardButton answer) {
+    return [=](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr);
+        EXPECT_EQ(box->windowTitle(), QString::fromUtf8(kAppTitle));
+        EXPECT_EQ(box->icon(), icon);
+        EXPECT_EQ(box->standardButtons().toInt(), buttons.toInt());
+        EXPECT_EQ(box->defaultButton(), qobject_cast<QPushButton*>(box->button(preset)));
+        EXPECT_EQ(box->text().toStdString(), text);
+        box->button(answer)->click();
+    };
+}
 
 } // namespace zel::test
