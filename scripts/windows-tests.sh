@@ -6,7 +6,9 @@
 # Builds GoogleTest for mingw first when it is missing (build-win-deps/gtest), configures and
 # builds build-win (core, platform and the tests; no window program, no benchmark), then runs ctest
 # with a private wine prefix in build-win/wineprefix and one persistent wineserver that is stopped
-# again at the end. Needs no display. Environment: JOBS (default 2), BUILD_TYPE (default Debug).
+# again at the end. Needs no display. Environment: JOBS (default 2), BUILD_TYPE (default Debug),
+# TARGETS (default: everything; for example "platform_tests" to build and list only that program,
+# then pass "-R <regex>" to run only its tests).
 set -euo pipefail
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -39,8 +41,13 @@ cmake -S "$root" -B "$build" -G Ninja \
     -DZELCONV_MINGW_PREFIX="$gtest_prefix" -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
     -DZELCONV_UI=OFF -DZELCONV_BENCH=OFF -DZELCONV_TESTS=ON >/dev/null
 
-step "Building"
-cmake --build "$build" -j "$jobs"
+step "Building${TARGETS:+ $TARGETS}"
+if [[ -n "${TARGETS:-}" ]]; then
+    # shellcheck disable=SC2086 # a list of target names
+    cmake --build "$build" -j "$jobs" --target $TARGETS
+else
+    cmake --build "$build" -j "$jobs"
+fi
 
 # --- wine, headless, with its own prefix -----------------------------------------------------
 export WINEPREFIX="$build/wineprefix"
@@ -58,9 +65,8 @@ trap stop_wineserver EXIT
 step "Starting wineserver (prefix $WINEPREFIX)"
 wineserver -p
 if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+    # Create the prefix now, so that the first test program does not pay for it (and time out).
     wine wineboot --init >/dev/null 2>&1 || true
-    wineserver -w || true
-    wineserver -p
 fi
 
 step "Running the tests under wine"

@@ -14,6 +14,10 @@ struct Cp932Case {
     std::string text;  // UTF-8
 };
 
+void PrintTo(const Cp932Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class Cp932RoundTrip : public ::testing::TestWithParam<Cp932Case> {};
 
 TEST_P(Cp932RoundTrip, DecodesAndEncodesBack) {
