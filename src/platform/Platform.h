@@ -74,8 +74,10 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& name);
 // temporary file then atomically takes the target's place (keeping the target's permission bits,
 // owner and group where allowed; a symbolic link has the file it points to replaced). Where the
 // folder does not allow a new file but the target may be written, the target is written in place
-// and cut to the new length. A read-only target fails with code 75 before anything is written.
-// On failure the temporary file is gone and the target is as it was.
+// and cut to the new length. A read-only target (POSIX: not writable, or without any write
+// permission bit when running as root; Windows: the read-only attribute) and a folder of that
+// name fail with code 75 before anything is written. On failure the temporary file is gone and
+// the target is as it was; only a write failure in the in-place case can leave it partly written.
 std::optional<FileError> ReplaceFileContents(const std::string& target, const std::vector<std::uint8_t>& bytes);
 
 // Result of CopyFileNoReplace.
@@ -84,7 +86,9 @@ enum class CopyResult { Copied, TargetExists, Failed };
 // Copies `source` byte for byte to `target` unless a file (of any kind) of the name `target`
 // exists already, in which case nothing is written. The copy goes to a temporary file in the
 // target's folder and is moved to the target name only when complete, without replacing, so a
-// failure never leaves a partial copy under the target name. `error` is set on Failed.
+// failure never leaves a partial copy under the target name. `error` is set on Failed (53 for a
+// missing source, 76 for a missing folder of the target). TargetExists also stands for names that
+// FileExists does not count (folders, hidden files, dangling links): the caller tells them apart.
 CopyResult CopyFileNoReplace(const std::string& source, const std::string& target, FileError& error);
 
 // --- Test seam ------------------------------------------------------------------------------
