@@ -21,12 +21,16 @@ build_type="${BUILD_TYPE:-Debug}"
 
 step() { printf '\n== %s\n' "$*"; }
 
+# Ninja when it is installed, else the default generator.
+generator=()
+if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
+
 # --- GoogleTest, cross-built once -------------------------------------------------------------
 if [[ ! -f "$gtest_prefix/lib/cmake/GTest/GTestConfig.cmake" ]]; then
     step "Building GoogleTest for mingw-w64 into $gtest_prefix"
     src=/usr/src/googletest
     [[ -f "$src/CMakeLists.txt" ]] || { echo "missing $src (apt-get install googletest)" >&2; exit 1; }
-    cmake -S "$src" -B "$deps/gtest-build" -G Ninja \
+    cmake -S "$src" -B "$deps/gtest-build" "${generator[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$gtest_prefix" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON \
         -DBUILD_SHARED_LIBS=OFF -DCMAKE_CXX_FLAGS="-Wno-error" >/dev/null
@@ -36,7 +40,7 @@ fi
 
 # --- The Windows tree ------------------------------------------------------------------------
 step "Configuring $build"
-cmake -S "$root" -B "$build" -G Ninja \
+cmake -S "$root" -B "$build" "${generator[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE="$build_type" \
     -DZELCONV_MINGW_PREFIX="$gtest_prefix" -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
     -DZELCONV_UI=OFF -DZELCONV_BENCH=OFF -DZELCONV_TESTS=ON >/dev/null
