@@ -23,7 +23,7 @@ inline constexpr char kSeparator = '/';
 
 // Error codes of the file layer, numbered as the application's file layer numbers them.
 namespace code {
-inline constexpr int Overflow = 6;           // a counter or sum left its range during the upgrade
+inline constexpr int Overflow = 6;            // a counter or sum left its range during the upgrade
 inline constexpr int SubscriptOutOfRange = 9; // an array index outside the array's bounds
 inline constexpr int BadFileName = 52;
 inline constexpr int FileNotFound = 53;
@@ -78,7 +78,8 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& name);
 // permission bit when running as root; Windows: the read-only attribute) and a folder of that
 // name fail with code 75 before anything is written. On failure the temporary file is gone and
 // the target is as it was; only a write failure in the in-place case can leave it partly written.
-std::optional<FileError> ReplaceFileContents(const std::string& target, const std::vector<std::uint8_t>& bytes);
+std::optional<FileError> ReplaceFileContents(const std::string& target,
+                                             const std::vector<std::uint8_t>& bytes);
 
 // Result of CopyFileNoReplace.
 enum class CopyResult { Copied, TargetExists, Failed };
