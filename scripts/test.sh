@@ -23,4 +23,7 @@ scripts/windows-tests.sh
 step "Fuzzing the reader for ${FUZZ_SECONDS:-60} s"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
+step "The Windows and the Linux zelconv-cli give the same files"
+scripts/cross-check.sh
+
 step "All tests passed"

@@ -297,10 +297,23 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& name) 
     return ReadUpTo(name, static_cast<std::size_t>(-1), err);
 }
 
+// The full form of a name relative to the current folder: ReplaceFileW refuses relative names.
+static std::optional<std::wstring> FullName(const std::wstring& name) {
+    DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return std::nullopt;
+    std::wstring full(size, L'\0');
+    DWORD written = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+    if (written == 0 || written >= size) return std::nullopt;
+    full.resize(written);
+    return full;
+}
+
 std::optional<FileError> ReplaceFileContents(const std::string& target,
                                              const std::vector<std::uint8_t>& bytes) {
-    auto name = SystemName(target);
-    if (!name || name->back() == L'\\' || name->back() == L'/') return MakeError(code::BadFileName);
+    auto given = SystemName(target);
+    if (!given || given->back() == L'\\' || given->back() == L'/') return MakeError(code::BadFileName);
+    auto name = FullName(*given);
+    if (!name) return MakeError(code::BadFileName);
 
     DWORD attributes = GetFileAttributesW(name->c_str());
     bool exists = attributes != INVALID_FILE_ATTRIBUTES;

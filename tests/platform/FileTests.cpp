@@ -108,6 +108,13 @@ TEST_F(Files, ReplaceCreatesOrReplacesWithExactlyTheNewBytes) {
     }
     EXPECT_EQ(ReplaceFileContents(longer, {}), std::nullopt);
     EXPECT_EQ(ReadBytes(longer), Bytes{});
+    // A name relative to the current folder, as the command line gets it.
+    const auto previous = fs::current_path();
+    fs::current_path(dir.path());
+    auto relative = ReplaceFileContents("long.zel", kOld);
+    fs::current_path(previous);
+    EXPECT_EQ(relative, std::nullopt);
+    EXPECT_EQ(ReadBytes(longer), kOld);
     EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"long.zel", "新しい.zel"}));
 }
 
