@@ -9,6 +9,8 @@ std::string DescribeError(int errorCode) {
     switch (errorCode) {
     case code::Overflow:
         return "オーバーフローしました。";
+    case code::OutOfMemory:
+        return "メモリが不足しています。";
     case code::SubscriptOutOfRange:
         return "インデックスが有効範囲にありません。";
     case code::BadFileName:

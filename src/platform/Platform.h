@@ -23,7 +23,8 @@ inline constexpr char kSeparator = '/';
 
 // Error codes of the file layer, numbered as the application's file layer numbers them.
 namespace code {
-inline constexpr int Overflow = 6;            // a counter or sum left its range during the upgrade
+inline constexpr int Overflow = 6; // a counter or sum left its range during the upgrade
+inline constexpr int OutOfMemory = 7;
 inline constexpr int SubscriptOutOfRange = 9; // an array index outside the array's bounds
 inline constexpr int BadFileName = 52;
 inline constexpr int FileNotFound = 53;

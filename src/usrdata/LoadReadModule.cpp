@@ -67,15 +67,20 @@ std::uint8_t LoadUsrData(WorkingSet& ws, const std::string& name, Messages& mess
 
     // The body is read into a fresh record and taken over only when it is complete, so a damaged
     // file leaves the working set as it was.
-    auto body = std::make_unique<Body101>();
+    std::unique_ptr<Body101> body;
     bool complete = false;
-    if (auto image = platform::ReadWholeFile(name); image && image->size() >= kSignatureSize) {
-        try {
+    try {
+        body = std::make_unique<Body101>();
+        if (auto image = platform::ReadWholeFile(name); image && image->size() >= kSignatureSize) {
             ByteReader reader(image->data() + kSignatureSize, image->size() - kSignatureSize);
             DecodeBody101(reader, *body, version == Version::V101);
             complete = true;
-        } catch (const DamagedFile&) {
         }
+    } catch (const DamagedFile&) {
+    } catch (const std::bad_alloc&) {
+        // Only a body far larger than any real project can exhaust memory; it is not converted.
+        messages.Warn(platform::DescribeError(platform::code::OutOfMemory) + CR + CR + kFiveBlanks + name);
+        return kLoadRefused;
     }
     if (!complete) {
         messages.Warn(std::string("ファイルが壊れているため変換できません。") + CR + CR + kFiveBlanks + name);
@@ -114,23 +119,36 @@ std::vector<std::uint8_t> EncodeFile102(const WorkingSet& ws) {
     return std::move(w.buffer());
 }
 
+static std::uint8_t ReportOutOfMemory(Messages& messages) {
+    ReportWriteError(messages, platform::FileError{platform::code::OutOfMemory,
+                                                   platform::DescribeError(platform::code::OutOfMemory)});
+    return 0;
+}
+
 std::uint8_t Write101(WorkingSet& ws, const std::string& target, Messages& messages) {
     SetDefaultFactors(ws);
-    return WriteImage(target, EncodeFile101(ws), messages);
+    try {
+        return WriteImage(target, EncodeFile101(ws), messages);
+    } catch (const std::bad_alloc&) {
+        return ReportOutOfMemory(messages);
+    }
 }
 
 std::uint8_t Write102(WorkingSet& ws, const std::string& target, Messages& messages) {
     // The whole record is built before the target is touched: a failing build leaves it as it was.
     try {
         BuildMain102(ws.main101, ws.main102);
+        ws.wordPair = WordPair{};
+        return WriteImage(target, EncodeFile102(ws), messages);
     } catch (const ConversionFailure& failure) {
         ReportWriteError(messages,
                          platform::FileError{failure.code(), platform::DescribeError(failure.code()) + CR +
                                                                  failure.detail()});
         return 0;
+    } catch (const std::bad_alloc&) {
+        ws.main102 = Main102{};
+        return ReportOutOfMemory(messages);
     }
-    ws.wordPair = WordPair{};
-    return WriteImage(target, EncodeFile102(ws), messages);
 }
 
 void ReportWriteError(Messages& messages, const platform::FileError& error) {
