@@ -1,4 +1,5 @@
-// The built zelconv-cli run on real files, as a user or a script runs it.
+// The built zelconv-cli run on real files, as a user or a script runs it. What a conversion does is
+// the workflow's and tested there; here: arguments, answers, output, exit codes and the same bytes.
 #include "support/Samples.h"
 #include "support/TestSupport.h"
 #include "usrdata/Signatures.h"
@@ -7,7 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
+#include <map>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -19,11 +20,12 @@ namespace zel {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+using Leaves = std::vector<std::string>;
+using Files = std::map<std::string, Bytes>;
 
 struct Result {
     int status = -1;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 std::string Quote(const std::string& text) {
@@ -37,61 +39,61 @@ std::string Quote(const std::string& text) {
 #endif
 }
 
-std::string ProgramPath() {
-    std::string path = ZELCONV_CLI_PATH;
-#ifdef _WIN32
-    // Under wine the build tree's path is a Unix one; its drive Z: maps the Unix root.
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-        for (char& c : path)
-            if (c == '/') c = '\\';
-    }
-#endif
-    return path;
-}
-
-// The program's output as text; on Windows its line breaks are CR LF, which becomes "\n" here, so
-// that any other character 13 still shows.
+// The program's output as text; on Windows its CR LF line breaks become "\n", so that any other
+// character 13 still shows.
 std::string AsText(const Bytes& bytes) {
     std::string text(bytes.begin(), bytes.end());
 #ifdef _WIN32
-    std::string joined;
-    for (std::size_t i = 0; i < text.size(); ++i)
-        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) joined += text[i];
-    text = joined;
+    for (std::size_t at = 0; (at = text.find("\r\n", at)) != std::string::npos;)
+        text.erase(at, 1);
 #endif
     return text;
 }
 
 // Runs zelconv-cli with `args` and no terminal on standard input.
-Result RunCli(const test::TempDir& dir, const std::vector<std::string>& args) {
-    const std::string out = dir.file("cli-stdout.txt");
-    const std::string err = dir.file("cli-stderr.txt");
-    std::string command = Quote(ProgramPath());
+Result RunCli(const std::vector<std::string>& args) {
+    const test::TempDir io; // away from the folder under test
+    std::string command = ZELCONV_CLI_PATH;
+#ifdef _WIN32
+    // Under wine the build tree's path is a Unix one; its drive Z: maps the Unix root.
+    if (command[0] == '/') command = "Z:" + command;
+    for (char& c : command)
+        if (c == '/') c = '\\';
+#endif
+    command = Quote(command);
     for (const std::string& arg : args)
         command += " " + Quote(arg);
-    Result result;
+    command += " > " + Quote(io.file("out")) + " 2> " + Quote(io.file("err"));
 #ifdef _WIN32
-    command += " < NUL > " + Quote(out) + " 2> " + Quote(err);
-    command = "\"" + command + "\""; // cmd /c keeps the inner quotes when the whole is quoted
+    command = "\"" + command + " < NUL\""; // cmd /c keeps the inner quotes when the whole is quoted
     const int size = MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(size), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, command.c_str(), -1, wide.data(), size);
-    result.status = _wsystem(wide.c_str());
+    const int status = _wsystem(wide.c_str());
 #else
-    command += " < /dev/null > " + Quote(out) + " 2> " + Quote(err);
-    const int raw = std::system(command.c_str());
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    const int raw = std::system((command + " < /dev/null").c_str());
+    const int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
-    result.out = AsText(test::ReadBytes(out));
-    result.err = AsText(test::ReadBytes(err));
-    std::filesystem::remove(test::PathFromUtf8(out));
-    std::filesystem::remove(test::PathFromUtf8(err));
-    return result;
+    return {status, AsText(test::ReadBytes(io.file("out"))), AsText(test::ReadBytes(io.file("err")))};
 }
 
 bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// Writes `files` into the folder and returns them.
+Files Put(const test::TempDir& dir, Files files) {
+    for (const auto& [leaf, bytes] : files)
+        test::WriteBytes(dir.file(leaf), bytes);
+    return files;
+}
+
+// Every file of the folder with its bytes.
+Files Folder(const test::TempDir& dir) {
+    Files files;
+    for (const std::string& leaf : test::ListFolder(dir.path()))
+        files[leaf] = test::ReadBytes(dir.file(leaf));
+    return files;
 }
 
 Bytes CurrentFile() {
@@ -100,168 +102,126 @@ Bytes CurrentFile() {
     return bytes;
 }
 
-// The conversion of `source` as the workflow does it in this process: the target's bytes.
-Bytes ConvertInProcess(const Bytes& source) {
-    test::TempDir dir;
-    ConversionState state{dir.file("in.zel"), dir.file("in.zel"), ""};
-    test::WriteBytes(state.imText1, source);
-    WorkingSet ws;
-    test::RecordingMessages messages;
-    EXPECT_EQ(RunConversion(state, ws, messages), Outcome::Converted);
-    return test::ReadBytes(state.imText1);
-}
-
+// In place with --yes: a line per file, a backup per converted file, the summary, and exit code 1
+// when a file was refused or failed.
 TEST(Cli, ConvertsSeveralFilesInPlaceWithABackupEachAndSumsUp) {
     test::TempDir dir;
-    const Bytes old100 = test::MakeOldFile(0, 3);
-    const Bytes old101 = test::MakeOldFile(1, 2);
-    test::WriteBytes(dir.file("一.zel"), old100);
-    test::WriteBytes(dir.file("二.zel"), old101);
-    test::WriteBytes(dir.file("三.zel"), CurrentFile());
+    const Files files = Put(dir, {{"一.zel", test::MakeOldFile(0, 3)},
+                                  {"二.zel", test::MakeOldFile(1, 2)},
+                                  {"三.zel", CurrentFile()},
+                                  {"bad.zel", test::MakeOldFile(1, 2, 1)},
+                                  {"foreign.zel", Bytes(80, 'x')}});
+    std::vector<std::string> args{"--yes"};
+    for (const char* stem : {"一", "二", "三", "missing", "foreign", "bad"})
+        args.push_back(dir.file(stem + std::string(".zel")));
 
-    const Result r = RunCli(dir, {"--yes", dir.file("一.zel"), dir.file("二.zel"), dir.file("三.zel")});
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Contains(r.out, "[1/3] " + dir.file("一.zel") + "\n"));
-    EXPECT_TRUE(Contains(r.out, "[3/3] " + dir.file("三.zel") + "\n"));
+    const Result r = RunCli(args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(Contains(r.out, "[1/6] " + dir.file("一.zel") + "\n"));
+    EXPECT_TRUE(Contains(r.out, "[6/6] " + dir.file("bad.zel") + "\n"));
     EXPECT_TRUE(
-        Contains(r.out, "変換 2 件、変換不要 1 件、スキップ (上書きしない) 0 件、拒否 0 件、失敗 0 件"));
+        Contains(r.out, "変換 2 件、変換不要 1 件、スキップ (上書きしない) 0 件、拒否 2 件、失敗 1 件"));
     // Each message on its own lines, prefixed by its kind; never a bare character 13.
     EXPECT_TRUE(Contains(r.err, "情報: 指定したファイルは最新バージョンに変換されました。\n\n念のため"
                                 "元のファイルをバックアップしました。必要がなければ消して下さい。\n" +
                                     dir.file("一.bak") + "\n"));
-    EXPECT_TRUE(Contains(r.err, "情報: 最新バージョン（Ver. 1.04）形式のデータなので"));
+    EXPECT_TRUE(
+        Contains(r.err, "警告: フォルダが見つかりませんでした\nファイル名：" + dir.file("missing.zel")));
     EXPECT_FALSE(Contains(r.err, "\r"));
-
-    // The very bytes the workflow writes, and the untouched sources in the backups.
-    EXPECT_EQ(test::ReadBytes(dir.file("一.zel")), ConvertInProcess(old100));
-    EXPECT_EQ(test::ReadBytes(dir.file("二.zel")), ConvertInProcess(old101));
-    EXPECT_EQ(test::ReadBytes(dir.file("一.bak")), old100);
-    EXPECT_EQ(test::ReadBytes(dir.file("二.bak")), old101);
-    EXPECT_EQ(test::ReadBytes(dir.file("三.zel")), CurrentFile());
-    EXPECT_EQ(test::ListFolder(dir.path()),
-              (std::vector<std::string>{"一.bak", "一.zel", "三.zel", "二.bak", "二.zel"}));
+    EXPECT_EQ(test::ListFolder(dir.path()), (Leaves{"bad.bak", "bad.zel", "foreign.zel", "一.bak", "一.zel",
+                                                    "三.zel", "二.bak", "二.zel"}));
+    for (const std::string stem : {"一", "二", "bad"})
+        EXPECT_EQ(test::ReadBytes(dir.file(stem + ".bak")), files.at(stem + ".zel")) << stem;
+    EXPECT_NE(test::ReadBytes(dir.file("一.zel")), files.at("一.zel"));
 }
 
-TEST(Cli, WritesTheConversionToTheGivenTarget) {
-    test::TempDir dir;
+TEST(Cli, WritesToTheTargetGivenByOTheVeryBytesOfTheWorkflow) {
     const Bytes source = test::MakeOldFile(0);
-    test::WriteBytes(dir.file("src.zel"), source);
-    const Result r = RunCli(dir, {"-o", dir.file("結果"), dir.file("src.zel")});
+    test::TempDir cli, window;
+    Put(cli, {{"src.zel", source}});
+    Put(window, {{"src.zel", source}});
+    const Result r = RunCli({"-o", cli.file("結果"), cli.file("src.zel")});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(test::ReadBytes(dir.file("結果.zel")), ConvertInProcess(source));
-    EXPECT_EQ(test::ReadBytes(dir.file("結果.bak")), source);
-    EXPECT_EQ(test::ReadBytes(dir.file("src.zel")), source);
-    EXPECT_FALSE(Contains(r.err, "質問: ")); // the target did not exist
+
+    ConversionState state{window.file("src.zel"), window.file("結果"), ""};
+    WorkingSet ws;
+    test::RecordingMessages messages;
+    ASSERT_EQ(RunConversion(state, ws, messages), Outcome::Converted);
+    EXPECT_EQ(Folder(cli), Folder(window));
+    EXPECT_EQ(RunCli({cli.file("結果.zel")}).status, 0); // already current: no failure
 }
 
 TEST(Cli, DecliningTheOverwriteTouchesNothing) {
-    const struct {
-        std::vector<std::string> options;
-        std::string said;
-    } cases[] = {{{"--no"}, "いいえ (--no)"}, {{}, "端末がない"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.said);
+    for (const std::string option : {"--no", ""}) {
+        SCOPED_TRACE(option);
         test::TempDir dir;
-        const Bytes a = test::MakeOldFile(0);
-        const Bytes b = test::MakeOldFile(1);
-        test::WriteBytes(dir.file("a.zel"), a);
-        test::WriteBytes(dir.file("b.zel"), b);
-        std::vector<std::string> args = c.options;
-        args.push_back(dir.file("a.zel"));
-        args.push_back(dir.file("b.zel"));
-        const Result r = RunCli(dir, args);
+        const Files files = Put(dir, {{"a.zel", test::MakeOldFile(0)}, {"b.zel", test::MakeOldFile(1)}});
+        std::vector<std::string> args{dir.file("a.zel"), dir.file("b.zel")};
+        if (!option.empty()) args.insert(args.begin(), option);
+        const Result r = RunCli(args);
         EXPECT_EQ(r.status, 1);
         EXPECT_TRUE(Contains(r.err, "質問: データが存在します。上書きしてもよろしいですか？"));
-        EXPECT_TRUE(Contains(r.err, c.said));
+        EXPECT_TRUE(Contains(r.err, option.empty() ? "端末がない" : "いいえ (--no)"));
         EXPECT_TRUE(Contains(r.out, "変換 0 件、変換不要 0 件、スキップ (上書きしない) 2 件"));
-        EXPECT_EQ(test::ListFolder(dir.path()), (std::vector<std::string>{"a.zel", "b.zel"}));
-        EXPECT_EQ(test::ReadBytes(dir.file("a.zel")), a);
-        EXPECT_EQ(test::ReadBytes(dir.file("b.zel")), b);
+        EXPECT_EQ(Folder(dir), files);
     }
-}
-
-TEST(Cli, RefusedAndFailedFilesMakeTheRunFail) {
-    test::TempDir dir;
-    test::WriteBytes(dir.file("good.zel"), test::MakeOldFile(1));
-    test::WriteBytes(dir.file("bad.zel"), test::MakeOldFile(1, 2, 1));
-    test::WriteBytes(dir.file("foreign.zel"), Bytes(80, 'x'));
-    const Result r = RunCli(dir, {"--yes", dir.file("good.zel"), dir.file("missing.zel"),
-                                  dir.file("foreign.zel"), dir.file("bad.zel")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(
-        Contains(r.out, "変換 1 件、変換不要 0 件、スキップ (上書きしない) 0 件、拒否 2 件、失敗 1 件"));
-    EXPECT_TRUE(
-        Contains(r.err, "警告: フォルダが見つかりませんでした\nファイル名：" + dir.file("missing.zel")));
 }
 
 TEST(Cli, CheckReportsEachFormatAndWritesNothing) {
     test::TempDir dir;
-    const Bytes old100 = test::MakeOldFile(0);
     Bytes truncated = test::MakeOldFile(1, 3);
     truncated.resize(truncated.size() / 2);
-    const std::vector<std::pair<std::string, Bytes>> files{{"a100.zel", old100},
-                                                           {"a101.zel", test::MakeOldFile(1)},
-                                                           {"a102.zel", CurrentFile()},
-                                                           {"foreign.zel", Bytes(100, 'x')},
-                                                           {"truncated.zel", truncated}};
-    for (const auto& [leaf, bytes] : files)
-        test::WriteBytes(dir.file(leaf), bytes);
-
-    const Result good =
-        RunCli(dir, {"--check", dir.file("a100.zel"), dir.file("a101.zel"), dir.file("a102.zel")});
-    EXPECT_EQ(good.status, 0) << good.err;
-    EXPECT_TRUE(Contains(good.out, dir.file("a100.zel") + ": 1.00 形式"));
-    EXPECT_TRUE(Contains(good.out, dir.file("a101.zel") + ": 1.01 形式"));
-    EXPECT_TRUE(Contains(good.out, dir.file("a102.zel") + ": 1.02 形式"));
-
-    const Result bad = RunCli(dir, {"--check", dir.file("foreign.zel"), dir.file("truncated.zel"),
-                                    dir.file("none.zel"), dir.file("a100.zel")});
-    EXPECT_EQ(bad.status, 1);
-    EXPECT_TRUE(Contains(bad.out, dir.file("foreign.zel") + ": カルトゥーバのデータではありません\n"));
-    EXPECT_TRUE(Contains(bad.out, dir.file("truncated.zel") + ": データが壊れています\n"));
-    EXPECT_TRUE(Contains(bad.out, dir.file("none.zel") + ": ファイルが見つかりません\n"));
-    EXPECT_TRUE(Contains(bad.out, dir.file("a100.zel") + ": 1.00 形式"));
-
-    std::vector<std::string> leaves;
-    for (const auto& [leaf, bytes] : files) {
-        EXPECT_EQ(test::ReadBytes(dir.file(leaf)), bytes) << leaf;
-        leaves.push_back(leaf);
+    const struct {
+        const char* leaf;
+        Bytes bytes; // none: no such file
+        const char* verdict;
+    } cases[] = {{"foreign.zel", Bytes(100, 'x'), "カルトゥーバのデータではありません\n"},
+                 {"truncated.zel", truncated, "データが壊れています\n"},
+                 {"none.zel", {}, "ファイルが見つかりません\n"},
+                 {"a100.zel", test::MakeOldFile(0), "1.00 形式"},
+                 {"a101.zel", test::MakeOldFile(1), "1.01 形式"},
+                 {"a102.zel", CurrentFile(), "1.02 形式"}};
+    std::vector<std::string> args{"--check"};
+    for (const auto& c : cases) {
+        if (!c.bytes.empty()) test::WriteBytes(dir.file(c.leaf), c.bytes);
+        args.push_back(dir.file(c.leaf));
     }
-    EXPECT_EQ(test::ListFolder(dir.path()), leaves);
+    const Files before = Folder(dir);
+    const Result r = RunCli(args);
+    EXPECT_EQ(r.status, 1);
+    for (const auto& c : cases)
+        EXPECT_TRUE(Contains(r.out, dir.file(c.leaf) + ": " + c.verdict)) << c.leaf;
+    EXPECT_EQ(RunCli({"--check", dir.file("a100.zel"), dir.file("a102.zel")}).status, 0);
+    EXPECT_EQ(Folder(dir), before);
 }
 
-TEST(Cli, WrongCommandLinesAreUsageErrors) {
+TEST(Cli, HelpVersionAndWrongCommandLines) {
     test::TempDir dir;
-    test::WriteBytes(dir.file("a.zel"), test::MakeOldFile(0));
-    const std::vector<std::vector<std::string>> cases{
-        {},
-        {"--yes"},
-        {"--bogus", dir.file("a.zel")},
-        {"-o"},
-        {"-o", dir.file("t.zel"), dir.file("a.zel"), dir.file("a.zel")},
-        {"--yes", "--no", dir.file("a.zel")},
-        {"--check", "-o", dir.file("t.zel"), dir.file("a.zel")},
+    const std::string a = dir.file("a.zel"), t = dir.file("t.zel");
+    test::WriteBytes(a, test::MakeOldFile(0));
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string out, err;
+    } cases[] = {
+        {{"--help"}, 0, "「情報: 」「警告: 」「質問: 」", ""},
+        {{"--version"}, 0, "1.00.0037\n旧ファイルを新しいバージョンに変換するプログラム", ""},
+        {{}, 2, "", "使い方:"},
+        {{"--yes"}, 2, "", "使い方:"},
+        {{"--bogus", a}, 2, "", "使い方:"},
+        {{"-o"}, 2, "", "使い方:"},
+        {{"-o", t, a, a}, 2, "", "使い方:"},
+        {{"--yes", "--no", a}, 2, "", "使い方:"},
+        {{"--check", "-o", t, a}, 2, "", "使い方:"},
     };
-    for (const auto& args : cases) {
-        SCOPED_TRACE(::testing::PrintToString(args));
-        const Result r = RunCli(dir, args);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_TRUE(Contains(r.err, "使い方:"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const Result r = RunCli(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_TRUE(Contains(r.out, c.out));
+        EXPECT_TRUE(Contains(r.err, c.err));
     }
-    EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"a.zel"});
-}
-
-TEST(Cli, HelpAndVersion) {
-    test::TempDir dir;
-    const Result help = RunCli(dir, {"--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_TRUE(Contains(help.out, "使い方:"));
-    EXPECT_TRUE(Contains(help.out, "「情報: 」「警告: 」「質問: 」"));
-
-    const Result version = RunCli(dir, {"--version"});
-    EXPECT_EQ(version.status, 0);
-    EXPECT_TRUE(Contains(version.out, "1.00.0037"));
-    EXPECT_TRUE(Contains(version.out, "旧ファイルを新しいバージョンに変換するプログラム"));
+    EXPECT_EQ(test::ListFolder(dir.path()), Leaves{"a.zel"});
 }
 
 } // namespace

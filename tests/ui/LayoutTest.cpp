@@ -4,10 +4,8 @@
 #include "frmConv.h"
 #include "frmVersion.h"
 
-#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QRawFont>
 #include <QScreen>
 #include <gtest/gtest.h>
@@ -17,12 +15,9 @@
 
 namespace {
 
+// The text a control shows: a group frame's title, any other control's text.
 QString TextOf(const QWidget* w) {
-    if (auto* edit = qobject_cast<const QLineEdit*>(w)) return edit->text();
-    if (auto* button = qobject_cast<const QAbstractButton*>(w)) return button->text();
-    if (auto* label = qobject_cast<const QLabel*>(w)) return label->text();
-    if (auto* group = qobject_cast<const QGroupBox*>(w)) return group->title();
-    return {};
+    return w->property(qobject_cast<const QGroupBox*>(w) ? "title" : "text").toString();
 }
 
 struct Control {
@@ -114,37 +109,32 @@ TEST(Layout, VersionWindow) {
     const QImage shot = window.grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(QPoint(100, 150) * shot.devicePixelRatio())), QColor(128, 128, 128));
     EXPECT_EQ(QColor(shot.pixel(QPoint(100, 151) * shot.devicePixelRatio())), QColor(255, 255, 255));
-}
-
-TEST(Layout, VersionTextHasTwoDigitMinor) {
+    // The minor version always with two digits.
     for (auto [minor, text] :
          {std::pair{0, "バージョン 1.00"}, {5, "バージョン 1.05"}, {12, "バージョン 1.12"}})
         EXPECT_EQ(zel::ui::VersionText(1, minor).toStdString(), text);
 }
 
-int Count(const QImage& image, bool (*match)(QColor)) {
-    int n = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x)
-            n += match(image.pixelColor(x, y));
-    return n;
-}
-
 TEST(Layout, PicturesAreDrawnOnTransparentAtBothRatios) {
+    // How many pixels of `image` are opaque and match.
+    auto count = [](const QImage& image, bool (*match)(QColor)) {
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += image.pixelColor(x, y).alpha() > 128 && match(image.pixelColor(x, y));
+        return n;
+    };
     for (qreal r : {1.0, 2.0}) {
-        const QImage face = zel::ui::ConvertFacePixmap(r).toImage();
-        const QImage icon = zel::ui::AppIconPixmap(32, r).toImage();
+        const QImage face = zel::ui::ConvertFacePixmap(r).toImage(),
+                     icon = zel::ui::AppIconPixmap(32, r).toImage();
         EXPECT_EQ(face.size(), QSize(94, 24) * r);
         EXPECT_EQ(icon.size(), QSize(32, 32) * r);
         EXPECT_EQ(face.pixelColor(0, 0).alpha() + icon.pixelColor(0, 0).alpha(), 0);
-        EXPECT_GT(Count(face, [](QColor p) { return p.alpha() > 128 && p.blue() > 150 && p.red() < 100; }),
-                  20 * r * r)
-            << "the spiral";
-        EXPECT_GT(Count(face, [](QColor p) { return p.alpha() > 128 && p.lightness() < 60; }), 60 * r * r)
-            << "the words";
-        EXPECT_GT(Count(icon, [](QColor p) { return p.alpha() > 128 && p.green() > 120 && p.red() < 120; }),
-                  128 * r * r)
-            << "the arrow";
+        EXPECT_GT(count(face, [](QColor p) { return p.blue() > 150 && p.red() < 100; }), 20 * r * r)
+            << "spiral";
+        EXPECT_GT(count(face, [](QColor p) { return p.lightness() < 60; }), 60 * r * r) << "words";
+        EXPECT_GT(count(icon, [](QColor p) { return p.green() > 120 && p.red() < 120; }), 128 * r * r)
+            << "arrow";
     }
 }
 

@@ -3,9 +3,6 @@
 // failure and is closed, so that a test never hangs.
 #pragma once
 
-#include "usrdata/Messages.h"
-
-#include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
@@ -53,7 +50,7 @@ inline ModalScript::Step Box(QMessageBox::Icon icon, QMessageBox::StandardButton
     return [=](QWidget* w) {
         auto* box = qobject_cast<QMessageBox*>(w);
         ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->windowTitle(), QString::fromUtf8(kAppTitle));
+        EXPECT_EQ(box->windowTitle().toStdString(), "カルトゥーバ　データ変換");
         EXPECT_EQ(box->icon(), icon);
         EXPECT_EQ(box->standardButtons().toInt(), buttons.toInt());
         EXPECT_EQ(box->defaultButton(), qobject_cast<QPushButton*>(box->button(preset)));

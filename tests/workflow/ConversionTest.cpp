@@ -19,24 +19,13 @@ using test::Shown;
 using Bytes = std::vector<std::uint8_t>;
 using Files = std::map<std::string, Bytes>;
 
-const std::string kNoName = "ファイル名が指定されていません。ファイル名を指定して下さい。";
-const std::string kOverwrite = "データが存在します。上書きしてもよろしいですか？";
 const std::string kConverted = "指定したファイルは最新バージョンに変換されました。";
 const std::string kCurrent = "最新バージョン（Ver. 1.04）形式のデータなので、変換は必要ありません。";
-const Shown kQuestion{Shown::Question, kOverwrite};
+const std::string kReadOnly =
+    "指定したファイル(またはフォルダ)は読み取り専用です\r別のファイル(またはフォルダ)名を指定してください";
+const Shown kQuestion{Shown::Question, "データが存在します。上書きしてもよろしいですか？"};
 
-std::string LongMessage(const std::string& backup) {
-    return kConverted + "\r\r念のため元のファイルをバックアップしました。必要がなければ消して下さい。\r" +
-           backup;
-}
-
-Bytes Current() {
-    Bytes bytes(kSignature102.begin(), kSignature102.end());
-    bytes.resize(300, 0x5A);
-    return bytes;
-}
-
-// Every file of the folder with its bytes.
+// Every ordinary file of the folder with its bytes.
 Files Snapshot(const test::TempDir& dir) {
     Files files;
     for (const std::string& leaf : test::ListFolder(dir.path()))
@@ -45,9 +34,8 @@ Files Snapshot(const test::TempDir& dir) {
     return files;
 }
 
-// Records, at the question, whether a backup existed yet.
-class WatchingMessages : public test::RecordingMessages {
-public:
+// Records, at the question, whether the backup existed yet.
+struct WatchingMessages : test::RecordingMessages {
     std::string backup;
     bool backupAtQuestion = false;
     bool AskYesNo(const std::string& text) override {
@@ -56,151 +44,113 @@ public:
     }
 };
 
-TEST(Conversion, EmptyFieldsEndAtOnceButBlanksAreNames) {
-    const struct {
-        std::string source, target;
-        Outcome outcome;
-        std::string targetAfter;
-    } cases[] = {{"", "x", Outcome::EmptyFields, "x"},
-                 {"x", "", Outcome::EmptyFields, ""},
-                 {" ", "  ", Outcome::Refused, "  .zel"}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE("'" + c.source + "' '" + c.target + "'");
-        WorkingSet ws;
-        test::RecordingMessages messages;
-        ConversionState state{c.source, c.target, ""};
-        EXPECT_EQ(RunConversion(state, ws, messages), c.outcome);
-        EXPECT_EQ(state.imText2, c.targetAfter);
-        ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0] == (Shown{Shown::Info, kNoName}), c.outcome == Outcome::EmptyFields);
-    }
-}
-
-// Runs that end before the target is written: the files are as they were, only the expected
-// messages were shown, and the target field keeps its settled name.
+// Runs that end before anything is written: the files are as they were, only the expected messages
+// were shown, the target field keeps its settled name and the last backup name is kept.
 TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
     const Bytes old = test::MakeOldFile(0);
+    Bytes current(kSignature102.begin(), kSignature102.end());
+    current.resize(300, 0x5A);
+    const std::string missing = "フォルダが見つかりませんでした\rファイル名：@"; // @: the source's name
     const std::string diskFull =
         platform::DescribeError(platform::code::DiskFull) + "\r別のディスクへ保存してください";
-    const struct {
-        const char* what;
-        Files files;
-        std::string target;
-        bool answer;
-        int fault;
-        Outcome outcome;
-        std::vector<Shown> shown; // an empty text stands for the error's own description
-    } cases[] = {
-        {"missing source",
-         {{"other.zel", old}},
-         "結果",
-         true,
-         0,
-         Outcome::Refused,
-         {{Shown::Warning, "フォルダが見つかりませんでした\rファイル名：@"}}},
-        {"foreign source",
-         {{"site.zel", Bytes(200, 'x')}, {"other.zel", old}},
-         "other",
-         true,
-         0,
-         Outcome::Refused,
-         {{Shown::Warning, "カルトゥーバのデータではありません。ファイル形式が違います。\r\r     @"}}},
-        {"current source",
-         {{"site.zel", Current()}, {"other.zel", old}},
-         "other",
-         true,
-         0,
-         Outcome::AlreadyCurrent,
-         {{Shown::Info, kCurrent}}},
-        {"answer No", {{"site.zel", old}}, "site", false, 0, Outcome::Declined, {kQuestion}},
-        {"backup folder missing",
-         {{"site.zel", old}},
-         "none/site",
-         true,
-         0,
-         Outcome::BackupFailed,
-         {{Shown::Warning, ""}}},
-        {"backup disk full",
-         {{"site.zel", test::MakeOldFile(1)}},
-         "site.zel",
-         true,
-         platform::code::DiskFull,
-         Outcome::BackupFailed,
-         {kQuestion, {Shown::Warning, diskFull}}},
+    const Shown noName{Shown::Info, "ファイル名が指定されていません。ファイル名を指定して下さい。"};
+    struct Case {
+        const char* what{};
+        std::string source = "site.zel", target = "site", targetAfter = "site.zel";
+        Files files{};
+        std::string folder{}; // made besides the files
+        bool answer = true;
+        int fault = 0;
+        Outcome outcome{};
+        std::vector<Shown> shown{};
     };
-    for (const auto& c : cases) {
+    // clang-format off
+    const Case cases[] = {
+        {.what = "empty source", .source = "", .target = "x", .targetAfter = "x",
+         .outcome = Outcome::EmptyFields, .shown = {noName}},
+        {.what = "empty target", .target = "", .targetAfter = "", .files = {{"site.zel", old}},
+         .outcome = Outcome::EmptyFields, .shown = {noName}},
+        {.what = "blanks are names", .source = " ", .target = "  ", .targetAfter = "  .zel",
+         .outcome = Outcome::Refused, .shown = {{Shown::Warning, missing}}},
+        {.what = "missing", .target = "結果", .targetAfter = "結果.zel", .files = {{"other.zel", old}},
+         .outcome = Outcome::Refused, .shown = {{Shown::Warning, missing}}},
+        {.what = "foreign source", .target = "other", .targetAfter = "other.zel",
+         .files = {{"site.zel", Bytes(200, 'x')}, {"other.zel", old}}, .outcome = Outcome::Refused,
+         .shown = {{Shown::Warning, "カルトゥーバのデータではありません。ファイル形式が違います。\r\r     @"}}},
+        {.what = "current source", .target = "other", .targetAfter = "other.zel",
+         .files = {{"site.zel", current}, {"other.zel", old}}, .outcome = Outcome::AlreadyCurrent,
+         .shown = {{Shown::Info, kCurrent}}},
+        {.what = "answer No", .files = {{"site.zel", old}}, .answer = false, .outcome = Outcome::Declined,
+         .shown = {kQuestion}},
+        {.what = "backup folder missing", .target = "none/site", .targetAfter = "none/site.zel",
+         .files = {{"site.zel", old}}, .outcome = Outcome::BackupFailed,
+         .shown = {{Shown::Warning, platform::DescribeError(platform::code::PathNotFound)}}},
+        {.what = "folder of the backup name", .files = {{"site.zel", old}}, .folder = "site.bak",
+         .outcome = Outcome::BackupFailed, .shown = {kQuestion, {Shown::Warning, kReadOnly}}},
+        {.what = "backup disk full", .files = {{"site.zel", old}}, .fault = platform::code::DiskFull,
+         .outcome = Outcome::BackupFailed, .shown = {kQuestion, {Shown::Warning, diskFull}}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempDir dir;
+        // Names that are empty or begin with a blank are used as they are, the others lie in `dir`.
+        auto full = [&](const std::string& leaf) {
+            return leaf.empty() || leaf[0] == ' ' ? leaf : dir.file(leaf);
+        };
         for (const auto& [leaf, bytes] : c.files)
             test::WriteBytes(dir.file(leaf), bytes);
-        ConversionState state{dir.file("site.zel"), dir.file(c.target), ""};
+        if (!c.folder.empty()) fs::create_directory(test::PathFromUtf8(dir.file(c.folder)));
+        ConversionState state{full(c.source), full(c.target), "earlier.bak"};
         WorkingSet ws;
         test::RecordingMessages messages;
         messages.answers = {c.answer};
-        if (c.fault) platform::InjectWriteFault(c.fault);
+        platform::InjectWriteFault(c.fault);
         EXPECT_EQ(RunConversion(state, ws, messages), c.outcome);
         platform::InjectWriteFault(0);
 
-        ASSERT_EQ(messages.shown.size(), c.shown.size());
-        for (std::size_t i = 0; i < c.shown.size(); ++i) {
-            EXPECT_EQ(messages.shown[i].kind, c.shown[i].kind);
-            std::string expected = c.shown[i].text;
-            if (auto at = expected.find('@'); at != std::string::npos) expected.replace(at, 1, state.imText1);
-            if (!expected.empty()) {
-                EXPECT_EQ(messages.shown[i].text, expected);
-            }
-        }
+        std::vector<Shown> expected = c.shown;
+        for (Shown& s : expected)
+            if (auto at = s.text.find('@'); at != std::string::npos) s.text.replace(at, 1, state.imText1);
+        EXPECT_EQ(messages.shown, expected);
         EXPECT_EQ(Snapshot(dir), c.files);
-        EXPECT_EQ(state.imText2, DeriveName(dir.file(c.target), ".zel"));
-        EXPECT_TRUE(state.BackupFileName.empty());
+        EXPECT_EQ(state.imText2, full(c.targetAfter));
+        EXPECT_EQ(state.BackupFileName, "earlier.bak");
     }
 }
 
 TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
     const Bytes old100 = test::MakeOldFile(0, 3), old101 = test::MakeOldFile(1);
-    const struct {
-        const char* what;
-        Bytes source;
-        std::string sourceLeaf, target, targetAfter, backup;
-        Files before; // besides the source
-        bool asked, backupMade;
-    } cases[] = {
-        {"1.00 in place", old100, "現場.zel", "現場.zel", "現場.zel", "現場.bak", {}, true, true},
-        {"1.01 in place", old101, "現場.zel", "現場.zel", "現場.zel", "現場.bak", {}, true, true},
-        {"backup name taken",
-         old100,
-         "site.zel",
-         "site.zel",
-         "site.zel",
-         "site.bak",
-         {{"site.bak", {'o'}}},
-         true,
-         false},
-        {"new target", old101, "site.zel", "new", "new.zel", "new.bak", {}, false, true},
-        {"other existing target",
-         old100,
-         "site.zel",
-         "other.zel",
-         "other.zel",
-         "other.bak",
-         {{"other.zel", Bytes(20, 'q')}},
-         true,
-         true},
-        {"capital extension",
-         old101,
-         "site.ZEL",
-         "site.ZEL",
-         "site.ZEL.zel",
-         "site.ZEL.bak",
-         {},
-         false,
-         true},
+    struct Case {
+        const char* what{};
+        Bytes source{};
+        std::string sourceLeaf = "site.zel", target = "site.zel", targetAfter = "site.zel",
+                    backup = "site.bak";
+        Files before{}; // besides the source
+        bool readOnlyBackup = false, asked = true, backupMade = true;
     };
-    for (const auto& c : cases) {
+    // clang-format off
+    const Case cases[] = {
+        {.what = "1.00 in place", .source = old100, .sourceLeaf = "現場.zel", .target = "現場.zel",
+         .targetAfter = "現場.zel", .backup = "現場.bak"},
+        {.what = "1.01 in place", .source = old101},
+        {.what = "backup name taken", .source = old100, .before = {{"site.bak", {'o'}}}, .backupMade = false},
+        {.what = "read-only backup name taken", .source = old101, .before = {{"site.bak", {'o'}}},
+         .readOnlyBackup = true, .backupMade = false},
+        {.what = "new target", .source = old101, .target = "new", .targetAfter = "new.zel",
+         .backup = "new.bak", .asked = false},
+        {.what = "other existing target", .source = old100, .target = "other.zel", .targetAfter = "other.zel",
+         .backup = "other.bak", .before = {{"other.zel", Bytes(20, 'q')}}},
+        {.what = "capital extension", .source = old101, .sourceLeaf = "site.ZEL", .target = "site.ZEL",
+         .targetAfter = "site.ZEL.zel", .backup = "site.ZEL.bak", .asked = false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempDir dir;
         for (const auto& [leaf, bytes] : c.before)
             test::WriteBytes(dir.file(leaf), bytes);
+        if (c.readOnlyBackup) fs::permissions(test::PathFromUtf8(dir.file(c.backup)), fs::perms::owner_read);
         test::WriteBytes(dir.file(c.sourceLeaf), c.source);
         ConversionState state{dir.file(c.sourceLeaf), dir.file(c.target), "earlier.bak"};
         WorkingSet ws;
@@ -210,7 +160,11 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
 
         std::vector<Shown> expected;
         if (c.asked) expected.push_back(kQuestion);
-        expected.push_back({Shown::Info, c.backupMade ? LongMessage(dir.file(c.backup)) : kConverted});
+        expected.push_back({Shown::Info, c.backupMade ? kConverted +
+                                                            "\r\r念のため元のファイルをバックアップしました。"
+                                                            "必要がなければ消して下さい。\r" +
+                                                            dir.file(c.backup)
+                                                      : kConverted});
         EXPECT_EQ(messages.shown, expected);
         EXPECT_EQ(messages.backupAtQuestion, !c.backupMade && c.asked);
         EXPECT_EQ(state.imText2, dir.file(c.targetAfter));
@@ -220,9 +174,11 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
         if (c.sourceLeaf != c.targetAfter) {
             EXPECT_EQ(test::ReadBytes(state.imText1), c.source);
         }
+        // A 1.00 source gets the default factors 1.1 and 0.9, a 1.01 source keeps its own.
         EXPECT_EQ(ws.factorPair.HighFactor.bits == 0x3F8CCCCDu && ws.factorPair.LowFactor.bits == 0x3F666666u,
                   c.source == old100);
 
+        // Pressed again, the file converted in place is found current.
         messages.shown.clear();
         if (c.sourceLeaf == c.targetAfter) {
             EXPECT_EQ(RunConversion(state, ws, messages), Outcome::AlreadyCurrent);
@@ -248,23 +204,22 @@ TEST(Conversion, FailingUpgradeOfA100SourceLeavesTheBackupAndTheComplete101Targe
 }
 
 TEST(Conversion, ReadOnlyFileInPlaceIsBackedUpOnceAndNotWritten) {
-    test::TempDir dir;
-    const Bytes source = test::MakeOldFile(1);
-    const std::string name = dir.file("site.zel");
-    test::WriteBytes(name, source);
-    fs::permissions(test::PathFromUtf8(name), fs::perms::owner_read);
-    for (int press = 1; press <= 2; ++press) {
-        SCOPED_TRACE(press);
-        ConversionState state{name, name, ""};
-        WorkingSet ws;
-        test::RecordingMessages messages;
-        EXPECT_EQ(RunConversion(state, ws, messages), Outcome::WriteFailed);
-        EXPECT_EQ(messages.shown,
-                  (std::vector<Shown>{kQuestion,
-                                      {Shown::Warning, "指定したファイル(またはフォルダ)は読み取り専用です\r"
-                                                       "別のファイル(またはフォルダ)名を指定してください"}}));
-        EXPECT_EQ(state.BackupFileName, press == 1 ? dir.file("site.bak") : "");
-        EXPECT_EQ(Snapshot(dir), (Files{{"site.bak", source}, {"site.zel", source}}));
+    for (int minor : {0, 1}) { // Write101, then Write102 fails
+        test::TempDir dir;
+        const Bytes source = test::MakeOldFile(minor);
+        const std::string name = dir.file("site.zel");
+        test::WriteBytes(name, source);
+        fs::permissions(test::PathFromUtf8(name), fs::perms::owner_read);
+        for (int press = 1; press <= 2; ++press) {
+            SCOPED_TRACE(std::to_string(minor) + " press " + std::to_string(press));
+            ConversionState state{name, name, ""};
+            WorkingSet ws;
+            test::RecordingMessages messages;
+            EXPECT_EQ(RunConversion(state, ws, messages), Outcome::WriteFailed);
+            EXPECT_EQ(messages.shown, (std::vector<Shown>{kQuestion, {Shown::Warning, kReadOnly}}));
+            EXPECT_EQ(state.BackupFileName, press == 1 ? dir.file("site.bak") : "");
+            EXPECT_EQ(Snapshot(dir), (Files{{"site.bak", source}, {"site.zel", source}}));
+        }
     }
 }
 

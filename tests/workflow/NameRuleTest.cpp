@@ -1,5 +1,4 @@
 // The name rule that settles the target name and derives the backup name.
-#include "support/TestSupport.h"
 #include "workflow/Workflow.h"
 
 #include <gtest/gtest.h>
@@ -38,16 +37,6 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
     };
     for (const NameCase& c : cases)
         EXPECT_EQ(DeriveName(c.name, c.extension), c.expected) << c.name;
-}
-
-TEST(NameRule, TargetExtensionIsWrittenIntoTheTargetFieldOnly) {
-    ConversionState state{"source", "old text", "earlier.bak"};
-    test::RecordingMessages messages;
-    EXPECT_EQ(SetExtension(state, "site.zel.old", ".zel", messages), 0);
-    EXPECT_EQ(state.imText2, "site.zel.zel");
-    EXPECT_EQ(state.imText1, "source");
-    EXPECT_EQ(state.BackupFileName, "earlier.bak");
-    EXPECT_TRUE(messages.shown.empty());
 }
 
 } // namespace
