@@ -51,9 +51,11 @@ std::vector<std::uint8_t> MakeLargeFile(int anchors) {
         a.Settings.SecondCount = 6;
         for (auto& g : a.Data.Groups.items)
             for (auto& u : g.Units.items)
-                for (auto& b : u.Bytes.bytes) b = static_cast<std::uint8_t>(rng());
+                for (auto& b : u.Bytes.bytes)
+                    b = static_cast<std::uint8_t>(rng());
         a.Entries.Dimension(1, 5);
-        for (auto& e : a.Entries.items) e.EntryText1 = String::FromText("荷重段階");
+        for (auto& e : a.Entries.items)
+            e.EntryText1 = String::FromText("荷重段階");
         a.EntryCount = 5;
     }
     auto file = EncodeFile101(*ws);
@@ -62,7 +64,9 @@ std::vector<std::uint8_t> MakeLargeFile(int anchors) {
     return file;
 }
 
-double Seconds(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+double Seconds(Clock::time_point since) {
+    return std::chrono::duration<double>(Clock::now() - since).count();
+}
 
 // The plain copy: read the whole file, write it to a new file, flush it to disk.
 double CopyAndFlush(const std::string& from, const std::string& to) {
@@ -106,8 +110,8 @@ int main(int argc, char** argv) {
     std::string copy = (folder / "zelconv-bench-copy.zel").string();
     {
         auto file = MakeLargeFile(anchors);
-        std::ofstream(source, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
-                                                      static_cast<std::streamsize>(file.size()));
+        std::ofstream(source, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     }
     const double sourceMb = static_cast<double>(std::filesystem::file_size(source)) / 1e6;
 
@@ -143,8 +147,8 @@ int main(int argc, char** argv) {
         if (total < bestConvert) {
             bestConvert = total;
             char line[200];
-            std::snprintf(line, sizeof line, "read %.3f s, write 1.01 %.3f s, build and write 1.02 %.3f s", read,
-                          w101, w102);
+            std::snprintf(line, sizeof line, "read %.3f s, write 1.01 %.3f s, build and write 1.02 %.3f s",
+                          read, w101, w102);
             phases = line;
         }
         peakKb = std::max(peakKb, usage.ru_maxrss);
@@ -153,8 +157,8 @@ int main(int argc, char** argv) {
     const double peakMb = static_cast<double>(peakKb) / 1024.0;
     const double ratio = bestConvert / bestCopy;
     const double memoryLimit = 4 * sourceMb + 50;
-    std::printf("source: %d anchors, %.1f MB (format 1.00); target %.1f MB (format 1.02)\n", anchors, sourceMb,
-                targetMb);
+    std::printf("source: %d anchors, %.1f MB (format 1.00); target %.1f MB (format 1.02)\n", anchors,
+                sourceMb, targetMb);
     std::printf("plain copy + flush:     %.3f s (best of %d)\n", bestCopy, rounds);
     std::printf("conversion + flushes:   %.3f s (best of %d; %s)\n", bestConvert, rounds, phases.c_str());
     std::printf("conversion / copy:      %.2f (target: within 3)  %s\n", ratio, ratio <= 3 ? "ok" : "OVER");

@@ -2,25 +2,14 @@
 // cannot be what they claim.
 #include "usrdata/Main101Module.h"
 
+#include "RecordHelpers.h"
+
 #include <gtest/gtest.h>
 
 using namespace zel;
+using namespace zel::test;
 
 namespace {
-
-template <class T> std::vector<std::uint8_t> Encode(const T& v) {
-    ByteWriter w;
-    EncodeRecord(w, v);
-    return w.buffer();
-}
-
-template <class T> T Decode(const std::vector<std::uint8_t>& bytes) {
-    ByteReader r(bytes);
-    T v{};
-    DecodeRecord(r, v);
-    EXPECT_EQ(r.remaining(), 0u);
-    return v;
-}
 
 using Bytes = std::vector<std::uint8_t>;
 

@@ -2,17 +2,14 @@
 #include "usrdata/LoadReadModule.h"
 #include "usrdata/Signatures.h"
 
+#include "RecordHelpers.h"
+
 #include <gtest/gtest.h>
 
 using namespace zel;
+using namespace zel::test;
 
 namespace {
-
-template <class T> std::vector<std::uint8_t> Encode(const T& v) {
-    ByteWriter w;
-    EncodeRecord(w, v);
-    return w.buffer();
-}
 
 template <class A> A AnchorWithTwoEntriesAndThreeItems() {
     A a;

@@ -1,6 +1,6 @@
 // Every member survives a read and a write with its exact bits, and a cut or inflated body is
 // refused without reading past its end.
-#include "FillArchive.h"
+#include "RecordHelpers.h"
 #include "support/Samples.h"
 #include "usrdata/Main101Module.h"
 #include "usrdata/Main102Module.h"
@@ -8,15 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace zel;
-using zel::test::FillArchive;
+using namespace zel::test;
 
 namespace {
-
-template <class T> std::vector<std::uint8_t> Encode(const T& v) {
-    ByteWriter w;
-    EncodeRecord(w, v);
-    return w.buffer();
-}
 
 template <class T> void ExpectRoundTrip(unsigned seed) {
     auto original = std::make_unique<T>();

@@ -1,4 +1,5 @@
-// Fills any record with random member values through its own member list.
+// Encoding and decoding single records, and filling any record with random member values
+// through its own member list.
 #pragma once
 
 #include "usrdata/ByteIO.h"
@@ -42,5 +43,20 @@ public:
 private:
     std::mt19937 rng_;
 };
+
+template <class T> std::vector<std::uint8_t> Encode(const T& v) {
+    ByteWriter w;
+    EncodeRecord(w, v);
+    return w.buffer();
+}
+
+// Decodes a T that must take up all of `bytes`.
+template <class T> T Decode(const std::vector<std::uint8_t>& bytes) {
+    ByteReader r(bytes);
+    T v{};
+    DecodeRecord(r, v);
+    if (r.remaining() != 0) throw std::logic_error("bytes left after the record");
+    return v;
+}
 
 } // namespace zel::test
