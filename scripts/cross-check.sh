@@ -11,7 +11,7 @@ for f in "$linux_cli" "$windows_cli"; do [[ -x $f || -f $f ]] || { echo "missing
 
 work=$(mktemp -d)
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-export WINEPREFIX="$root/build-win/wineprefix" WINEDEBUG=-all DISPLAY= WAYLAND_DISPLAY=
+export WINEPREFIX="$root/build-win/wineprefix" WINEDEBUG=-all DISPLAY= WAYLAND_DISPLAY= LC_ALL=C.UTF-8
 wineserver -p
 
 mkdir -p "$work/linux" "$work/windows"

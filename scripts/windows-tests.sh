@@ -55,6 +55,9 @@ fi
 
 # --- wine, headless, with its own prefix -----------------------------------------------------
 export WINEPREFIX="$build/wineprefix"
+# wine turns Windows file names into Unix names in the locale's character set: Japanese names
+# need a UTF-8 locale (C.UTF-8 is always there).
+export LC_ALL=C.UTF-8
 export WINEDEBUG=-all
 export WINEARCH=win64
 export DISPLAY=
