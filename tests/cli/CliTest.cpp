@@ -60,12 +60,13 @@ std::wstring Wide(const std::string& utf8) {
 }
 
 // A handle the child inherits: a file to write, or NUL to read.
-HANDLE Inheritable(const std::wstring& name, bool write) {
+HANDLE Inheritable(const std::string& name, bool write) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE h =
-        CreateFileW(name.c_str(), write ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                    &inherit, write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot open " + std::to_string(GetLastError()));
+    HANDLE h = CreateFileW(Wide(name).c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                           write ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot open " + name + ": error " + std::to_string(GetLastError()));
     return h;
 }
 
@@ -76,8 +77,7 @@ int RunProcess(const std::string& program, const std::vector<std::string>& args,
     std::wstring line = L"\"" + Wide(program) + L"\"";
     for (const std::string& arg : args)
         line += L" \"" + Wide(arg) + L"\"";
-    HANDLE in = Inheritable(L"NUL", false), o = Inheritable(Wide(out), true),
-           e = Inheritable(Wide(err), true);
+    HANDLE in = Inheritable("NUL", false), o = Inheritable(out, true), e = Inheritable(err, true);
     STARTUPINFOW si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -99,7 +99,7 @@ int RunProcess(const std::string& program, const std::vector<std::string>& args,
     CloseHandle(o);
     CloseHandle(e);
     if (pi.hProcess == nullptr)
-        throw std::runtime_error("cannot start " + program + ": " + std::to_string(lastError));
+        throw std::runtime_error("cannot start " + program + ": error " + std::to_string(lastError));
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
