@@ -4,8 +4,8 @@
 // copy. The conversion runs in a child process so that its peak memory is its own.
 //
 //   zelconv-bench [FOLDER] [ANCHORS]     (default: the system's temporary folder, 1000)
-#include "usrdata/LoadReadModule.h"
-#include "usrdata/Signatures.h"
+#include "fileops/LoadReadModule.h"
+#include "support/SampleFiles.h"
 
 #include <chrono>
 #include <cstdio>
@@ -35,33 +35,9 @@ public:
 };
 
 std::vector<std::uint8_t> MakeLargeFile(int anchors) {
-    auto ws = std::make_unique<WorkingSet>();
-    std::mt19937 rng(7);
-    Main101& m = ws->main101;
-    m.AnchorCount = anchors;
-    m.Text1 = String::FromText("大規模現場");
-    m.Anchors.Dimension(1, anchors);
-    for (auto& a : m.Anchors.items) {
-        a.HeadText = String::FromText("アンカー");
-        a.TestMethod = String::FromText("多サイクル");
-        a.TypeInfo.StepTotal = 100;
-        a.TypeInfo.StepCount = 3;
-        a.Cycle.CycleCount = 5;
-        a.Settings.FirstCount = 8;
-        a.Settings.SecondCount = 6;
-        for (auto& g : a.Data.Groups.items)
-            for (auto& u : g.Units.items)
-                for (auto& b : u.Bytes.bytes)
-                    b = static_cast<std::uint8_t>(rng());
-        a.Entries.Dimension(1, 5);
-        for (auto& e : a.Entries.items)
-            e.EntryText1 = String::FromText("荷重段階");
-        a.EntryCount = 5;
-    }
-    auto file = EncodeFile101(*ws);
-    file.resize(file.size() - 8); // format 1.00 has no factor pair
-    file[22] = '0';
-    return file;
+    test::ProjectShape shape{.anchorCount = anchors,
+                             .anchor = {.cycleCount = 5, .entries = 5, .randomData = true}};
+    return test::SampleFile(FileVersion::V100, shape);
 }
 
 double Seconds(Clock::time_point since) {
@@ -88,11 +64,11 @@ int ConvertOnce(const std::string& source, const std::string& target) {
     WorkingSet ws;
     SilentMessages messages;
     auto start = Clock::now();
-    if (LoadUsrData(ws, source, messages) != kLoadOldFormat) return 1;
+    if (LoadUsrData(ws, source, messages) != LoadResult::OldFormat) return 1;
     double read = Seconds(start);
-    if (Write101(ws, target, messages) != 1) return 1;
+    if (Write101(ws, target, messages) != WriteResult::Written) return 1;
     double write101 = Seconds(start) - read;
-    if (Write102(ws, target, messages) != 1) return 1;
+    if (Write102(ws, target, messages) != WriteResult::Written) return 1;
     double total = Seconds(start);
     std::printf("%.6f %.6f %.6f %.6f\n", read, write101, total - read - write101, total);
     return 0;

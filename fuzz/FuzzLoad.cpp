@@ -8,10 +8,9 @@
 //  - a 1.02 body written again gives back exactly the bytes it was read from.
 // A damaged body must be refused with DamagedFile; any other exception, sanitizer report or
 // mismatch is a finding.
+#include "fileops/LoadReadModule.h"
 #include "platform/Platform.h"
 #include "upgrade/Set102Module.h"
-#include "usrdata/LoadReadModule.h"
-#include "usrdata/Signatures.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -88,7 +87,9 @@ void CheckUpgrade(WorkingSet& ws) {
     }
     CheckBuiltShape(ws.main101, ws.main102);
     ws.wordPair = WordPair{};
-    const std::vector<std::uint8_t> image = EncodeFile102(ws);
+    VectorSink sink;
+    EncodeFile102(sink, ws.main102, ws.fixedBlock, ws.factorPair, ws.wordPair);
+    const std::vector<std::uint8_t>& image = sink.bytes;
     Require(
         image.size() > kSignatureSize &&
         SameBytes(image.data(), reinterpret_cast<const std::uint8_t*>(kSignature102.data()), kSignatureSize));
@@ -105,12 +106,16 @@ void CheckUpgrade(WorkingSet& ws) {
             back->factorPair == ws.factorPair && back->wordPair == ws.wordPair);
 }
 
-void CheckOld(const std::uint8_t* data, std::size_t size, bool withFactors) {
+void CheckOld(const std::uint8_t* data, std::size_t size, FileVersion version) {
+    const bool withFactors = version == FileVersion::V101;
     auto body = std::make_unique<Body101>();
     ByteReader reader(data + kSignatureSize, size - kSignatureSize);
+    MemoryBudget budget(DecodingBudget(size));
     try {
-        DecodeBody101(reader, *body, withFactors);
+        DecodeBody101(reader, version, *body, &budget);
     } catch (const DamagedFile&) {
+        return;
+    } catch (const RecordsTooLarge&) {
         return;
     }
     const std::size_t consumed = kSignatureSize + reader.position();
@@ -121,7 +126,9 @@ void CheckOld(const std::uint8_t* data, std::size_t size, bool withFactors) {
     if (withFactors) ws->factorPair = body->factorPair;
     CheckTexts(ws->main101);
 
-    std::vector<std::uint8_t> image = EncodeFile101(*ws);
+    VectorSink sink;
+    EncodeFile101(sink, FileVersion::V101, ws->main101, ws->fixedBlock, ws->factorPair);
+    std::vector<std::uint8_t>& image = sink.bytes;
     // A 1.00 source lacks the factor pair at the end, which the 1.01 writer always writes.
     const std::size_t tail = withFactors ? 0 : kFactorPairSize;
     Require(image.size() == consumed + tail);
@@ -134,9 +141,12 @@ void CheckOld(const std::uint8_t* data, std::size_t size, bool withFactors) {
 void CheckCurrent(const std::uint8_t* data, std::size_t size) {
     auto body = std::make_unique<Body102>();
     ByteReader reader(data + kSignatureSize, size - kSignatureSize);
+    MemoryBudget budget(DecodingBudget(size));
     try {
-        DecodeBody102(reader, *body);
+        DecodeBody102(reader, *body, &budget);
     } catch (const DamagedFile&) {
+        return;
+    } catch (const RecordsTooLarge&) {
         return;
     }
     const std::size_t consumed = kSignatureSize + reader.position();
@@ -148,7 +158,9 @@ void CheckCurrent(const std::uint8_t* data, std::size_t size) {
     ws->wordPair = body->wordPair;
     CheckTexts(ws->main102);
 
-    const std::vector<std::uint8_t> image = EncodeFile102(*ws);
+    VectorSink sink;
+    EncodeFile102(sink, ws->main102, ws->fixedBlock, ws->factorPair, ws->wordPair);
+    const std::vector<std::uint8_t>& image = sink.bytes;
     Require(image.size() == consumed && SameBytes(image.data(), data, consumed));
 }
 
@@ -156,12 +168,10 @@ void CheckCurrent(const std::uint8_t* data, std::size_t size) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < kSignatureSize) return 0;
-    const std::string_view signature(reinterpret_cast<const char*>(data), kSignatureSize);
-    if (signature == kSignature100)
-        CheckOld(data, size, false);
-    else if (signature == kSignature101)
-        CheckOld(data, size, true);
-    else if (signature == kSignature102)
+    const FileVersion version = DetectVersion(std::string_view(reinterpret_cast<const char*>(data), size));
+    if (version == FileVersion::V100 || version == FileVersion::V101)
+        CheckOld(data, size, version);
+    else if (version == FileVersion::V102)
         CheckCurrent(data, size);
     return 0;
 }

@@ -1,8 +1,9 @@
 // The window program: shows the conversion window; closing it ends the program.
-#include "Fonts.h"
-#include "Pictures.h"
-#include "frmConv.h"
-#include "usrdata/LoadReadModule.h"
+#include "fileops/LoadReadModule.h"
+#include "platform/Platform.h"
+#include "ui/qt/Fonts.h"
+#include "ui/qt/Pictures.h"
+#include "ui/qt/frmConv.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    zel::platform::RemoveTemporaryFilesOnInterrupt();
     zel::ui::InstallFontSubstitutions();
     QApplication::setWindowIcon(zel::ui::AppIcon());
 

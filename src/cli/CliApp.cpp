@@ -1,13 +1,12 @@
-#include "CliApp.h"
+#include "cli/CliApp.h"
 
-#include "Console.h"
 #include "platform/Platform.h"
-#include "usrdata/Signatures.h"
 #include "workflow/ProgramInfo.h"
 #include "workflow/Workflow.h"
 
 #include <algorithm>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -20,6 +19,8 @@ constexpr const char* kUsage =
     "  zelconv-cli [--yes|--no] ファイル...\n"
     "      各ファイルをその場で最新形式 (1.02) に変換します。\n"
     "      元のファイルは「名前.bak」にバックアップします (すでにあるときは作りません)。\n"
+    "      名前が「.zel」で終わらないファイル (「SITE.ZEL」など) は、別の名前に書き込むことに\n"
+    "      なるため変換しません。-o で変換後のファイル名を指定してください。\n"
     "  zelconv-cli [--yes|--no] -o 変換後のファイル 変換するファイル\n"
     "      変換するファイルを変換して、変換後のファイルに書き込みます。\n"
     "  zelconv-cli --check ファイル...\n"
@@ -40,7 +41,8 @@ constexpr const char* kUsage =
     "終了コード:\n"
     "  0  すべてのファイルを変換した、または変換の必要がなかった\n"
     "  1  拒否された、飛ばした、または失敗したファイルがある\n"
-    "  2  コマンドラインの誤り\n";
+    "  2  コマンドラインの誤り\n"
+    "  3  標準出力または標準エラー出力に書き込めなかった\n";
 
 constexpr const char* kInfoPrefix = "情報: ";
 constexpr const char* kWarnPrefix = "警告: ";
@@ -74,70 +76,94 @@ std::string Trim(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+// The console as the program uses it: remembers a failed write and tells of it on standard error
+// while that can still be written.
+class Output {
+public:
+    explicit Output(Console& console) : console_(console) {}
+    void Out(const std::string& text) { Put(Console::Stream::Out, text); }
+    void Err(const std::string& text) { Put(Console::Stream::Err, text); }
+    bool failed() const { return failed_; }
+    Console& console() { return console_; }
+
+private:
+    void Put(Console::Stream stream, const std::string& text) {
+        if (console_.Write(stream, text)) return;
+        if (!failed_ && stream == Console::Stream::Out)
+            console_.Write(Console::Stream::Err, "zelconv-cli: 標準出力に書き込めませんでした。\n");
+        failed_ = true;
+    }
+    Console& console_;
+    bool failed_ = false;
+};
+
 // Shows the converter's messages on standard error, each prefixed by its kind, and answers the
-// overwrite question as the command line says.
+// overwrite question as the command line says, naming the file it asks about.
 class TerminalMessages : public Messages {
 public:
-    explicit TerminalMessages(Answer answer) : answer_(answer) {}
+    TerminalMessages(Output& output, Answer answer) : output_(output), answer_(answer) {}
+
+    // The file that a question is about: the settled target name.
+    void SetTarget(const std::string& name) { target_ = name; }
 
     void Inform(const std::string& text) override { Show(kInfoPrefix, text); }
     void Warn(const std::string& text) override { Show(kWarnPrefix, text); }
 
     bool AskYesNo(const std::string& text) override {
-        const std::string question = kAskPrefix + WithLineBreaks(text);
+        const std::string question = kAskPrefix + WithLineBreaks(text) + " (" + target_ + ")";
         switch (answer_) {
         case Answer::Yes:
-            Write(Stream::Err, question + " はい (--yes)\n");
+            output_.Err(question + " はい (--yes)\n");
             return true;
         case Answer::No:
-            Write(Stream::Err, question + " いいえ (--no)\n");
+            output_.Err(question + " いいえ (--no)\n");
             return false;
         case Answer::Ask:
             break;
         }
-        if (!InputIsTerminal()) {
-            Write(Stream::Err,
-                  question +
-                      " いいえ (端末がないため確認できません。上書きするには --yes を付けてください)\n");
+        Console& console = output_.console();
+        if (!console.InputIsTerminal()) {
+            output_.Err(question +
+                        " いいえ (端末がないため確認できません。上書きするには --yes を付けてください)\n");
             return false;
         }
         for (;;) {
-            Write(Stream::Err, question + " [Y/n] ");
-            const std::optional<std::string> line = ReadLine();
+            output_.Err(question + " [Y/n] ");
+            const std::optional<std::string> line = console.ReadLine();
             if (!line) {
-                Write(Stream::Err, "\nいいえ (入力が終わりました)\n");
+                output_.Err("\nいいえ (入力が終わりました)\n");
                 return false;
             }
             const std::string reply = Lower(Trim(*line));
             if (reply.empty() || reply == "y" || reply == "yes" || reply == "はい") return true;
             if (reply == "n" || reply == "no" || reply == "いいえ") return false;
-            Write(Stream::Err, "y (はい) か n (いいえ) で答えてください。\n");
+            output_.Err("y (はい) か n (いいえ) で答えてください。\n");
         }
     }
 
 private:
-    static void Show(const char* prefix, const std::string& text) {
-        Write(Stream::Err, prefix + WithLineBreaks(text) + "\n");
+    void Show(const char* prefix, const std::string& text) {
+        output_.Err(prefix + WithLineBreaks(text) + "\n");
     }
+    Output& output_;
     Answer answer_;
+    std::string target_;
 };
 
-// Keeps the messages of a detection to itself: --check reports in its own words.
-class SilentMessages : public Messages {
-public:
-    void Inform(const std::string&) override {}
-    void Warn(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return false; }
-};
+// What the command line asked for, or how it ended already.
+enum class Parsed { Run, Done, Wrong };
 
-void UsageError(const std::string& problem) {
-    Write(Stream::Err, "zelconv-cli: " + problem + "\n\n" + kUsage);
+void UsageError(Output& output, const std::string& problem) {
+    output.Err("zelconv-cli: " + problem + "\n\n" + kUsage);
 }
 
-// Fills `options`; on a wrong command line shows the problem and the usage and returns false.
-bool Parse(const std::vector<std::string>& args, Options& options, bool& done, int& status) {
+Parsed Parse(const std::vector<std::string>& args, Options& options, Output& output) {
     bool answerGiven = false;
     bool onlyFiles = false;
+    auto wrong = [&output](const std::string& problem) {
+        UsageError(output, problem);
+        return Parsed::Wrong;
+    };
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (onlyFiles || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -145,90 +171,71 @@ bool Parse(const std::vector<std::string>& args, Options& options, bool& done, i
         } else if (arg == "--") {
             onlyFiles = true;
         } else if (arg == "--help" || arg == "-h") {
-            Write(Stream::Out, kUsage);
-            done = true;
-            status = kExitOk;
-            return true;
+            output.Out(kUsage);
+            return Parsed::Done;
         } else if (arg == "--version") {
-            Write(Stream::Out,
-                  std::string("zelconv-cli ") + ZELCONV_VERSION_TEXT + "\n" + ZELCONV_DESCRIPTION + "\n");
-            done = true;
-            status = kExitOk;
-            return true;
+            output.Out(std::string("zelconv-cli ") + ZELCONV_VERSION_TEXT + "\n" + ZELCONV_DESCRIPTION +
+                       "\n");
+            return Parsed::Done;
         } else if (arg == "--yes" || arg == "--no") {
             const Answer answer = arg == "--yes" ? Answer::Yes : Answer::No;
-            if (answerGiven && options.answer != answer) {
-                UsageError("--yes と --no は同時に指定できません。");
-                return false;
-            }
+            if (answerGiven && options.answer != answer)
+                return wrong("--yes と --no は同時に指定できません。");
             answerGiven = true;
             options.answer = answer;
         } else if (arg == "--check") {
             options.check = true;
         } else if (arg == "-o") {
-            if (options.target) {
-                UsageError("-o は一度だけ指定できます。");
-                return false;
-            }
-            if (i + 1 >= args.size()) {
-                UsageError("-o の後に変換後のファイル名を指定してください。");
-                return false;
-            }
+            if (options.target) return wrong("-o は一度だけ指定できます。");
+            if (i + 1 >= args.size()) return wrong("-o の後に変換後のファイル名を指定してください。");
             options.target = args[++i];
+            if (options.target->empty() || platform::IsSeparator(options.target->back()))
+                return wrong("-o にはフォルダではなく、変換後のファイル名を指定してください: " +
+                             *options.target);
         } else {
-            UsageError("不明なオプションです: " + arg);
-            return false;
+            return wrong("不明なオプションです: " + arg);
         }
     }
-    if (options.files.empty()) {
-        UsageError("ファイルを指定してください。");
-        return false;
-    }
-    if (options.check && (options.target || answerGiven)) {
-        UsageError("--check は -o、--yes、--no と一緒には使えません。");
-        return false;
-    }
-    if (options.target && options.files.size() != 1) {
-        UsageError("-o を使うときは、変換するファイルを一つだけ指定してください。");
-        return false;
-    }
-    return true;
+    if (options.files.empty()) return wrong("ファイルを指定してください。");
+    if (options.check && (options.target || answerGiven))
+        return wrong("--check は -o、--yes、--no と一緒には使えません。");
+    if (options.target && options.files.size() != 1)
+        return wrong("-o を使うときは、変換するファイルを一つだけ指定してください。");
+    return Parsed::Run;
 }
 
-bool HasSignature(const std::string& name, std::string_view signature) {
-    const auto prefix = platform::ReadFilePrefix(name, signature.size());
-    return prefix && prefix->size() == signature.size() &&
-           std::equal(prefix->begin(), prefix->end(), signature.begin(),
-                      [](std::uint8_t byte, char c) { return byte == static_cast<unsigned char>(c); });
-}
-
-// --check: what each file is, nothing written.
-int RunCheck(const std::vector<std::string>& files) {
-    WorkingSet ws;
-    SilentMessages silent;
+// --check: what each file is, from one reading of it; nothing written.
+int RunCheck(const std::vector<std::string>& files, Output& output) {
     bool allData = true;
     for (const std::string& name : files) {
+        const FileCheck check = CheckUsrData(name);
         std::string verdict;
-        ws.LastSignature.clear();
-        const std::uint8_t result = LoadUsrData(ws, name, silent);
-        if (result == kLoadOldFormat && ws.LastSignature == kSignature100) {
+        switch (check) {
+        case FileCheck::Format100:
             verdict = "1.00 形式 (変換が必要です)";
-        } else if (result == kLoadOldFormat && ws.LastSignature == kSignature101) {
+            break;
+        case FileCheck::Format101:
             verdict = "1.01 形式 (変換が必要です)";
-        } else if (result == kLoadAlreadyCurrent) {
+            break;
+        case FileCheck::Format102:
             verdict = "1.02 形式 (変換の必要はありません)";
-        } else if (name.empty() || !platform::FileExists(name)) {
+            break;
+        case FileCheck::Missing:
             verdict = "ファイルが見つかりません";
-            allData = false;
-        } else if (HasSignature(name, kSignature100) || HasSignature(name, kSignature101)) {
-            // The signature is right but the body could not be read in full.
-            verdict = "データが壊れています";
-            allData = false;
-        } else {
+            break;
+        case FileCheck::NotData:
             verdict = "カルトゥーバのデータではありません";
-            allData = false;
+            break;
+        case FileCheck::Damaged:
+            verdict = "データが壊れています";
+            break;
+        case FileCheck::TooLarge:
+            verdict = "データが大きすぎて読み込めません (メモリが不足しています)";
+            break;
         }
-        Write(Stream::Out, name + ": " + verdict + "\n");
+        if (check != FileCheck::Format100 && check != FileCheck::Format101 && check != FileCheck::Format102)
+            allData = false;
+        output.Out(name + ": " + verdict + "\n");
     }
     return allData ? kExitOk : kExitFailed;
 }
@@ -241,20 +248,31 @@ struct Tally {
     int failed = 0;
 };
 
-int RunConvert(const Options& options) {
-    WorkingSet ws;
-    TerminalMessages messages(options.answer);
+int RunConvert(const Options& options, Output& output) {
+    TerminalMessages messages(output, options.answer);
     Tally tally;
     const std::size_t count = options.files.size();
     for (std::size_t i = 0; i < count; ++i) {
         const std::string& source = options.files[i];
         if (count > 1)
-            Write(Stream::Out,
-                  "[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " + source + "\n");
+            output.Out("[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " + source + "\n");
+        // In place means this very file: a name that the name rule would turn into another file's
+        // name (SITE.ZEL into SITE.ZEL.zel) is left alone rather than written elsewhere.
+        const std::string inPlace = DeriveName(source, ".zel");
+        if (!options.target && inPlace != source) {
+            messages.Warn(
+                "「" + source + "」をその場で変換すると、別のファイル「" + inPlace +
+                "」に書き込むことになるため、変換しません。\r変換後のファイル名は -o で指定してください。");
+            ++tally.refused;
+            continue;
+        }
+        // One working set per file: nothing of an earlier file stays in memory.
+        auto ws = std::make_unique<WorkingSet>();
         ConversionState state;
-        state.imText1 = source;
-        state.imText2 = options.target ? *options.target : source;
-        switch (RunConversion(state, ws, messages)) {
+        state.sourceName = source;
+        state.targetName = options.target ? *options.target : source;
+        state.targetSettled = [&messages](const std::string& name) { messages.SetTarget(name); };
+        switch (RunConversion(state, *ws, messages)) {
         case Outcome::Converted:
             ++tally.converted;
             break;
@@ -275,11 +293,10 @@ int RunConvert(const Options& options) {
         }
     }
     if (count > 1) {
-        Write(Stream::Out, "合計 " + std::to_string(count) + " 件: 変換 " + std::to_string(tally.converted) +
-                               " 件、変換不要 " + std::to_string(tally.current) +
-                               " 件、スキップ (上書きしない) " + std::to_string(tally.declined) +
-                               " 件、拒否 " + std::to_string(tally.refused) + " 件、失敗 " +
-                               std::to_string(tally.failed) + " 件\n");
+        output.Out("合計 " + std::to_string(count) + " 件: 変換 " + std::to_string(tally.converted) +
+                   " 件、変換不要 " + std::to_string(tally.current) + " 件、スキップ (上書きしない) " +
+                   std::to_string(tally.declined) + " 件、拒否 " + std::to_string(tally.refused) +
+                   " 件、失敗 " + std::to_string(tally.failed) + " 件\n");
     }
     const bool allGood = tally.declined == 0 && tally.refused == 0 && tally.failed == 0;
     return allGood ? kExitOk : kExitFailed;
@@ -287,13 +304,21 @@ int RunConvert(const Options& options) {
 
 } // namespace
 
-int RunCli(const std::vector<std::string>& args) {
+int RunCli(const std::vector<std::string>& args, Console& console) {
+    Output output(console);
     Options options;
-    bool done = false;
     int status = kExitOk;
-    if (!Parse(args, options, done, status)) return kExitUsage;
-    if (done) return status;
-    return options.check ? RunCheck(options.files) : RunConvert(options);
+    switch (Parse(args, options, output)) {
+    case Parsed::Wrong:
+        status = kExitUsage;
+        break;
+    case Parsed::Done:
+        break;
+    case Parsed::Run:
+        status = options.check ? RunCheck(options.files, output) : RunConvert(options, output);
+        break;
+    }
+    return output.failed() && status == kExitOk ? kExitOutput : status;
 }
 
 } // namespace zel::cli

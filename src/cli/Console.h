@@ -1,5 +1,6 @@
-// Text in and out of the terminal. All texts are UTF-8; on Windows a console gets them as UTF-16
-// so that Japanese shows whatever the console's code page, while a pipe or file gets UTF-8 bytes.
+// Text in and out of the terminal, behind an interface so that the command line can be run
+// in-process by tests. All texts are UTF-8; on Windows a console gets them as UTF-16 so that
+// Japanese shows whatever the console's code page, while a pipe or file gets UTF-8 bytes.
 #pragma once
 
 #include <optional>
@@ -7,15 +8,19 @@
 
 namespace zel::cli {
 
-enum class Stream { Out, Err };
+class Console {
+public:
+    enum class Stream { Out, Err };
+    virtual ~Console() = default;
+    // Writes `text` as it is (no line break added) and flushes; false when it could not be written.
+    virtual bool Write(Stream stream, const std::string& text) = 0;
+    // True when standard input is a terminal (a console on Windows) that a person can answer from.
+    virtual bool InputIsTerminal() = 0;
+    // Reads one line from standard input without its line break; nothing at end of input.
+    virtual std::optional<std::string> ReadLine() = 0;
+};
 
-// Writes `text` as it is (no line break added) and flushes.
-void Write(Stream stream, const std::string& text);
-
-// True when standard input is a terminal (a console on Windows) that a person can answer from.
-bool InputIsTerminal();
-
-// Reads one line from standard input without its line break; nothing at end of input.
-std::optional<std::string> ReadLine();
+// The process's own standard streams.
+Console& SystemConsole();
 
 } // namespace zel::cli

@@ -1,6 +1,7 @@
-// The Japanese description of every error code of the file layer.
+// The Japanese description of every error code of the file layer, and the names of temporary files.
 #include "platform/PlatformDetail.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace zel::platform {
@@ -56,6 +57,20 @@ std::string DescribeSystemError(const std::string& systemText) {
     if (text.size() >= stop.size() && text.compare(text.size() - stop.size(), stop.size(), stop) == 0)
         text.resize(text.size() - stop.size());
     return text + " (" + systemText + ")" + stop;
+}
+
+std::string TemporaryStem(const std::string& leaf, std::size_t suffixLength, std::size_t maxLength) {
+    const std::string mark(kTemporaryMark);
+    const std::size_t room = maxLength - 1 - mark.size() - suffixLength;
+    std::size_t keep = std::min(leaf.size(), room);
+    // Never cut inside a UTF-8 sequence: back up to the start of the character.
+    while (keep < leaf.size() && keep > 0 && (static_cast<unsigned char>(leaf[keep]) & 0xC0) == 0x80)
+        --keep;
+    return "." + leaf.substr(0, keep) + mark;
+}
+
+bool IsTemporaryName(const std::string& name, const std::string& stem, std::size_t suffixLength) {
+    return name.size() == stem.size() + suffixLength && name.compare(0, stem.size(), stem) == 0;
 }
 
 } // namespace detail

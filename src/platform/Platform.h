@@ -1,12 +1,14 @@
-// Operating-system services that the converter needs: code page 932 text conversion, file
-// existence, whole-file reading, atomic replacement, a no-replace copy and the error codes with
-// their Japanese descriptions. One POSIX and one Win32 implementation stand behind this header.
+// Operating-system services that the converter needs: code page 932 text conversion, what a name
+// is, sequential reading, crash-safe replacement of a file's content, a no-replace copy and the
+// error codes with their Japanese descriptions. One POSIX and one Win32 implementation stand
+// behind this header.
 //
-// All names and texts here are UTF-8 std::strings. On Windows the implementation converts them to
-// wide strings before calling the system.
+// All names and texts here are UTF-8 std::strings (on Linux: the name's bytes as they are). On
+// Windows the implementation converts them to wide strings before calling the system.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +22,15 @@ inline constexpr char kSeparator = '\\';
 #else
 inline constexpr char kSeparator = '/';
 #endif
+
+// True when `c` ends a folder name in a full name on this platform.
+constexpr bool IsSeparator(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
 
 // Error codes of the file layer, numbered as the application's file layer numbers them.
 namespace code {
@@ -57,28 +68,64 @@ std::optional<std::string> DecodeCp932(std::string_view bytes);
 // Encodes UTF-8 text as code page 932 bytes. Returns nothing when a character has no code.
 std::optional<std::string> EncodeCp932(std::string_view utf8);
 
-// --- Files ----------------------------------------------------------------------------------
+// --- Names ----------------------------------------------------------------------------------
 
 // True when `name` names an existing regular file that counts for the user: folders, FIFOs and
 // devices never do; on Windows neither do files marked hidden or system.
 bool FileExists(const std::string& name);
 
-// Reads up to `maxBytes` bytes from the start of the file (fewer when it is shorter).
-// Returns nothing when the file cannot be opened or read.
-std::optional<std::vector<std::uint8_t>> ReadFilePrefix(const std::string& name, std::size_t maxBytes);
+// What a name stands for, following symbolic links.
+enum class NameKind {
+    Missing,  // nothing of that name (a link to a missing file names the file to create)
+    File,     // a regular file
+    Folder,   // a folder
+    Special,  // a FIFO, a device, a socket
+    LinkLoop, // symbolic links that point in a circle (or too many in a row)
+};
+NameKind KindOfName(const std::string& name);
 
-// Reads the whole file. Returns nothing when it cannot be opened or read.
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& name);
+// --- Reading --------------------------------------------------------------------------------
 
-// Replaces the content of `target` with exactly `bytes`, never leaving a half-written file:
-// the bytes go to a temporary file in the target's folder, are flushed to disk, and the
-// temporary file then atomically takes the target's place (keeping the target's permission bits,
-// owner and group where allowed; a symbolic link has the file it points to replaced). Where the
-// folder does not allow a new file but the target may be written, the target is written in place
-// and cut to the new length. A read-only target (POSIX: not writable, or without any write
-// permission bit when running as root; Windows: the read-only attribute) and a folder of that
-// name fail with code 75 before anything is written. On failure the temporary file is gone and
-// the target is as it was; only a write failure in the in-place case can leave it partly written.
+// A file opened for sequential reading from its start; closed when the object ends.
+class InputFile {
+public:
+    InputFile() = default;
+    ~InputFile();
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // Opens `name` for reading; false when it cannot be opened.
+    bool Open(const std::string& name);
+    // The size of the file when it was opened.
+    std::uint64_t Size() const { return size_; }
+    // Reads up to `size` bytes: how many were read (0 at the end), or nothing on a read error.
+    std::optional<std::size_t> Read(std::uint8_t* buffer, std::size_t size);
+
+private:
+    std::intptr_t handle_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+// --- Writing --------------------------------------------------------------------------------
+
+// Takes the next piece of a file's content.
+using ContentWriter = std::function<void(const std::uint8_t* data, std::size_t size)>;
+// Produces a file's whole content by handing it to the writer in pieces.
+using ContentProducer = std::function<void(const ContentWriter& write)>;
+
+// Replaces the content of `target` with what `produce` writes, so that at every moment the target
+// holds either its old content or the complete new one: the content goes to a temporary file in
+// the target's folder that has no name while it is written (where the system allows it), is
+// flushed to disk and only then takes the target's place. The replaced file keeps its permission
+// bits, owner and group where allowed; a symbolic link has the file it points to replaced. A
+// read-only target (POSIX: not writable, or without any write permission bit when running as
+// root; Windows: the read-only attribute), a folder or a special file of that name, and a folder
+// that allows no new file, fail with code 75 before anything is written. Leftovers of earlier
+// runs that were killed while writing this target are removed first. On failure nothing of the
+// new content remains. An exception thrown by `produce` passes through, likewise leaving nothing.
+std::optional<FileError> ReplaceFileContents(const std::string& target, const ContentProducer& produce);
+
+// The same for content held in memory.
 std::optional<FileError> ReplaceFileContents(const std::string& target,
                                              const std::vector<std::uint8_t>& bytes);
 
@@ -86,14 +133,22 @@ std::optional<FileError> ReplaceFileContents(const std::string& target,
 enum class CopyResult { Copied, TargetExists, Failed };
 
 // Copies `source` byte for byte to `target` unless a file (of any kind) of the name `target`
-// exists already, in which case nothing is written. The copy goes to a temporary file in the
-// target's folder and is moved to the target name only when complete, without replacing, so a
-// failure never leaves a partial copy under the target name. `error` is set on Failed (53 for a
-// missing source, 76 for a missing folder of the target). TargetExists also stands for names that
-// FileExists does not count (folders, hidden files, dangling links): the caller tells them apart.
+// exists already, in which case nothing is written. The copy is complete before it gets the
+// target's name, and an existing file of that name is never replaced, so a failure or a kill never
+// leaves a partial copy under the target name. `error` is set on Failed (53 for a missing source,
+// 76 for a missing folder of the target). TargetExists also stands for names that FileExists does
+// not count (folders, hidden files, dangling links): the caller tells them apart.
 CopyResult CopyFileNoReplace(const std::string& source, const std::string& target, FileError& error);
 
-// --- Test seam ------------------------------------------------------------------------------
+// Makes Ctrl-C, SIGTERM and SIGHUP (Windows: console close events) remove a named temporary file
+// that a write of this process has open at that moment before the program ends. The programs call
+// it once at start.
+void RemoveTemporaryFilesOnInterrupt();
+
+// The part of a temporary file's name that marks it as this program's (".<name>.zelconv-").
+inline constexpr std::string_view kTemporaryMark = ".zelconv-";
+
+// --- Test seams -----------------------------------------------------------------------------
 
 // Makes the next `count` file writes of ReplaceFileContents / CopyFileNoReplace fail, after part
 // of the data was written, as if the system had reported the failure that maps to `errorCode`
@@ -101,8 +156,12 @@ CopyResult CopyFileNoReplace(const std::string& source, const std::string& targe
 // switches the fault off. Only tests call this.
 void InjectWriteFault(int errorCode, int count = 1);
 
-// Makes ReadFilePrefix and ReadWholeFile fail for the next `count` calls, as for a file that
-// exists but cannot be read (which file modes cannot arrange for root). Only tests call this.
+// Makes InputFile::Open fail for the next `count` opens, as for a file that exists but cannot be
+// read (which file modes cannot arrange for root). Only tests call this.
 void InjectReadFault(int count = 1);
+
+// Kills the process (as kill -9 would) once `bytes` more bytes have been written to files by
+// ReplaceFileContents / CopyFileNoReplace. Only crash tests call this, in a child process.
+void InjectCrashAfter(std::uint64_t bytes);
 
 } // namespace zel::platform

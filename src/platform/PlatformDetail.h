@@ -1,9 +1,10 @@
-// Pieces shared by the POSIX and the Win32 implementation of Platform.h: building a FileError and
-// the state of the test seams. Not for use outside src/platform.
+// Pieces shared by the POSIX and the Win32 implementation of Platform.h: building a FileError, the
+// names of temporary files and the state of the test seams. Not for use outside src/platform.
 #pragma once
 
 #include "platform/Platform.h"
 
+#include <cstddef>
 #include <string>
 
 namespace zel::platform::detail {
@@ -18,10 +19,24 @@ FileError MakeError(int code, std::string description);
 // The description of code 57 naming the system's error: its number and its text.
 std::string DescribeSystemError(const std::string& systemText);
 
+// The first part of the name of a temporary file for the file `leaf` ("." + leaf + ".zelconv-"),
+// with the leaf cut at a character boundary so that the whole temporary name, with the
+// `suffixLength` characters that follow, stays within `maxLength` bytes of UTF-8 (which is never
+// fewer than the UTF-16 units Windows counts).
+std::string TemporaryStem(const std::string& leaf, std::size_t suffixLength, std::size_t maxLength);
+
+// Whether `name` is a temporary name made from `stem` with a suffix of `suffixLength` characters.
+bool IsTemporaryName(const std::string& name, const std::string& stem, std::size_t suffixLength);
+
 // Consumes one injected write fault. Returns the code to fail with, or 0 when none is pending.
 int TakeWriteFault();
 
-// Consumes one injected read fault. True when this read must fail.
+// Consumes one injected read fault. True when this open must fail.
 bool TakeReadFault();
+
+// How many of the next `size` bytes may be written before an injected crash; size when none is
+// armed. The caller writes that many and then calls CrashNow() when it is less than `size`.
+std::size_t BytesBeforeCrash(std::size_t size);
+[[noreturn]] void CrashNow();
 
 } // namespace zel::platform::detail

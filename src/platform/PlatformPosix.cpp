@@ -1,16 +1,22 @@
 // Platform.h for POSIX systems with glibc: iconv for code page 932, plain file descriptors for
-// the files. Every file is opened and closed inside one call.
+// the files. Files are written through unnamed temporary files (O_TMPFILE) that get a name only
+// when they are complete, so a killed write leaves nothing behind.
 #include "platform/PlatformDetail.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <iconv.h>
+#include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -133,9 +139,15 @@ public:
     Fd& operator=(const Fd&) = delete;
     int get() const { return fd_; }
     bool valid() const { return fd_ >= 0; }
-    void Reset() {
+    void Reset(int fd = -1) {
         if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+    // Gives up ownership of the descriptor.
+    int Release() {
+        int fd = fd_;
         fd_ = -1;
+        return fd;
     }
     // Closes and reports the close's own failure (some file systems only report write errors here).
     int Close() {
@@ -156,60 +168,46 @@ int OpenRetry(const char* name, int flags, mode_t mode = 0) {
     return fd;
 }
 
-// Writes all of `size` bytes, going on after partial writes. Returns 0 or the system error number.
-// An injected fault writes half of the data and then fails like the system would.
-int WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    int fault = detail::TakeWriteFault();
-    std::size_t limit = size;
-    if (fault != 0) limit = size / 2;
+int OpenAtRetry(int dir, const char* name, int flags, mode_t mode = 0) {
+    int fd;
+    do
+        fd = ::openat(dir, name, flags | O_CLOEXEC, mode);
+    while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+// A write that failed: the system error number. Thrown by the content writer handed to the
+// producer, so that producing stops at the first failure, and caught before the call returns.
+struct WriteStopped {
+    int error;
+};
+
+// Writes all of `size` bytes, going on after partial writes; throws WriteStopped on failure. An
+// injected fault writes half of the data and then fails like the system would; an injected crash
+// writes what its budget allows and ends the process.
+void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    const int fault = detail::TakeWriteFault();
+    std::size_t limit = fault != 0 ? size / 2 : size;
+    const std::size_t beforeCrash = detail::BytesBeforeCrash(limit);
+    const bool crash = beforeCrash < limit;
+    limit = beforeCrash;
     std::size_t done = 0;
     while (done < limit) {
         ssize_t n = ::write(fd, data + done, limit - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return errno;
+            throw WriteStopped{errno};
         }
         done += static_cast<std::size_t>(n);
     }
-    if (fault != 0) return fault == code::DiskFull ? ENOSPC : EIO;
-    return 0;
+    if (crash) detail::CrashNow();
+    if (fault != 0) throw WriteStopped{fault == code::DiskFull ? ENOSPC : EIO};
 }
 
 int FsyncRetry(int fd) {
     while (::fsync(fd) != 0)
         if (errno != EINTR) return errno;
     return 0;
-}
-
-// Reads up to `maxBytes` bytes from the start of the file. On failure `err` holds the system error.
-std::optional<std::vector<std::uint8_t>> ReadUpTo(const std::string& name, std::size_t maxBytes, int& err) {
-    err = 0;
-    if (detail::TakeReadFault()) {
-        err = EIO;
-        return std::nullopt;
-    }
-    Fd fd(OpenRetry(name.c_str(), O_RDONLY));
-    if (!fd.valid()) {
-        err = errno;
-        return std::nullopt;
-    }
-    std::vector<std::uint8_t> bytes;
-    struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        bytes.reserve(std::min<std::size_t>(maxBytes, static_cast<std::size_t>(st.st_size)));
-    std::uint8_t buffer[65536];
-    while (bytes.size() < maxBytes) {
-        std::size_t want = std::min(sizeof buffer, maxBytes - bytes.size());
-        ssize_t n = ::read(fd.get(), buffer, want);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            err = errno;
-            return std::nullopt;
-        }
-        if (n == 0) break;
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    return bytes;
 }
 
 // --- Names ----------------------------------------------------------------------------------
@@ -259,67 +257,222 @@ mode_t NewFileMode() {
     return static_cast<mode_t>(0666 & ~mask);
 }
 
-// A new, empty temporary file in `folder`, named after `leaf` so that a user who sees it
-// left behind by a crash knows where it comes from. Returns the descriptor or -1 with errno set.
-int CreateTemp(const std::string& folder, const std::string& leaf, std::string& tempName) {
-    // Keep the name within the 255-byte limit of a file name.
-    std::string stem = leaf.substr(0, 200);
-    tempName = folder + "/." + stem + ".zelconv-XXXXXX";
-    int fd;
-    do
-        fd = ::mkostemp(tempName.data(), O_CLOEXEC);
-    while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-// Makes a completed rename or link in `folder` durable. A folder that cannot be synchronised
-// changes nothing for the result: the file is already in place.
-void SyncFolder(const std::string& folder) {
-    Fd dir(OpenRetry(folder.c_str(), O_RDONLY | O_DIRECTORY));
-    if (dir.valid()) (void)FsyncRetry(dir.get());
-}
-
-// Writes `bytes` to the temporary file, flushes it and gives it the permission bits and the
-// owner of the file it is to replace. Returns 0 or the system error number; the file is closed.
-int FillTemp(Fd& fd, const std::vector<std::uint8_t>& bytes, const struct stat* like, mode_t newMode) {
-    if (int e = WriteAll(fd.get(), bytes.data(), bytes.size())) return e;
-    if (int e = FsyncRetry(fd.get())) return e;
-    if (like) {
-        // Owner first: changing it clears the set-user-ID and set-group-ID bits that fchmod restores.
-        if ((like->st_uid != ::geteuid() || like->st_gid != ::getegid()) &&
-            ::fchown(fd.get(), like->st_uid, like->st_gid) != 0 && errno != EPERM)
-            return errno;
-        if (::fchmod(fd.get(), like->st_mode & 07777) != 0 && errno != EPERM) return errno;
-    } else if (::fchmod(fd.get(), newMode) != 0) {
-        return errno;
-    }
-    return fd.Close();
-}
-
-// Writes the target where it lies, for a folder that allows no new file: from offset 0, then cut
-// to the new length. Space for a longer content is reserved first, so that a full disk is known
-// before the first old byte is overwritten.
-std::optional<FileError> WriteInPlace(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    Fd fd(OpenRetry(name.c_str(), O_WRONLY));
-    if (!fd.valid()) return FromErrno(errno);
-    struct stat st {};
-    if (::fstat(fd.get(), &st) == 0 && static_cast<std::size_t>(st.st_size) < bytes.size()) {
-        int e = ::posix_fallocate(fd.get(), 0, static_cast<off_t>(bytes.size()));
-        if (e == ENOSPC || e == EDQUOT || e == EFBIG) return FromErrno(e);
-    }
-    if (int e = WriteAll(fd.get(), bytes.data(), bytes.size())) return FromErrno(e);
-    if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) return FromErrno(errno);
-    if (int e = FsyncRetry(fd.get())) return FromErrno(e);
-    if (int e = fd.Close()) return FromErrno(e);
-    return std::nullopt;
-}
-
 // True when the existing file `st` at `name` may not be written by this process. access() tells
 // for ordinary users; root passes access() for every file, so for root a file without any write
 // permission bit counts as read-only, as the user who marked it so meant it.
 bool IsReadOnly(const std::string& name, const struct stat& st) {
     if (::access(name.c_str(), W_OK) != 0) return errno != ENOENT;
     return ::geteuid() == 0 && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
+}
+
+// --- Temporary files ------------------------------------------------------------------------
+
+constexpr std::size_t kSuffixLength = 6;
+constexpr std::size_t kMaxLeaf = NAME_MAX;
+
+std::string RandomSuffix() {
+    static std::atomic<unsigned> counter{0};
+    static const char digits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device device;
+    std::uint64_t mix = (static_cast<std::uint64_t>(device()) << 32) ^ device() ^
+                        (static_cast<std::uint64_t>(::getpid()) << 16) ^ counter++;
+    std::string suffix;
+    for (std::size_t i = 0; i < kSuffixLength; ++i, mix /= 36)
+        suffix += digits[mix % 36];
+    return suffix;
+}
+
+// The full name of the named temporary file that a signal handler must remove, or empty. Written
+// only while the signals that the handler catches are blocked.
+char pendingTemporary[PATH_MAX + 1];
+
+void OnInterrupt(int signal) {
+    if (pendingTemporary[0] != '\0') ::unlink(pendingTemporary);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// Blocks the signals that end the program by request (Ctrl-C, SIGTERM, SIGHUP) for its lifetime:
+// they arrive when a step that must not be cut in two is done.
+class InterruptsHeld {
+public:
+    InterruptsHeld() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int s : {SIGINT, SIGTERM, SIGHUP})
+            sigaddset(&set, s);
+        ::pthread_sigmask(SIG_BLOCK, &set, &previous_);
+    }
+    ~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+    InterruptsHeld(const InterruptsHeld&) = delete;
+    InterruptsHeld& operator=(const InterruptsHeld&) = delete;
+
+private:
+    sigset_t previous_;
+};
+
+// Tells the interrupt handler which named temporary file to remove (empty: none).
+void SetPendingTemporary(const std::string& fullName) {
+    InterruptsHeld held;
+    if (fullName.size() < sizeof pendingTemporary)
+        std::memcpy(pendingTemporary, fullName.c_str(), fullName.size() + 1);
+    else
+        pendingTemporary[0] = '\0';
+}
+
+// Removes temporary files for `leaf` in the folder `dir` that earlier runs left when they were
+// killed. A file whose writer is still alive is locked by it and stays.
+void RemoveLeftovers(int dir, const std::string& leaf) {
+    const std::string stem = detail::TemporaryStem(leaf, kSuffixLength, kMaxLeaf);
+    int listFd = ::dup(dir);
+    if (listFd < 0) return;
+    DIR* list = ::fdopendir(listFd);
+    if (!list) {
+        ::close(listFd);
+        return;
+    }
+    std::vector<std::string> found;
+    while (const dirent* entry = ::readdir(list))
+        if (detail::IsTemporaryName(entry->d_name, stem, kSuffixLength)) found.emplace_back(entry->d_name);
+    ::closedir(list);
+    for (const std::string& name : found) {
+        Fd fd(OpenAtRetry(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
+        struct stat st {};
+        if (fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
+            ::unlinkat(dir, name.c_str(), 0);
+    }
+}
+
+// A temporary file in a folder, written and then given a name of its own. Where the file system
+// allows it, the file has no name until it is complete, so a killed process leaves nothing; else
+// it has a temporary name from the start, which an interrupt removes and a later run cleans up.
+class TemporaryFile {
+public:
+    TemporaryFile(int dir, std::string folder, const std::string& leaf)
+        : dir_(dir), folder_(std::move(folder)), stem_(detail::TemporaryStem(leaf, kSuffixLength, kMaxLeaf)) {
+    }
+    ~TemporaryFile() {
+        if (!name_.empty()) {
+            ::unlinkat(dir_, name_.c_str(), 0);
+            SetPendingTemporary("");
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Creates the file with `mode`; 0 or the system error number.
+    int Create(mode_t mode) {
+        fd_.Reset();
+        int fd = OpenAtRetry(dir_, ".", O_TMPFILE | O_WRONLY, mode);
+        if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
+            // No unnamed files on this file system.
+            for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+                name_ = stem_ + RandomSuffix();
+                SetPendingTemporary(folder_ + "/" + name_);
+                fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY, mode);
+                if (fd < 0) {
+                    const int e = errno;
+                    name_.clear();
+                    SetPendingTemporary("");
+                    if (e != EEXIST) {
+                        errno = e;
+                        break;
+                    }
+                }
+            }
+        }
+        if (fd < 0) return errno;
+        fd_.Reset(fd);
+        // The lock tells a later run's clean-up that this file is still being written.
+        (void)::flock(fd, LOCK_EX | LOCK_NB);
+        return 0;
+    }
+    int fd() const { return fd_.get(); }
+
+    // Gives the complete file the name `target` in the folder: replacing an existing file, or
+    // failing with EEXIST when `replace` is false and the name is taken. 0 or the error number.
+    int Commit(const std::string& target, bool replace) {
+        InterruptsHeld held; // a Ctrl-C now would leave the temporary name behind
+        if (name_.empty()) {
+            if (!replace) return LinkUnnamed(target);
+            // Unnamed files can only be linked to a free name: a temporary one, then moved.
+            int e = EEXIST;
+            for (int attempt = 0; attempt < 100 && e == EEXIST; ++attempt) {
+                name_ = stem_ + RandomSuffix();
+                e = LinkUnnamed(name_);
+            }
+            if (e != 0) {
+                name_.clear();
+                return e;
+            }
+        } else if (!replace) {
+            // A hard link fails on a taken name, where a rename would replace it.
+            if (::linkat(dir_, name_.c_str(), dir_, target.c_str(), 0) == 0) {
+                ::unlinkat(dir_, name_.c_str(), 0);
+            } else {
+                const int e = errno;
+                if (e != EPERM && e != ENOTSUP && e != ENOSYS && e != EMLINK) return e;
+                // A file system without hard links: move the name over, refusing a taken one.
+                if (::renameat2(dir_, name_.c_str(), dir_, target.c_str(), RENAME_NOREPLACE) != 0)
+                    return errno;
+            }
+            name_.clear();
+            SetPendingTemporary("");
+            return 0;
+        }
+        if (::renameat(dir_, name_.c_str(), dir_, target.c_str()) != 0) return errno;
+        name_.clear();
+        SetPendingTemporary("");
+        return 0;
+    }
+
+private:
+    int LinkUnnamed(const std::string& name) {
+        const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
+        if (::linkat(AT_FDCWD, self.c_str(), dir_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+        const int e = errno;
+        if (e != ENOENT) return e;
+        // Without /proc: allowed only to privileged processes.
+        return ::linkat(fd_.get(), "", dir_, name.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
+    }
+
+    int dir_;
+    std::string folder_;
+    std::string stem_;
+    std::string name_; // the temporary name, while the file has one
+    Fd fd_;
+};
+
+// Opens the folder of a file for the *at() calls; the descriptor, or -1 with errno set.
+int OpenFolder(const std::string& folder) {
+    return OpenRetry(folder.c_str(), O_RDONLY | O_DIRECTORY);
+}
+
+// Hands the producer a writer into `fd`; the error number of a failed write, or 0.
+int Produce(int fd, const ContentProducer& produce) {
+    try {
+        produce([fd](const std::uint8_t* data, std::size_t size) { WriteAll(fd, data, size); });
+    } catch (const WriteStopped& stopped) {
+        return stopped.error;
+    }
+    return 0;
+}
+
+// Flushes the written file to disk and gives it the permission bits and the owner of the file it
+// is to replace. 0 or the system error number.
+int Finish(int fd, const struct stat* like, mode_t newMode) {
+    if (int e = FsyncRetry(fd)) return e;
+    if (like) {
+        // Owner first: changing it clears the set-user-ID and set-group-ID bits that fchmod restores.
+        if ((like->st_uid != ::geteuid() || like->st_gid != ::getegid()) &&
+            ::fchown(fd, like->st_uid, like->st_gid) != 0 && errno != EPERM)
+            return errno;
+        if (::fchmod(fd, like->st_mode & 07777) != 0 && errno != EPERM) return errno;
+    } else if (::fchmod(fd, newMode) != 0) {
+        return errno;
+    }
+    return 0;
 }
 
 } // namespace
@@ -334,25 +487,52 @@ std::optional<std::string> EncodeCp932(std::string_view utf8) {
     return Iconv("CP932", "UTF-8", utf8);
 }
 
-// --- Files ----------------------------------------------------------------------------------
+// --- Names ----------------------------------------------------------------------------------
 
 bool FileExists(const std::string& name) {
     struct stat st {};
     return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-std::optional<std::vector<std::uint8_t>> ReadFilePrefix(const std::string& name, std::size_t maxBytes) {
-    int err = 0;
-    return ReadUpTo(name, maxBytes, err);
+NameKind KindOfName(const std::string& name) {
+    struct stat st {};
+    if (name.empty()) return NameKind::Missing;
+    if (::stat(name.c_str(), &st) != 0) return errno == ELOOP ? NameKind::LinkLoop : NameKind::Missing;
+    if (S_ISREG(st.st_mode)) return NameKind::File;
+    if (S_ISDIR(st.st_mode)) return NameKind::Folder;
+    return NameKind::Special;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& name) {
-    int err = 0;
-    return ReadUpTo(name, static_cast<std::size_t>(-1), err);
+// --- Reading --------------------------------------------------------------------------------
+
+InputFile::~InputFile() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
 }
 
-std::optional<FileError> ReplaceFileContents(const std::string& target,
-                                             const std::vector<std::uint8_t>& bytes) {
+bool InputFile::Open(const std::string& name) {
+    if (detail::TakeReadFault()) return false;
+    // Without waiting: a FIFO put in the file's place must not hang the program.
+    Fd fd(OpenRetry(name.c_str(), O_RDONLY | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    (void)::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    handle_ = fd.Release();
+    return true;
+}
+
+std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t size) {
+    for (;;) {
+        ssize_t n = ::read(static_cast<int>(handle_), buffer, size);
+        if (n >= 0) return static_cast<std::size_t>(n);
+        if (errno != EINTR) return std::nullopt;
+    }
+}
+
+// --- Writing --------------------------------------------------------------------------------
+
+std::optional<FileError> ReplaceFileContents(const std::string& target, const ContentProducer& produce) {
     if (target.empty() || target.back() == '/') return MakeError(code::BadFileName);
     int err = 0;
     auto resolved = FollowLinks(target, err);
@@ -360,32 +540,30 @@ std::optional<FileError> ReplaceFileContents(const std::string& target,
     const std::string& name = *resolved;
 
     struct stat st {};
-    bool exists = ::stat(name.c_str(), &st) == 0;
+    const bool exists = ::stat(name.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) return FromErrno(errno);
-    if (exists && !S_ISREG(st.st_mode)) return MakeError(code::PathFileAccess);
-    if (exists && IsReadOnly(name, st)) return MakeError(code::PathFileAccess);
+    if (exists && (!S_ISREG(st.st_mode) || IsReadOnly(name, st))) return MakeError(code::PathFileAccess);
 
-    const std::string folder = FolderOf(name);
-    std::string tempName;
-    Fd fd(CreateTemp(folder, LeafOf(name), tempName));
-    if (!fd.valid()) {
-        int e = errno;
-        if (IsFolderWriteRefusal(e)) {
-            if (exists) return WriteInPlace(name, bytes);
-            return MakeError(code::PathFileAccess);
-        }
-        return FromErrno(e);
-    }
+    const std::string folder = FolderOf(name), leaf = LeafOf(name);
+    Fd dir(OpenFolder(folder));
+    if (!dir.valid()) return FromErrno(errno);
+    RemoveLeftovers(dir.get(), leaf);
 
-    int e = FillTemp(fd, bytes, exists ? &st : nullptr, exists ? 0 : NewFileMode());
-    if (e == 0 && ::rename(tempName.c_str(), name.c_str()) != 0) e = errno;
-    if (e != 0) {
-        fd.Reset();
-        ::unlink(tempName.c_str());
-        return FromErrno(e);
-    }
-    SyncFolder(folder);
+    TemporaryFile temp(dir.get(), folder, leaf);
+    if (int e = temp.Create(exists ? 0600 : NewFileMode()))
+        return IsFolderWriteRefusal(e) ? MakeError(code::PathFileAccess) : FromErrno(e);
+    int e = Produce(temp.fd(), produce);
+    if (e == 0) e = Finish(temp.fd(), exists ? &st : nullptr, NewFileMode());
+    if (e == 0) e = temp.Commit(leaf, true);
+    if (e != 0) return FromErrno(e);
+    (void)FsyncRetry(dir.get()); // the new name is in place; this makes it durable
     return std::nullopt;
+}
+
+std::optional<FileError> ReplaceFileContents(const std::string& target,
+                                             const std::vector<std::uint8_t>& bytes) {
+    return ReplaceFileContents(target,
+                               [&bytes](const ContentWriter& write) { write(bytes.data(), bytes.size()); });
 }
 
 CopyResult CopyFileNoReplace(const std::string& source, const std::string& target, FileError& error) {
@@ -398,43 +576,47 @@ CopyResult CopyFileNoReplace(const std::string& source, const std::string& targe
     if (::lstat(target.c_str(), &st) == 0) return CopyResult::TargetExists;
     if (errno != ENOENT) return fail(FromErrno(errno));
 
-    int err = 0;
-    auto bytes = ReadUpTo(source, static_cast<std::size_t>(-1), err);
-    if (!bytes) return fail(FromSourceErrno(err));
+    Fd in(OpenRetry(source.c_str(), O_RDONLY | O_NONBLOCK));
     struct stat sourceStat {};
-    mode_t mode = NewFileMode();
-    if (::stat(source.c_str(), &sourceStat) == 0) mode &= (sourceStat.st_mode & 0777);
+    if (!in.valid()) return fail(FromSourceErrno(errno));
+    if (::fstat(in.get(), &sourceStat) != 0) return fail(FromErrno(errno));
+    if (!S_ISREG(sourceStat.st_mode)) return fail(MakeError(code::FileNotFound));
 
     const std::string folder = FolderOf(target);
-    std::string tempName;
-    Fd fd(CreateTemp(folder, LeafOf(target), tempName));
-    if (!fd.valid()) return fail(FromErrno(errno));
+    Fd dir(OpenFolder(folder));
+    if (!dir.valid()) return fail(FromErrno(errno));
+    TemporaryFile temp(dir.get(), folder, LeafOf(target));
+    if (int e = temp.Create(NewFileMode() & (sourceStat.st_mode & 0777))) return fail(FromErrno(e));
 
-    int e = FillTemp(fd, *bytes, nullptr, mode);
+    int e = Produce(temp.fd(), [&](const ContentWriter& write) {
+        std::vector<std::uint8_t> buffer(1 << 20);
+        for (;;) {
+            ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0) throw WriteStopped{errno};
+            if (n == 0) break;
+            write(buffer.data(), static_cast<std::size_t>(n));
+        }
+    });
+    if (e == 0) e = FsyncRetry(temp.fd());
     if (e == 0) {
         // The backup carries the source's time of last change, as a copy made by the system would.
         const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
-        if (sourceStat.st_mtim.tv_sec != 0) (void)::utimensat(AT_FDCWD, tempName.c_str(), times, 0);
+        (void)::futimens(temp.fd(), times);
+        e = temp.Commit(LeafOf(target), false);
     }
-    CopyResult result = CopyResult::Copied;
-    if (e == 0 && ::link(tempName.c_str(), target.c_str()) != 0) {
-        e = errno;
-#ifdef RENAME_NOREPLACE
-        if (e == EPERM || e == ENOTSUP || e == EOPNOTSUPP || e == ENOSYS || e == EMLINK) {
-            // A file system without hard links: move the name over, refusing an existing target.
-            e = ::renameat2(AT_FDCWD, tempName.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0
-                    ? 0
-                    : errno;
-        }
-#endif
-        if (e == EEXIST) result = CopyResult::TargetExists;
-    }
-    fd.Reset();
-    ::unlink(tempName.c_str()); // after link() the copy lives on under the target name
-    if (result == CopyResult::TargetExists) return result;
+    if (e == EEXIST) return CopyResult::TargetExists;
     if (e != 0) return fail(FromErrno(e));
-    SyncFolder(folder);
+    (void)FsyncRetry(dir.get());
     return CopyResult::Copied;
+}
+
+void RemoveTemporaryFilesOnInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(s, &action, nullptr);
 }
 
 } // namespace zel::platform

@@ -1,13 +1,15 @@
 // Platform.h for Windows: the wide-character API throughout. UTF-8 names become wide strings
-// before they reach the system; code page 932 is converted by the system's own tables. Every
-// file is opened and closed inside one call.
+// before they reach the system; code page 932 is converted by the system's own tables. Temporary
+// files are marked for deletion while they are written, so that a killed process leaves nothing.
 #include "platform/PlatformDetail.h"
+#include "platform/Utf16.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <mutex>
 
 namespace zel::platform {
 namespace {
@@ -125,6 +127,17 @@ std::optional<std::wstring> SystemName(const std::string& name) {
     return wide;
 }
 
+// The full form of a name relative to the current folder: ReplaceFileW refuses relative names.
+std::optional<std::wstring> FullName(const std::wstring& name) {
+    DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return std::nullopt;
+    std::wstring full(size, L'\0');
+    DWORD written = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
+    if (written == 0 || written >= size) return std::nullopt;
+    full.resize(written);
+    return full;
+}
+
 // The folder part of a name, with its closing separator (empty for a bare leaf).
 std::wstring FolderPart(const std::wstring& name) {
     auto pos = name.find_last_of(L"\\/:");
@@ -150,6 +163,12 @@ public:
         if (valid()) CloseHandle(h_);
         h_ = INVALID_HANDLE_VALUE;
     }
+    // Gives up ownership of the handle.
+    HANDLE Release() {
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
     // Closes and reports the close's own failure.
     DWORD Close() {
         DWORD e = CloseHandle(h_) ? ERROR_SUCCESS : GetLastError();
@@ -166,100 +185,168 @@ HANDLE OpenForReading(const std::wstring& name) {
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
-// Writes all of `size` bytes. Returns ERROR_SUCCESS or the system error. An injected fault writes
-// half of the data and then fails like the system would.
-DWORD WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
-    int fault = detail::TakeWriteFault();
+// A write that failed: the system error. Thrown by the content writer handed to the producer, so
+// that producing stops at the first failure, and caught before the call returns.
+struct WriteStopped {
+    DWORD error;
+};
+
+// Writes all of `size` bytes; throws WriteStopped on failure. An injected fault writes half of the
+// data and then fails like the system would; an injected crash writes what its budget allows and
+// ends the process.
+void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
+    const int fault = detail::TakeWriteFault();
     std::size_t limit = fault != 0 ? size / 2 : size;
+    const std::size_t beforeCrash = detail::BytesBeforeCrash(limit);
+    const bool crash = beforeCrash < limit;
+    limit = beforeCrash;
     std::size_t done = 0;
     while (done < limit) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(limit - done, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(h, data + done, chunk, &written, nullptr)) return GetLastError();
-        if (written == 0) return ERROR_WRITE_FAULT;
+        if (!WriteFile(h, data + done, chunk, &written, nullptr)) throw WriteStopped{GetLastError()};
+        if (written == 0) throw WriteStopped{ERROR_WRITE_FAULT};
         done += written;
     }
-    if (fault != 0) return fault == code::DiskFull ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
-    return ERROR_SUCCESS;
+    if (crash) detail::CrashNow();
+    if (fault != 0)
+        throw WriteStopped{static_cast<DWORD>(fault == code::DiskFull ? ERROR_DISK_FULL : ERROR_WRITE_FAULT)};
 }
 
-// Reads up to `maxBytes` bytes from the start of the open file.
-std::optional<std::vector<std::uint8_t>> ReadHandle(HANDLE h, std::size_t maxBytes, DWORD& err) {
-    std::vector<std::uint8_t> bytes;
-    LARGE_INTEGER size{};
-    if (GetFileSizeEx(h, &size) && size.QuadPart > 0)
-        bytes.reserve(std::min<std::size_t>(maxBytes, static_cast<std::size_t>(size.QuadPart)));
-    std::uint8_t buffer[65536];
-    while (bytes.size() < maxBytes) {
-        DWORD want = static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, maxBytes - bytes.size()));
-        DWORD got = 0;
-        if (!ReadFile(h, buffer, want, &got, nullptr)) {
-            err = GetLastError();
-            return std::nullopt;
-        }
-        if (got == 0) break;
-        bytes.insert(bytes.end(), buffer, buffer + got);
-    }
-    return bytes;
+// --- Temporary files ------------------------------------------------------------------------
+
+constexpr std::size_t kSuffixLength = 6;
+constexpr std::size_t kMaxLeaf = 255;
+
+// The full name of the temporary file that the console handler must remove, or empty.
+std::mutex pendingLock;
+std::wstring pendingTemporary;
+
+void SetPendingTemporary(const std::wstring& name) {
+    std::lock_guard<std::mutex> lock(pendingLock);
+    pendingTemporary = name;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadUpTo(const std::string& name, std::size_t maxBytes, DWORD& err) {
-    err = ERROR_SUCCESS;
-    if (detail::TakeReadFault()) {
-        err = ERROR_READ_FAULT;
-        return std::nullopt;
-    }
-    auto wide = SystemName(name);
-    if (!wide) {
-        err = ERROR_INVALID_NAME;
-        return std::nullopt;
-    }
-    Handle h(OpenForReading(*wide));
-    if (!h.valid()) {
-        err = GetLastError();
-        return std::nullopt;
-    }
-    return ReadHandle(h.get(), maxBytes, err);
+BOOL WINAPI OnConsoleEvent(DWORD) {
+    std::lock_guard<std::mutex> lock(pendingLock);
+    if (!pendingTemporary.empty()) DeleteFileW(pendingTemporary.c_str());
+    return FALSE; // the default handler ends the process
+}
+
+// Marks an open file for deletion when its last handle closes (`remove` true), or takes the mark
+// back. A process that dies while the mark is set takes the file with it.
+bool MarkForDeletion(HANDLE h, bool remove) {
+    FILE_DISPOSITION_INFO info{};
+    info.DeleteFile = remove ? TRUE : FALSE;
+    return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
+}
+
+// Removes temporary files for the file `target` that earlier runs left when they were killed. A
+// file that its writer still has open cannot be deleted and stays.
+void RemoveLeftovers(const std::wstring& target) {
+    const std::string stem = detail::TemporaryStem(Narrow(LeafPart(target)), kSuffixLength, kMaxLeaf);
+    const std::wstring folder = FolderPart(target);
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + Widen(stem) + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            detail::IsTemporaryName(Narrow(found.cFileName), stem, kSuffixLength))
+            DeleteFileW((folder + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 // A new, empty temporary file next to `target`, named after it so that a user who finds one left
-// behind by a crash knows where it comes from.
+// behind knows where it comes from, and marked for deletion until it is complete.
 HANDLE CreateTemp(const std::wstring& target, std::wstring& tempName) {
     static std::atomic<unsigned> counter{0};
-    const std::wstring stem = FolderPart(target) + L"." + LeafPart(target).substr(0, 200) + L".zelconv-";
-    HANDLE h = INVALID_HANDLE_VALUE;
+    const std::wstring stem =
+        FolderPart(target) + Widen(detail::TemporaryStem(Narrow(LeafPart(target)), kSuffixLength, kMaxLeaf));
     for (int attempt = 0; attempt < 100; ++attempt) {
         LARGE_INTEGER tick{};
         QueryPerformanceCounter(&tick);
         unsigned long long mix = static_cast<unsigned long long>(tick.QuadPart) * 0x9E3779B97F4A7C15ull ^
                                  (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^ counter++;
-        wchar_t suffix[7];
-        for (int i = 0; i < 6; ++i)
+        wchar_t suffix[kSuffixLength + 1];
+        for (std::size_t i = 0; i < kSuffixLength; ++i)
             suffix[i] = L"0123456789abcdefghijklmnopqrstuvwxyz"[(mix >> (i * 5)) % 36];
-        suffix[6] = L'\0';
+        suffix[kSuffixLength] = L'\0';
         tempName = stem + suffix;
-        h = CreateFileW(tempName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                        nullptr);
-        if (h != INVALID_HANDLE_VALUE) return h;
+        HANDLE h = CreateFileW(tempName.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
+                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE) {
+            SetPendingTemporary(tempName);
+            MarkForDeletion(h, true);
+            return h;
+        }
         DWORD e = GetLastError();
-        if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) break;
+        if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) {
+            SetLastError(e);
+            break;
+        }
     }
     return INVALID_HANDLE_VALUE;
 }
 
-// Writes the target where it lies, for a folder that allows no new file: from offset 0, then cut
-// to the new length.
-std::optional<FileError> WriteInPlace(const std::wstring& name, const std::vector<std::uint8_t>& bytes) {
-    Handle h(CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!h.valid()) return LastError();
-    if (DWORD e = WriteAll(h.get(), bytes.data(), bytes.size())) return FromWin32(e);
-    if (!SetEndOfFile(h.get()) || !FlushFileBuffers(h.get())) return LastError();
-    if (DWORD e = h.Close()) return FromWin32(e);
-    return std::nullopt;
+// Hands the producer a writer into `h`; the error of a failed write, or ERROR_SUCCESS.
+DWORD Produce(HANDLE h, const ContentProducer& produce) {
+    try {
+        produce([h](const std::uint8_t* data, std::size_t size) { WriteAll(h, data, size); });
+    } catch (const WriteStopped& stopped) {
+        return stopped.error;
+    }
+    return ERROR_SUCCESS;
 }
 
+// Flushes the complete temporary file, takes back its deletion mark and closes it, ready to be
+// moved into place.
+DWORD Finish(Handle& temp) {
+    if (!FlushFileBuffers(temp.get())) return GetLastError();
+    if (!MarkForDeletion(temp.get(), false)) return GetLastError();
+    return temp.Close();
+}
+
+// Deletes a temporary file that was not moved into place (its handle may still be open).
+class TemporaryCleanup {
+public:
+    TemporaryCleanup(Handle& handle, const std::wstring& name) : handle_(handle), name_(name) {}
+    ~TemporaryCleanup() {
+        if (armed_) {
+            handle_.Reset();
+            DeleteFileW(name_.c_str());
+        }
+        SetPendingTemporary(L"");
+    }
+    void Disarm() { armed_ = false; }
+
+private:
+    Handle& handle_;
+    const std::wstring& name_;
+    bool armed_ = true;
+};
+
 } // namespace
+
+// --- Text -----------------------------------------------------------------------------------
+
+std::wstring Widen(std::string_view utf8) {
+    if (utf8.empty() || utf8.size() > static_cast<std::size_t>(INT_MAX)) return {};
+    const int in = static_cast<int>(utf8.size());
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, wide.data(), n);
+    return wide;
+}
+
+std::string Narrow(std::wstring_view wide) {
+    if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) return {};
+    const int in = static_cast<int>(wide.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), in, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), in, utf8.data(), n, nullptr, nullptr);
+    return utf8;
+}
 
 // --- Code page 932 --------------------------------------------------------------------------
 
@@ -275,7 +362,7 @@ std::optional<std::string> EncodeCp932(std::string_view utf8) {
     return FromWide(*wide, 932);
 }
 
-// --- Files ----------------------------------------------------------------------------------
+// --- Names ----------------------------------------------------------------------------------
 
 bool FileExists(const std::string& name) {
     auto wide = SystemName(name);
@@ -287,29 +374,46 @@ bool FileExists(const std::string& name) {
     return (attributes & notCounted) == 0;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadFilePrefix(const std::string& name, std::size_t maxBytes) {
-    DWORD err = 0;
-    return ReadUpTo(name, maxBytes, err);
+NameKind KindOfName(const std::string& name) {
+    auto wide = SystemName(name);
+    if (!wide) return NameKind::Missing;
+    DWORD attributes = GetFileAttributesW(wide->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_CANT_RESOLVE_FILENAME ? NameKind::LinkLoop : NameKind::Missing;
+    if (attributes & FILE_ATTRIBUTE_DEVICE) return NameKind::Special;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NameKind::Folder;
+    return NameKind::File;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& name) {
-    DWORD err = 0;
-    return ReadUpTo(name, static_cast<std::size_t>(-1), err);
+// --- Reading --------------------------------------------------------------------------------
+
+InputFile::~InputFile() {
+    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-// The full form of a name relative to the current folder: ReplaceFileW refuses relative names.
-static std::optional<std::wstring> FullName(const std::wstring& name) {
-    DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return std::nullopt;
-    std::wstring full(size, L'\0');
-    DWORD written = GetFullPathNameW(name.c_str(), size, full.data(), nullptr);
-    if (written == 0 || written >= size) return std::nullopt;
-    full.resize(written);
-    return full;
+bool InputFile::Open(const std::string& name) {
+    if (detail::TakeReadFault()) return false;
+    auto wide = SystemName(name);
+    if (!wide) return false;
+    Handle h(OpenForReading(*wide));
+    LARGE_INTEGER size{};
+    if (!h.valid() || GetFileType(h.get()) != FILE_TYPE_DISK || !GetFileSizeEx(h.get(), &size)) return false;
+    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    size_ = static_cast<std::uint64_t>(size.QuadPart);
+    handle_ = reinterpret_cast<std::intptr_t>(h.Release());
+    return true;
 }
 
-std::optional<FileError> ReplaceFileContents(const std::string& target,
-                                             const std::vector<std::uint8_t>& bytes) {
+std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t size) {
+    DWORD got = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, want, &got, nullptr)) return std::nullopt;
+    return got;
+}
+
+// --- Writing --------------------------------------------------------------------------------
+
+std::optional<FileError> ReplaceFileContents(const std::string& target, const ContentProducer& produce) {
     auto given = SystemName(target);
     if (!given || given->back() == L'\\' || given->back() == L'/') return MakeError(code::BadFileName);
     auto name = FullName(*given);
@@ -325,20 +429,18 @@ std::optional<FileError> ReplaceFileContents(const std::string& target,
         return MakeError(code::PathFileAccess);
     }
 
+    RemoveLeftovers(*name);
     std::wstring tempName;
     Handle temp(CreateTemp(*name, tempName));
     if (!temp.valid()) {
         DWORD e = GetLastError();
-        if (e == ERROR_ACCESS_DENIED || e == ERROR_WRITE_PROTECT) {
-            if (exists) return WriteInPlace(*name, bytes);
-            return MakeError(code::PathFileAccess);
-        }
+        if (e == ERROR_ACCESS_DENIED || e == ERROR_WRITE_PROTECT) return MakeError(code::PathFileAccess);
         return FromWin32(e);
     }
+    TemporaryCleanup cleanup(temp, tempName);
 
-    DWORD e = WriteAll(temp.get(), bytes.data(), bytes.size());
-    if (e == ERROR_SUCCESS && !FlushFileBuffers(temp.get())) e = GetLastError();
-    if (e == ERROR_SUCCESS) e = temp.Close();
+    DWORD e = Produce(temp.get(), produce);
+    if (e == ERROR_SUCCESS) e = Finish(temp);
     if (e == ERROR_SUCCESS) {
         if (exists) {
             // ReplaceFileW keeps the target's security and creation time, and on Windows its
@@ -359,12 +461,15 @@ std::optional<FileError> ReplaceFileContents(const std::string& target,
             e = GetLastError();
         }
     }
-    if (e != ERROR_SUCCESS) {
-        temp.Reset();
-        DeleteFileW(tempName.c_str());
-        return FromWin32(e);
-    }
+    if (e != ERROR_SUCCESS) return FromWin32(e);
+    cleanup.Disarm();
     return std::nullopt;
+}
+
+std::optional<FileError> ReplaceFileContents(const std::string& target,
+                                             const std::vector<std::uint8_t>& bytes) {
+    return ReplaceFileContents(target,
+                               [&bytes](const ContentWriter& write) { write(bytes.data(), bytes.size()); });
 }
 
 CopyResult CopyFileNoReplace(const std::string& source, const std::string& target, FileError& error) {
@@ -383,33 +488,37 @@ CopyResult CopyFileNoReplace(const std::string& source, const std::string& targe
     std::wstring tempName;
     Handle out(CreateTemp(*to, tempName));
     if (!out.valid()) return fail(LastError());
+    TemporaryCleanup cleanup(out, tempName);
 
-    DWORD e = ERROR_SUCCESS;
-    std::uint8_t buffer[65536];
-    for (;;) {
-        DWORD got = 0;
-        if (!ReadFile(in.get(), buffer, sizeof buffer, &got, nullptr)) {
-            e = GetLastError();
-            break;
+    DWORD e = Produce(out.get(), [&](const ContentWriter& write) {
+        std::vector<std::uint8_t> buffer(1 << 20);
+        for (;;) {
+            DWORD got = 0;
+            if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+                throw WriteStopped{GetLastError()};
+            if (got == 0) break;
+            write(buffer.data(), got);
         }
-        if (got == 0) break;
-        if ((e = WriteAll(out.get(), buffer, got)) != ERROR_SUCCESS) break;
-    }
+    });
     // The backup carries the source's time of last change, as a copy made by the system would.
     FILETIME written{};
     if (e == ERROR_SUCCESS && GetFileTime(in.get(), nullptr, nullptr, &written))
         SetFileTime(out.get(), nullptr, nullptr, &written);
     in.Reset();
-    if (e == ERROR_SUCCESS && !FlushFileBuffers(out.get())) e = GetLastError();
-    if (e == ERROR_SUCCESS) e = out.Close();
+    if (e == ERROR_SUCCESS) e = Finish(out);
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the name was taken meanwhile.
     if (e == ERROR_SUCCESS && !MoveFileExW(tempName.c_str(), to->c_str(), MOVEFILE_WRITE_THROUGH))
         e = GetLastError();
-    if (e == ERROR_SUCCESS) return CopyResult::Copied;
-    out.Reset();
-    DeleteFileW(tempName.c_str());
+    if (e == ERROR_SUCCESS) {
+        cleanup.Disarm();
+        return CopyResult::Copied;
+    }
     if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS) return CopyResult::TargetExists;
     return fail(FromWin32(e));
+}
+
+void RemoveTemporaryFilesOnInterrupt() {
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 } // namespace zel::platform

@@ -1,4 +1,4 @@
-#include "Set102Module.h"
+#include "upgrade/Set102Module.h"
 
 #include <charconv>
 #include <limits>

@@ -1,8 +1,9 @@
 // The building blocks of the .zel encoding: scalar member types that keep their exact bits,
 // strings that keep their exact code page 932 bytes, bounds-checked 1-based fixed arrays and
-// dynamic arrays that remember the bounds they were stored with, a bounds-checked reader over an
-// in-memory file image and a writer into a growing buffer, and the archives that walk a record's
-// member list (one `serialize(archive, record)` per record type drives reading, writing and sizing).
+// dynamic arrays that remember the bounds they were stored with, a bounds-checked reader over a
+// file image (in memory or streamed), a buffered writer into a sink, a memory budget for decoding,
+// and the archives that walk a record's member list (one `serialize(archive, record)` per record
+// type drives reading, writing and sizing).
 #pragma once
 
 #include <array>
@@ -43,6 +44,12 @@ public:
 private:
     int code_;
     std::string detail_;
+};
+
+// The decoded records would take more memory than the file's size allows (MemoryBudget).
+class RecordsTooLarge : public std::runtime_error {
+public:
+    RecordsTooLarge() : std::runtime_error("the records need more memory than allowed") {}
 };
 
 [[noreturn]] void FailSubscript(std::string detail);
@@ -154,70 +161,131 @@ private:
 
 // --- Reader and writer -----------------------------------------------------------------------
 
-// Reads little-endian values from an in-memory file image. Every read checks the bytes left and
-// throws DamagedFile instead of reading past the end.
+// Where a streamed reader takes its bytes from: the file layer reads them from the file.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Reads up to `size` bytes into `buffer` and returns how many; 0 only at the end.
+    virtual std::size_t Read(std::uint8_t* buffer, std::size_t size) = 0;
+};
+
+// Reads little-endian values from a file image of a known size, either held in memory or streamed
+// from a ByteSource through a small buffer (so that a large file, or the bytes after its last
+// block, never have to be in memory at once). Every read checks the bytes left and throws
+// DamagedFile instead of reading past the end.
 class ByteReader {
 public:
-    ByteReader(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    ByteReader(const std::uint8_t* data, std::size_t size)
+        : begin_(data), cur_(data), end_(data + size), size_(size) {}
     explicit ByteReader(const std::vector<std::uint8_t>& v) : ByteReader(v.data(), v.size()) {}
+    // Streams `size` bytes from `source`.
+    ByteReader(ByteSource& source, std::size_t size) : source_(&source), size_(size) {}
+    ByteReader(const ByteReader&) = delete;
+    ByteReader& operator=(const ByteReader&) = delete;
 
-    std::size_t remaining() const { return size_ - pos_; }
-    std::size_t position() const { return pos_; }
+    std::size_t position() const { return consumed_ + static_cast<std::size_t>(cur_ - begin_); }
+    std::size_t remaining() const { return size_ - position(); }
     void need(std::size_t n) const {
         if (n > remaining()) throw DamagedFile("the body ends early");
     }
     std::uint8_t u8() {
-        need(1);
-        return data_[pos_++];
+        Have(1);
+        return *cur_++;
     }
     std::uint16_t u16() {
-        need(2);
-        std::uint16_t v = static_cast<std::uint16_t>(data_[pos_] | (data_[pos_ + 1] << 8));
-        pos_ += 2;
+        Have(2);
+        std::uint16_t v = static_cast<std::uint16_t>(cur_[0] | (cur_[1] << 8));
+        cur_ += 2;
         return v;
     }
     std::uint32_t u32() {
-        need(4);
-        std::uint32_t v = static_cast<std::uint32_t>(data_[pos_]) |
-                          (static_cast<std::uint32_t>(data_[pos_ + 1]) << 8) |
-                          (static_cast<std::uint32_t>(data_[pos_ + 2]) << 16) |
-                          (static_cast<std::uint32_t>(data_[pos_ + 3]) << 24);
-        pos_ += 4;
+        Have(4);
+        std::uint32_t v = static_cast<std::uint32_t>(cur_[0]) | (static_cast<std::uint32_t>(cur_[1]) << 8) |
+                          (static_cast<std::uint32_t>(cur_[2]) << 16) |
+                          (static_cast<std::uint32_t>(cur_[3]) << 24);
+        cur_ += 4;
         return v;
     }
-    void bytes(void* out, std::size_t n) {
-        need(n);
-        if (n) std::memcpy(out, data_ + pos_, n);
-        pos_ += n;
-    }
+    void bytes(void* out, std::size_t n);
 
 private:
-    const std::uint8_t* data_;
-    std::size_t size_;
-    std::size_t pos_ = 0;
+    void Have(std::size_t n) {
+        if (static_cast<std::size_t>(end_ - cur_) < n) Refill(n);
+    }
+    // Makes at least `n` bytes (a scalar's width) available in the window, or throws DamagedFile.
+    void Refill(std::size_t n);
+
+    const std::uint8_t* begin_ = nullptr; // the window on the image: begin_ <= cur_ <= end_
+    const std::uint8_t* cur_ = nullptr;
+    const std::uint8_t* end_ = nullptr;
+    ByteSource* source_ = nullptr;
+    std::size_t size_ = 0;
+    std::size_t consumed_ = 0; // bytes of the image before begin_
+    std::vector<std::uint8_t> buffer_;
 };
 
-// Appends little-endian values to a growing buffer.
+// Where a writer puts its bytes: the file layer writes them to the file, tests collect them.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual void Put(const std::uint8_t* data, std::size_t size) = 0;
+};
+
+// Collects everything in memory.
+class VectorSink : public ByteSink {
+public:
+    std::vector<std::uint8_t> bytes;
+    void Put(const std::uint8_t* data, std::size_t size) override {
+        bytes.insert(bytes.end(), data, data + size);
+    }
+};
+
+// Appends little-endian values through a buffer to a sink. Flush() passes on what is buffered;
+// the file encoders call it at their end.
 class ByteWriter {
 public:
-    std::vector<std::uint8_t>& buffer() { return buf_; }
-    void reserve(std::size_t n) { buf_.reserve(n); }
-    void u8(std::uint8_t v) { buf_.push_back(v); }
+    explicit ByteWriter(ByteSink& sink) : sink_(sink) {}
+    ByteWriter(const ByteWriter&) = delete;
+    ByteWriter& operator=(const ByteWriter&) = delete;
+
+    void u8(std::uint8_t v) {
+        Room(1);
+        buf_[used_++] = v;
+    }
     void u16(std::uint16_t v) {
-        buf_.push_back(static_cast<std::uint8_t>(v));
-        buf_.push_back(static_cast<std::uint8_t>(v >> 8));
+        Room(2);
+        buf_[used_++] = static_cast<std::uint8_t>(v);
+        buf_[used_++] = static_cast<std::uint8_t>(v >> 8);
     }
     void u32(std::uint32_t v) {
+        Room(4);
         for (int s = 0; s < 32; s += 8)
-            buf_.push_back(static_cast<std::uint8_t>(v >> s));
+            buf_[used_++] = static_cast<std::uint8_t>(v >> s);
     }
-    void bytes(const void* p, std::size_t n) {
-        auto b = static_cast<const std::uint8_t*>(p);
-        buf_.insert(buf_.end(), b, b + n);
-    }
+    void bytes(const void* p, std::size_t n);
+    void Flush();
 
 private:
-    std::vector<std::uint8_t> buf_;
+    static constexpr std::size_t kBufferSize = 1 << 18;
+    void Room(std::size_t n) {
+        if (kBufferSize - used_ < n) Flush();
+    }
+    ByteSink& sink_;
+    std::unique_ptr<std::uint8_t[]> buf_ = std::make_unique<std::uint8_t[]>(kBufferSize);
+    std::size_t used_ = 0;
+};
+
+// A limit on the memory that decoded records may take, charged while they are read, so that a
+// small file that claims millions of elements is refused before it takes the machine's memory.
+class MemoryBudget {
+public:
+    explicit MemoryBudget(std::size_t bytes) : left_(bytes) {}
+    // Throws RecordsTooLarge when `bytes` more would exceed the budget.
+    void Charge(std::size_t bytes);
+    std::size_t left() const { return left_; }
+
+private:
+    std::size_t left_;
 };
 
 // --- Archives --------------------------------------------------------------------------------
@@ -284,17 +352,11 @@ template <class T> std::size_t MinEncodedSize() {
     return size;
 }
 
-template <class T> std::size_t EncodedSize(const T& v) {
-    SizeArchive a;
-    a(const_cast<T&>(v)); // the size archive only reads
-    return a.size;
-}
-
-// Fills records from a file image. Every count and bound is checked against the bytes left
-// before anything is allocated.
+// Fills records from a file image. Every count and bound is checked against the bytes left, and
+// charged to the memory budget when there is one, before anything is allocated.
 class ReadArchive : public Archive<ReadArchive> {
 public:
-    explicit ReadArchive(ByteReader& r) : r_(r) {}
+    explicit ReadArchive(ByteReader& r, MemoryBudget* budget = nullptr) : r_(r), budget_(budget) {}
     void scalar(Integer& v) { v = static_cast<Integer>(r_.u16()); }
     void scalar(Long& v) { v = static_cast<Long>(r_.u32()); }
     void scalar(Byte& v) { v = r_.u8(); }
@@ -302,6 +364,7 @@ public:
     void string(String& s) {
         std::size_t n = r_.u16();
         r_.need(n);
+        Charge(StringHeapCost(n));
         s.bytes.resize(n);
         r_.bytes(s.bytes.data(), n);
     }
@@ -321,16 +384,25 @@ public:
             throw DamagedFile("array bounds beyond 32 bits");
         if (static_cast<std::uint64_t>(count) * MinEncodedSize<T>() > r_.remaining())
             throw DamagedFile("an element count larger than the bytes left");
+        Charge(static_cast<std::size_t>(count) * sizeof(T));
         a.Dimension(lower, count);
         for (auto& e : a.items)
             (*this)(e);
     }
 
+    // What a string of n bytes takes on the heap beyond its place in the record: nothing while
+    // it fits the string's own buffer, else the allocation with the allocator's overhead.
+    static std::size_t StringHeapCost(std::size_t n) { return n <= 15 ? 0 : (n + 1 + 16 + 15) / 16 * 16; }
+
 private:
+    void Charge(std::size_t bytes) {
+        if (budget_) budget_->Charge(bytes);
+    }
     ByteReader& r_;
+    MemoryBudget* budget_;
 };
 
-// Encodes records into a buffer.
+// Encodes records into a writer.
 class WriteArchive : public Archive<WriteArchive> {
 public:
     explicit WriteArchive(ByteWriter& w) : w_(w) {}
@@ -360,9 +432,9 @@ private:
     ByteWriter& w_;
 };
 
-// Reads a T from the whole image, or throws DamagedFile.
-template <class T> void DecodeRecord(ByteReader& r, T& v) {
-    ReadArchive a(r);
+// Reads a T from the reader, or throws DamagedFile (or RecordsTooLarge with a budget).
+template <class T> void DecodeRecord(ByteReader& r, T& v, MemoryBudget* budget = nullptr) {
+    ReadArchive a(r, budget);
     a(v);
 }
 

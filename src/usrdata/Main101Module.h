@@ -1,7 +1,7 @@
 // The records of formats 1.00 and 1.01: the project record Main101 and its old anchor layout.
 #pragma once
 
-#include "Records.h"
+#include "usrdata/Records.h"
 
 namespace zel {
 
@@ -25,17 +25,5 @@ template <class Ar> void serialize(Ar& ar, Main101& r) {
     ar.fields(r.Code, r.AnchorCount, r.Text1, r.Text2, r.Text3, r.Text4, r.Setting, r.ListA, r.ListB,
               r.CurrentAnchor, r.Anchors, r.Tail);
 }
-
-// The body of a format 1.00 or 1.01 file after the signature.
-struct Body101 {
-    Main101 main;
-    FixedBlock fixedBlock;
-    FactorPair factorPair; // only in format 1.01
-};
-
-// Reads the body of a format 1.00 (withFactors false) or 1.01 file from the bytes after the
-// signature. Throws DamagedFile when the body ends early or holds a count it cannot honour;
-// bytes after the last block are ignored.
-void DecodeBody101(ByteReader& r, Body101& body, bool withFactors);
 
 } // namespace zel

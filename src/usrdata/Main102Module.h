@@ -2,7 +2,7 @@
 // extra record and the cycle test table.
 #pragma once
 
-#include "Records.h"
+#include "usrdata/Records.h"
 
 namespace zel {
 
@@ -82,17 +82,5 @@ template <class Ar> void serialize(Ar& ar, Main102& r) {
               r.CurrentAnchor, r.Anchors, r.CurrentExtra, r.Extras, r.CurrentCycleTable, r.CycleTables,
               r.Tail);
 }
-
-// The body of a format 1.02 file after the signature.
-struct Body102 {
-    Main102 main;
-    FixedBlock fixedBlock;
-    FactorPair factorPair;
-    WordPair wordPair;
-};
-
-// Reads a format 1.02 body (the converter never reads one from a user's file; the tests and the
-// fuzzer read back what the writer wrote). Throws DamagedFile.
-void DecodeBody102(ByteReader& r, Body102& body);
 
 } // namespace zel

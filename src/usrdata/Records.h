@@ -5,7 +5,7 @@
 // format 1.02 has switched on by the format.
 #pragma once
 
-#include "ByteIO.h"
+#include "usrdata/ByteIO.h"
 
 namespace zel {
 

@@ -1,7 +1,6 @@
 #include "workflow/Workflow.h"
 
 #include "platform/Platform.h"
-#include "usrdata/Signatures.h"
 
 #include <cstddef>
 #include <vector>
@@ -19,6 +18,7 @@ constexpr const char* kBackupNoteText =
 
 constexpr const char* kTargetExtension = ".zel";
 constexpr const char* kBackupExtension = ".bak";
+const std::string kFiveBlanks = "     ";
 
 // Byte offsets at which the characters of a UTF-8 text start. A byte that does not begin a valid
 // sequence counts as one character of its own, so that a damaged name still gets a definite length.
@@ -67,25 +67,26 @@ std::string DeriveName(const std::string& name, const std::string& extension) {
     return name.substr(0, keepBytes) + extension;
 }
 
-std::uint8_t SetExtension(ConversionState& state, const std::string& name, const std::string& extension,
+BackupResult SetExtension(ConversionState& state, const std::string& name, const std::string& extension,
                           Messages& messages) {
     std::string derived = DeriveName(name, extension);
     if (extension == kBackupExtension) return MakeBackup(state, derived, messages);
-    state.imText2 = std::move(derived);
-    return 0;
+    state.targetName = std::move(derived);
+    if (state.targetSettled) state.targetSettled(state.targetName);
+    return BackupResult::NameTaken;
 }
 
-std::uint8_t MakeBackup(ConversionState& state, const std::string& backupName, Messages& messages) {
+BackupResult MakeBackup(ConversionState& state, const std::string& backupName, Messages& messages) {
     platform::FileError error;
-    switch (platform::CopyFileNoReplace(state.imText1, backupName, error)) {
+    switch (platform::CopyFileNoReplace(state.sourceName, backupName, error)) {
     case platform::CopyResult::Copied:
-        state.BackupFileName = backupName;
-        return kBackupMade;
+        state.backupFileName = backupName;
+        return BackupResult::Made;
     case platform::CopyResult::TargetExists:
         // Only an ordinary file (read-only ones included) keeps its name for the earlier backup.
         // A folder, or a hidden or system file, under that name is not an earlier backup: the copy
         // cannot be made there, and the user is told that the name may not be written.
-        if (platform::FileExists(backupName)) return kBackupNameTaken;
+        if (platform::FileExists(backupName)) return BackupResult::NameTaken;
         error.code = platform::code::PathFileAccess;
         error.description = platform::DescribeError(error.code);
         break;
@@ -93,50 +94,70 @@ std::uint8_t MakeBackup(ConversionState& state, const std::string& backupName, M
         break;
     }
     ReportWriteError(messages, error);
-    return kBackupFailed;
+    return BackupResult::Failed;
 }
 
+namespace {
+
+// The refusal of a target name that names no file that could be replaced: what the name is.
+std::string NotAFileText(platform::NameKind kind, const std::string& name) {
+    std::string what;
+    switch (kind) {
+    case platform::NameKind::Folder:
+        what = "変換後のファイル名がフォルダを指しています。";
+        break;
+    case platform::NameKind::Special:
+        what = "変換後のファイル名が通常のファイルではないもの（デバイスなど）を指しています。";
+        break;
+    case platform::NameKind::LinkLoop:
+        what = "変換後のファイル名のシンボリックリンクが循環しています。";
+        break;
+    case platform::NameKind::Missing:
+    case platform::NameKind::File:
+        break;
+    }
+    return what + "\r別のファイル名を指定して下さい。\r\r" + kFiveBlanks + name;
+}
+
+} // namespace
+
 Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages) {
-    std::uint8_t backupResult = kBackupNameTaken;
+    BackupResult backupResult = BackupResult::NameTaken;
 
     // A field of blanks is a name, only a field with nothing in it is not.
-    if (state.imText1.empty() || state.imText2.empty()) {
+    if (state.sourceName.empty() || state.targetName.empty()) {
         messages.Inform(kNoFileNameText);
         return Outcome::EmptyFields;
     }
 
-    // The target name is settled first and stays in imText2 whatever happens next.
-    SetExtension(state, state.imText2, kTargetExtension, messages);
+    // The target name is settled first and stays in the target field whatever happens next.
+    SetExtension(state, state.targetName, kTargetExtension, messages);
 
-    int stepResult = LoadUsrData(ws, state.imText1, messages);
-    const std::string signature = ws.LastSignature;
+    LoadResult loaded = LoadUsrData(ws, state.sourceName, messages);
+    if (loaded == LoadResult::Refused) return Outcome::Refused;
+    if (loaded == LoadResult::AlreadyCurrent) return Outcome::AlreadyCurrent;
+    const FileVersion version = ws.LastSignature;
 
-    // Asked for every old-format source whose target exists, the source itself included.
-    if (ws.LastSignature != kSignature102 && stepResult != kLoadRefused) {
-        if (platform::FileExists(state.imText2) && !messages.AskYesNo(kOverwriteText))
-            return Outcome::Declined;
-    }
-
-    if (stepResult == kLoadRefused) return Outcome::Refused;
-    if (stepResult != kLoadOldFormat) return Outcome::AlreadyCurrent;
-
-    if (signature == kSignature100) {
-        backupResult = SetExtension(state, state.imText2, kBackupExtension, messages);
-        if (backupResult == kBackupFailed) return Outcome::BackupFailed;
-        if (Write101(ws, state.imText2, messages) == 0) return Outcome::WriteFailed;
-        stepResult = Write102(ws, state.imText2, messages);
-    } else if (signature == kSignature101) {
-        backupResult = SetExtension(state, state.imText2, kBackupExtension, messages);
-        if (backupResult == kBackupFailed) return Outcome::BackupFailed;
-        stepResult = Write102(ws, state.imText2, messages);
-    } else {
-        // LoadUsrData reads a body only under an old signature; nothing was written.
+    // A folder, a device or a circle of links cannot take the converted file: refused before the
+    // question, the backup or any write.
+    const platform::NameKind kind = platform::KindOfName(state.targetName);
+    if (kind != platform::NameKind::Missing && kind != platform::NameKind::File) {
+        messages.Warn(NotAFileText(kind, state.targetName));
         return Outcome::Refused;
     }
-    if (stepResult == 0) return Outcome::WriteFailed;
 
-    if (backupResult == kBackupMade) {
-        messages.Inform(std::string(kConvertedText) + "\r\r" + kBackupNoteText + "\r" + state.BackupFileName);
+    // Asked for every old-format source whose target exists, the source itself included.
+    if (platform::FileExists(state.targetName) && !messages.AskYesNo(kOverwriteText))
+        return Outcome::Declined;
+
+    backupResult = SetExtension(state, state.targetName, kBackupExtension, messages);
+    if (backupResult == BackupResult::Failed) return Outcome::BackupFailed;
+    if (version == FileVersion::V100 && Write101(ws, state.targetName, messages) == WriteResult::Failed)
+        return Outcome::WriteFailed;
+    if (Write102(ws, state.targetName, messages) == WriteResult::Failed) return Outcome::WriteFailed;
+
+    if (backupResult == BackupResult::Made) {
+        messages.Inform(std::string(kConvertedText) + "\r\r" + kBackupNoteText + "\r" + state.backupFileName);
     } else {
         messages.Inform(kConvertedText);
     }

@@ -61,4 +61,20 @@ std::vector<std::string> ListFolder(const std::filesystem::path& folder) {
     return names;
 }
 
+Snapshot SnapshotOf(const std::filesystem::path& folder) {
+    Snapshot snapshot;
+    for (const std::string& leaf : ListFolder(folder)) {
+        const auto path = folder / PathFromUtf8(leaf);
+        auto u8 = path.u8string();
+        const std::string name(u8.begin(), u8.end());
+        if (std::filesystem::is_symlink(path) || !std::filesystem::is_regular_file(path)) {
+            const std::string kind = std::filesystem::is_directory(path) ? "<folder>" : "<other>";
+            snapshot[leaf] = std::vector<std::uint8_t>(kind.begin(), kind.end());
+        } else {
+            snapshot[leaf] = ReadBytes(name);
+        }
+    }
+    return snapshot;
+}
+
 } // namespace zel::test

@@ -1,12 +1,13 @@
 // Helpers shared by the test programs: a recording fake of the messages interface, a temporary
-// folder that cleans up after itself, and whole-file read/write helpers.
+// folder that cleans up after itself, whole-file read/write helpers and a folder snapshot.
 #pragma once
 
-#include "usrdata/Messages.h"
+#include "fileops/Messages.h"
 
 #include <cstdint>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -54,5 +55,10 @@ std::vector<std::uint8_t> ReadBytes(const std::string& utf8name);
 void WriteBytes(const std::string& utf8name, const std::vector<std::uint8_t>& bytes);
 std::filesystem::path PathFromUtf8(const std::string& utf8name);
 std::vector<std::string> ListFolder(const std::filesystem::path& folder);
+
+// Every entry of a folder with the bytes of the files ("<folder>" for a folder, "<other>" for
+// anything else), by name.
+using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
+Snapshot SnapshotOf(const std::filesystem::path& folder);
 
 } // namespace zel::test

@@ -1,10 +1,10 @@
 // What the keys and buttons of the conversion window do: Enter and Esc nothing, browse, convert with
 // real message boxes, and the version window.
-#include "ModalScript.h"
-#include "frmConv.h"
-#include "frmVersion.h"
-#include "support/Samples.h"
+#include "support/SampleFiles.h"
 #include "support/TestSupport.h"
+#include "ui/ModalScript.h"
+#include "ui/qt/frmConv.h"
+#include "ui/qt/frmVersion.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -86,7 +86,7 @@ TEST(OpenDialog, ListsDataFilesInAnyCaseAndReturnsTheFullName) {
 TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
     zel::test::TempDir dir;
     const std::string name = dir.file("site.zel"), backup = dir.file("site.bak"), none = dir.file("none.zel");
-    const std::vector<std::uint8_t> original = zel::test::MakeOldFile(1);
+    const std::vector<std::uint8_t> original = zel::test::SampleFile(zel::FileVersion::V101);
     zel::test::WriteBytes(name, original);
     auto press = [&](const std::string& from, const std::string& to, std::deque<ModalScript::Step> steps) {
         source->setText(QString::fromStdString(from));
@@ -108,7 +108,7 @@ TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
         "念のため元のファイルをバックアップしました。必要がなければ消して下さい。\n";
     press(name, name, {question(Mb::Yes), Box(Mb::Information, Mb::Ok, Mb::Ok, converted + backup, Mb::Ok)});
     EXPECT_EQ(zel::test::ReadBytes(backup), original);
-    EXPECT_EQ(window.state().BackupFileName, backup);
+    EXPECT_EQ(window.state().backupFileName, backup);
 
     // The settled target name is written back into its field also when the run ends early.
     press(none, dir.file("new"),

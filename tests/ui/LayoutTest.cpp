@@ -1,8 +1,8 @@
 // What the two windows show: names, places, texts, fonts, window flags, focus order, pictures.
-#include "Fonts.h"
-#include "Pictures.h"
-#include "frmConv.h"
-#include "frmVersion.h"
+#include "ui/qt/Fonts.h"
+#include "ui/qt/Pictures.h"
+#include "ui/qt/frmConv.h"
+#include "ui/qt/frmVersion.h"
 
 #include <QGroupBox>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // The window tests need one QApplication for the whole run.
-#include "Fonts.h"
+#include "ui/qt/Fonts.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,8 +1,9 @@
-#include "frmConv.h"
+#include "ui/qt/frmConv.h"
 
-#include "Fonts.h"
-#include "Pictures.h"
-#include "frmVersion.h"
+#include "ui/qt/Fonts.h"
+#include "ui/qt/Pictures.h"
+#include "ui/qt/frmVersion.h"
+#include "workflow/ProgramInfo.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -52,51 +53,56 @@ frmConv::frmConv(WorkingSet& ws, QWidget* parent)
     setObjectName(QStringLiteral("frmConv"));
     setFont(GothicFont(9));
     setFixedSize(497, 246);
-    setWindowTitle(QString::fromUtf8(kAppTitle));
+    setWindowTitle(QStringLiteral(ZELCONV_APP_TITLE));
     setWindowIcon(AppIcon());
 
-    Label3_0_ = MakeLabel(this, "Label3_0", QStringLiteral("■変換するファイル名を指定して下さい"),
-                          QRect(12, 16, 229, 15));
-    imText1_ = MakeField(this, "imText1", QRect(24, 34, 411, 21));
-    Command1_ = MakeButton(this, "Command1", QStringLiteral("参照"), QRect(436, 34, 53, 21));
+    MakeLabel(this, "Label3_0", QStringLiteral("■変換するファイル名を指定して下さい"),
+              QRect(12, 16, 229, 15));
+    sourceField_ = MakeField(this, "imText1", QRect(24, 34, 411, 21));
+    auto* browseButton = MakeButton(this, "Command1", QStringLiteral("参照"), QRect(436, 34, 53, 21));
 
-    Label4_ = MakeLabel(this, "Label4", QStringLiteral("↓"), QRect(190, 60, 43, 35));
-    Label4_->setFont(GothicFont(18, true));
+    MakeLabel(this, "Label4", QStringLiteral("↓"), QRect(190, 60, 43, 35))->setFont(GothicFont(18, true));
 
-    Label3_2_ = MakeLabel(this, "Label3_2", QStringLiteral("■変換後のファイル名を指定して下さい"),
-                          QRect(12, 90, 211, 15));
-    imText2_ = MakeField(this, "imText2", QRect(24, 108, 411, 21));
+    MakeLabel(this, "Label3_2", QStringLiteral("■変換後のファイル名を指定して下さい"),
+              QRect(12, 90, 211, 15));
+    targetField_ = MakeField(this, "imText2", QRect(24, 108, 411, 21));
 
-    Frame1_ = new QGroupBox(QStringLiteral("プログラム説明"), this);
-    Frame1_->setObjectName(QStringLiteral("Frame1"));
-    Frame1_->setGeometry(6, 146, 483, 57);
-    Label2_ =
-        MakeLabel(Frame1_, "Label2",
+    auto* frame = new QGroupBox(QStringLiteral("プログラム説明"), this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setGeometry(6, 146, 483, 57);
+    auto* purpose =
+        MakeLabel(frame, "Label2",
                   QStringLiteral("これはカルトゥーバ Version1.04より前のシステムで作成したファイルを、新"
                                  "しいバージョン（カルトゥーバVersion1.04以降）に変換するプログラムです。"),
                   QRect(12, 22, 469, 31));
-    Label2_->setWordWrap(true);
+    purpose->setWordWrap(true);
 
-    Command2_ = MakeButton(this, "Command2", QStringLiteral("バージョン情報"), QRect(12, 214, 107, 25));
-    CmdConv_ = MakeButton(this, "CmdConv", QString(), QRect(268, 214, 107, 25));
-    CmdConv_->setIcon(ConvertFace());
-    CmdConv_->setIconSize(QSize(94, 24));
-    CmdConv_->setAccessibleName(QStringLiteral("データ変換"));
-    CmdClose_ = MakeButton(this, "CmdClose", QStringLiteral("終了"), QRect(382, 214, 107, 25));
+    auto* versionButton =
+        MakeButton(this, "Command2", QStringLiteral("バージョン情報"), QRect(12, 214, 107, 25));
+    auto* convertButton = MakeButton(this, "CmdConv", QString(), QRect(268, 214, 107, 25));
+    convertButton->setIcon(ConvertFace());
+    convertButton->setIconSize(QSize(94, 24));
+    convertButton->setAccessibleName(QStringLiteral("データ変換"));
+    auto* closeButton = MakeButton(this, "CmdClose", QStringLiteral("終了"), QRect(382, 214, 107, 25));
 
-    setTabOrder(imText1_, Command1_);
-    setTabOrder(Command1_, imText2_);
-    setTabOrder(imText2_, Command2_);
-    setTabOrder(Command2_, CmdConv_);
-    setTabOrder(CmdConv_, CmdClose_);
+    setTabOrder(sourceField_, browseButton);
+    setTabOrder(browseButton, targetField_);
+    setTabOrder(targetField_, versionButton);
+    setTabOrder(versionButton, convertButton);
+    setTabOrder(convertButton, closeButton);
 
-    connect(Command1_, &QPushButton::clicked, this, &frmConv::Command1_Click);
-    connect(CmdConv_, &QPushButton::clicked, this, &frmConv::CmdConv_Click);
-    connect(Command2_, &QPushButton::clicked, this, &frmConv::Command2_Click);
-    connect(CmdClose_, &QPushButton::clicked, this, &QWidget::close);
+    connect(browseButton, &QPushButton::clicked, this, &frmConv::onBrowse);
+    connect(convertButton, &QPushButton::clicked, this, &frmConv::onConvert);
+    connect(versionButton, &QPushButton::clicked, this, &frmConv::onVersion);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+
+    // The workflow settles the target name before it asks or tells anything: the field shows it at once.
+    state_.targetSettled = [this](const std::string& name) {
+        targetField_->setText(QString::fromStdString(name));
+    };
 
     centreOnScreen();
-    imText1_->setFocus();
+    sourceField_->setFocus();
 }
 
 void frmConv::centreOnScreen() {
@@ -127,21 +133,20 @@ std::optional<QString> frmConv::ChooseWithDialog(QWidget* parent) {
     return QDir::toNativeSeparators(chosen.front());
 }
 
-void frmConv::Command1_Click() {
+void frmConv::onBrowse() {
     const std::optional<QString> chosen = chooseFile_ ? chooseFile_(this) : std::nullopt;
     if (!chosen) return;
-    imText1_->setText(*chosen);
-    imText2_->setText(*chosen);
+    sourceField_->setText(*chosen);
+    targetField_->setText(*chosen);
 }
 
-void frmConv::CmdConv_Click() {
-    state_.imText1 = imText1_->text().toStdString();
-    state_.imText2 = imText2_->text().toStdString();
+void frmConv::onConvert() {
+    state_.sourceName = sourceField_->text().toStdString();
+    state_.targetName = targetField_->text().toStdString();
     RunConversion(state_, ws_, messages_);
-    imText2_->setText(QString::fromStdString(state_.imText2));
 }
 
-void frmConv::Command2_Click() {
+void frmConv::onVersion() {
     frmVersion version(this);
     version.exec();
 }

@@ -1,4 +1,6 @@
-#include "MessageBoxes.h"
+#include "ui/qt/MessageBoxes.h"
+
+#include "workflow/ProgramInfo.h"
 
 namespace zel::ui {
 
@@ -11,7 +13,7 @@ QString MessageBoxText(const std::string& text) {
 QMessageBox::StandardButton MessageBoxes::Show(QMessageBox::Icon icon, const std::string& text,
                                                QMessageBox::StandardButtons buttons,
                                                QMessageBox::StandardButton defaultButton) {
-    QMessageBox box(icon, QString::fromUtf8(kAppTitle), MessageBoxText(text), buttons, parent_);
+    QMessageBox box(icon, QStringLiteral(ZELCONV_APP_TITLE), MessageBoxText(text), buttons, parent_);
     box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());

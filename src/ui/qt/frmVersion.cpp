@@ -1,7 +1,7 @@
-#include "frmVersion.h"
+#include "ui/qt/frmVersion.h"
 
-#include "Fonts.h"
-#include "Pictures.h"
+#include "ui/qt/Fonts.h"
+#include "ui/qt/Pictures.h"
 #include "workflow/ProgramInfo.h"
 
 #include <QFrame>

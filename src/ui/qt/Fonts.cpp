@@ -1,4 +1,4 @@
-#include "Fonts.h"
+#include "ui/qt/Fonts.h"
 
 #include <QFontDatabase>
 

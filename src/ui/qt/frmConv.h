@@ -2,7 +2,7 @@
 // window and Close. Closing it ends the program.
 #pragma once
 
-#include "MessageBoxes.h"
+#include "ui/qt/MessageBoxes.h"
 #include "workflow/Workflow.h"
 
 #include <QString>
@@ -11,8 +11,6 @@
 #include <functional>
 #include <optional>
 
-class QGroupBox;
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -44,26 +42,17 @@ public:
     const ConversionState& state() const { return state_; }
 
 private:
-    void Command1_Click();
-    void CmdConv_Click();
-    void Command2_Click();
+    void onBrowse();
+    void onConvert();
+    void onVersion();
 
     WorkingSet& ws_;
     ConversionState state_;
     MessageBoxes messages_{this};
     FileChooser chooseFile_ = &frmConv::ChooseWithDialog;
 
-    QLineEdit* imText1_;
-    QPushButton* Command1_;
-    QLineEdit* imText2_;
-    QPushButton* Command2_;
-    QPushButton* CmdConv_;
-    QPushButton* CmdClose_;
-    QLabel* Label3_0_;
-    QLabel* Label4_;
-    QLabel* Label3_2_;
-    QGroupBox* Frame1_;
-    QLabel* Label2_;
+    QLineEdit* sourceField_;
+    QLineEdit* targetField_;
 };
 
 } // namespace zel::ui

@@ -1,6 +1,6 @@
-#include "Pictures.h"
+#include "ui/qt/Pictures.h"
 
-#include "Fonts.h"
+#include "ui/qt/Fonts.h"
 
 #include <QFont>
 #include <QPainter>

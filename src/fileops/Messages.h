@@ -1,6 +1,7 @@
-// The messages the converter shows the user. The core calls this interface; the window shows
-// each call as a modal message box titled with the application title, the command line prints
-// it, and tests record it. Lines inside a text are joined by the single character 13.
+// The messages the converter shows the user. The file operations and the workflow call this
+// interface; the windows show each call as a modal message box titled with the application
+// title, the command line prints it, and tests record it. Lines inside a text are joined by the
+// single character 13.
 #pragma once
 
 #include <string>
@@ -17,8 +18,5 @@ public:
     // A question with Yes and No, Yes the default, information icon. True for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
 };
-
-// The application title: the title of every window and message box.
-inline constexpr const char* kAppTitle = "カルトゥーバ　データ変換";
 
 } // namespace zel

@@ -1,7 +1,7 @@
 // The program's messages shown as modal message boxes over a window.
 #pragma once
 
-#include "usrdata/Messages.h"
+#include "fileops/Messages.h"
 
 #include <QMessageBox>
 #include <QString>

@@ -1,0 +1,234 @@
+#include "fileops/LoadReadModule.h"
+
+#include "platform/Platform.h"
+#include "upgrade/Set102Module.h"
+
+#include <memory>
+#include <new>
+
+namespace zel {
+
+namespace {
+
+constexpr char CR = '\r';
+const std::string kFiveBlanks = "     ";
+
+// A read of the file failed after it was opened.
+struct ReadFailed {};
+
+// The body of an open file, read through a small buffer.
+class FileSource : public ByteSource {
+public:
+    explicit FileSource(platform::InputFile& file) : file_(file) {}
+    std::size_t Read(std::uint8_t* buffer, std::size_t size) override {
+        auto got = file_.Read(buffer, size);
+        if (!got) throw ReadFailed{};
+        return *got;
+    }
+
+private:
+    platform::InputFile& file_;
+};
+
+// What reading a source found.
+enum class SourceState { Missing, NotData, Damaged, TooLarge, Read };
+
+// Reads a file's signature and then, for a format whose body is wanted (`old` for 1.00 and 1.01,
+// `current` for 1.02), its body through the same open file.
+SourceState ReadSource(const std::string& name, FileVersion& version, Body101* old, Body102* current) {
+    version = FileVersion::Unknown;
+    if (name.empty() || !platform::FileExists(name)) return SourceState::Missing;
+    // A file that cannot be opened or read counts as one whose signature matches nothing.
+    platform::InputFile file;
+    if (!file.Open(name)) return SourceState::NotData;
+    try {
+        FileSource source(file);
+        const std::uint64_t size = file.Size();
+        std::string head(kSignatureSize, '\0');
+        if (size < kSignatureSize) return SourceState::NotData;
+        ByteReader signatureReader(source, kSignatureSize);
+        signatureReader.bytes(head.data(), kSignatureSize);
+        version = DetectVersion(head);
+        if (version == FileVersion::Unknown) return SourceState::NotData;
+
+        const bool isOld = version != FileVersion::V102;
+        if ((isOld && !old) || (!isOld && !current)) return SourceState::Read;
+        ByteReader body(source, static_cast<std::size_t>(size - kSignatureSize));
+        MemoryBudget budget(DecodingBudget(size));
+        if (isOld)
+            DecodeBody101(body, version, *old, &budget);
+        else
+            DecodeBody102(body, *current, &budget);
+        return SourceState::Read;
+    } catch (const ReadFailed&) {
+        version = FileVersion::Unknown;
+        return SourceState::NotData;
+    } catch (const DamagedFile&) {
+        return SourceState::Damaged;
+    } catch (const RecordsTooLarge&) {
+        return SourceState::TooLarge;
+    } catch (const std::bad_alloc&) {
+        return SourceState::TooLarge;
+    }
+}
+
+// Receives an encoder's bytes and hands them to the file being written.
+class ContentSink : public ByteSink {
+public:
+    explicit ContentSink(const platform::ContentWriter& write) : write_(write) {}
+    void Put(const std::uint8_t* data, std::size_t size) override { write_(data, size); }
+
+private:
+    const platform::ContentWriter& write_;
+};
+
+// Writes what `encode` puts into its sink as the new content of the target; reports a failure.
+template <class Encode>
+WriteResult WriteTarget(const std::string& target, Encode encode, Messages& messages) {
+    auto error = platform::ReplaceFileContents(target, [&](const platform::ContentWriter& write) {
+        ContentSink sink(write);
+        encode(sink);
+    });
+    if (!error) return WriteResult::Written;
+    ReportWriteError(messages, *error);
+    return WriteResult::Failed;
+}
+
+WriteResult ReportOutOfMemory(Messages& messages) {
+    ReportWriteError(messages, platform::FileError{platform::code::OutOfMemory,
+                                                   platform::DescribeError(platform::code::OutOfMemory)});
+    return WriteResult::Failed;
+}
+
+} // namespace
+
+LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messages) {
+    if (name.empty()) {
+        messages.Warn("ファイルを指定してください");
+        return LoadResult::Refused;
+    }
+    // The record built for an earlier file is of no further use; it is rebuilt for every file.
+    ws.main102 = Main102{};
+
+    // The body is read into a fresh record and taken over only when it is complete, so a damaged
+    // file leaves the working set as it was.
+    std::unique_ptr<Body101> body;
+    FileVersion version = FileVersion::Unknown;
+    SourceState state = SourceState::TooLarge;
+    try {
+        body = std::make_unique<Body101>();
+        state = ReadSource(name, version, body.get(), nullptr);
+    } catch (const std::bad_alloc&) {
+    }
+    const std::string shownName = std::string(1, CR) + CR + kFiveBlanks + name;
+    switch (state) {
+    case SourceState::Missing:
+        messages.Warn(std::string("フォルダが見つかりませんでした") + CR + "ファイル名：" + name);
+        return LoadResult::Refused;
+    case SourceState::NotData:
+        messages.Warn("カルトゥーバのデータではありません。ファイル形式が違います。" + shownName);
+        return LoadResult::Refused;
+    case SourceState::Damaged:
+        messages.Warn("ファイルが壊れているため変換できません。" + shownName);
+        return LoadResult::Refused;
+    case SourceState::TooLarge:
+        // Only a body far larger than any real project gets here; it is not converted.
+        messages.Warn(platform::DescribeError(platform::code::OutOfMemory) + shownName);
+        return LoadResult::Refused;
+    case SourceState::Read:
+        break;
+    }
+    ws.LastSignature = version;
+    if (version == FileVersion::V102) {
+        messages.Inform("最新バージョン（Ver. 1.04）形式のデータなので、変換は必要ありません。");
+        return LoadResult::AlreadyCurrent;
+    }
+    std::swap(ws.main101, body->main);
+    ws.fixedBlock = body->fixedBlock;
+    if (version == FileVersion::V101) ws.factorPair = body->factorPair;
+    return LoadResult::OldFormat;
+}
+
+FileCheck CheckUsrData(const std::string& name) {
+    FileVersion version = FileVersion::Unknown;
+    SourceState state = SourceState::TooLarge;
+    try {
+        auto old = std::make_unique<Body101>();
+        auto current = std::make_unique<Body102>();
+        state = ReadSource(name, version, old.get(), current.get());
+    } catch (const std::bad_alloc&) {
+    }
+    switch (state) {
+    case SourceState::Missing:
+        return FileCheck::Missing;
+    case SourceState::NotData:
+        return FileCheck::NotData;
+    case SourceState::Damaged:
+        return FileCheck::Damaged;
+    case SourceState::TooLarge:
+        return FileCheck::TooLarge;
+    case SourceState::Read:
+        break;
+    }
+    return version == FileVersion::V100   ? FileCheck::Format100
+           : version == FileVersion::V101 ? FileCheck::Format101
+                                          : FileCheck::Format102;
+}
+
+void SetDefaultFactors(WorkingSet& ws) {
+    ws.factorPair.HighFactor = Single{0x3F8CCCCD}; // 1.1
+    ws.factorPair.LowFactor = Single{0x3F666666};  // 0.9
+}
+
+WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messages) {
+    SetDefaultFactors(ws);
+    try {
+        return WriteTarget(
+            target,
+            [&ws](ByteSink& sink) {
+                EncodeFile101(sink, FileVersion::V101, ws.main101, ws.fixedBlock, ws.factorPair);
+            },
+            messages);
+    } catch (const std::bad_alloc&) {
+        return ReportOutOfMemory(messages);
+    }
+}
+
+WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messages) {
+    // The whole record is built before the target is touched: a failing build leaves it as it was.
+    try {
+        BuildMain102(ws.main101, ws.main102);
+        ws.wordPair = WordPair{};
+        return WriteTarget(
+            target,
+            [&ws](ByteSink& sink) {
+                EncodeFile102(sink, ws.main102, ws.fixedBlock, ws.factorPair, ws.wordPair);
+            },
+            messages);
+    } catch (const ConversionFailure& failure) {
+        ReportWriteError(messages,
+                         platform::FileError{failure.code(), platform::DescribeError(failure.code()) + CR +
+                                                                 failure.detail()});
+        return WriteResult::Failed;
+    } catch (const std::bad_alloc&) {
+        ws.main102 = Main102{};
+        return ReportOutOfMemory(messages);
+    }
+}
+
+void ReportWriteError(Messages& messages, const platform::FileError& error) {
+    switch (error.code) {
+    case platform::code::PathFileAccess:
+        messages.Warn(std::string("指定したファイル(またはフォルダ)は読み取り専用です") + CR +
+                      "別のファイル(またはフォルダ)名を指定してください");
+        break;
+    case platform::code::DiskFull:
+        messages.Warn(error.description + CR + "別のディスクへ保存してください");
+        break;
+    default:
+        messages.Warn(error.description);
+        break;
+    }
+}
+
+} // namespace zel

@@ -1,0 +1,60 @@
+// The file operations that tell the user: reading an old user-data file into the working set, and
+// the two writers that write the working set out as format 1.01 and 1.02, with their shared
+// failure report.
+#pragma once
+
+#include "fileops/Messages.h"
+#include "usrdata/FileImage.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zel::platform {
+struct FileError;
+}
+
+namespace zel {
+
+// All records of the file being converted: the old project record with the blocks behind it as
+// read from the source, and the new project record built from it. Created once by the program
+// and passed to every operation.
+struct WorkingSet {
+    Main101 main101;
+    FixedBlock fixedBlock{};
+    FactorPair factorPair{};
+    Main102 main102;
+    WordPair wordPair{};
+    // Which of the three signatures the last file whose signature was recognised began with.
+    FileVersion LastSignature = FileVersion::Unknown;
+};
+
+enum class LoadResult : std::uint8_t { Refused = 0, OldFormat = 1, AlreadyCurrent = 2 };
+enum class WriteResult : std::uint8_t { Failed = 0, Written = 1 };
+
+// Checks the name, reads the signature and, for formats 1.00 and 1.01, the body into the working
+// set, setting LastSignature to the format found. Shows its own message for every refusal and for
+// a 1.02 file. A damaged body, or one whose records would take far more memory than its size
+// allows, is refused and leaves the old records and LastSignature as they were.
+LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messages);
+
+// Writes the working set as a complete format 1.01 file, after setting the default factors.
+// The target is replaced only by a complete file; a failure has been reported.
+WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messages);
+
+// Builds Main102 from Main101 and writes the working set as a complete format 1.02 file. A failing
+// build leaves the target untouched; a failure has been reported.
+WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messages);
+
+// Sets HighFactor 1.1 and LowFactor 0.9 in the working set.
+void SetDefaultFactors(WorkingSet& ws);
+
+// Shows the message for a failed write or copy: the read-only texts for code 75, the description
+// and the advice to use another disk for code 61, the description alone for any other code.
+void ReportWriteError(Messages& messages, const platform::FileError& error);
+
+// What a file is, from reading it once, signature and body, whatever its format; shows nothing
+// and keeps nothing (the command line's --check).
+enum class FileCheck { Missing, NotData, Damaged, TooLarge, Format100, Format101, Format102 };
+FileCheck CheckUsrData(const std::string& name);
+
+} // namespace zel
