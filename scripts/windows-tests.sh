@@ -43,7 +43,7 @@ step "Configuring $build"
 cmake -S "$root" -B "$build" "${generator[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE="$build_type" \
     -DZELCONV_MINGW_PREFIX="$gtest_prefix" -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
-    -DZELCONV_UI=OFF -DZELCONV_BENCH=OFF -DZELCONV_TESTS=ON >/dev/null
+    -DZELCONV_BENCH=OFF -DZELCONV_TESTS=ON -DZELCONV_WERROR=ON >/dev/null
 
 step "Building${TARGETS:+ $TARGETS}"
 if [[ -n "${TARGETS:-}" ]]; then
