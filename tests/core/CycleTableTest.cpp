@@ -1,0 +1,146 @@
+// The cycle test table built from an old anchor's two point groups.
+#include "platform/Platform.h"
+#include "upgrade/Set102Module.h"
+
+#include <gtest/gtest.h>
+
+using namespace zel;
+
+namespace {
+
+constexpr Integer kGroup1 = 111, kGroup2 = 222;
+
+Anchor101 AnchorFor(Integer cycles, const char* method, int count1 = 2, int count2 = 3) {
+    Anchor101 a;
+    a.Cycle.CycleCount = cycles;
+    a.TestMethod = String::FromText(method);
+    a.Settings.FirstValue = kGroup1;
+    a.Settings.SecondValue = kGroup2;
+    a.Settings.FirstCount = static_cast<Byte>(count1);
+    a.Settings.SecondCount = static_cast<Byte>(count2);
+    for (int p = 1; p <= 20; ++p) {
+        a.Settings.FirstPoints.at(p) = static_cast<Integer>(100 + p);
+        a.Settings.SecondPoints.at(p) = static_cast<Integer>(200 + p);
+    }
+    return a;
+}
+
+// Lists the filled steps: "L2:1" is Levels(2) from group 1, "C3S1:2" is SecondSteps(1) of Cycles(3)
+// from group 2. Each filled step must carry its group's count and points and nothing beyond.
+std::string Filled(const CycleTable& t) {
+    std::string out;
+    auto step = [&](const CycleStep& s, const std::string& name) {
+        if (s == CycleStep{}) return;
+        int g = s.Value == kGroup1 ? 1 : s.Value == kGroup2 ? 2 : 0;
+        int count = g == 1 ? 2 : 3;
+        bool pointsOk = s.List.PointCount == count;
+        for (int p = 1; p <= 10; ++p)
+            pointsOk = pointsOk && s.List.Points.at(p) == (p <= count ? g * 100 + p : 0);
+        out += (out.empty() ? "" : " ") + name + ":" + std::to_string(g) + (pointsOk ? "" : "!");
+    };
+    for (int k = 1; k <= 11; ++k)
+        step(t.Levels.at(k), "L" + std::to_string(k));
+    for (int i = 1; i <= 10; ++i)
+        for (int h = 0; h < 2; ++h)
+            for (int j = 1; j <= 10; ++j) {
+                const auto& steps = h == 0 ? t.Cycles.at(i).FirstSteps : t.Cycles.at(i).SecondSteps;
+                step(steps.at(j), "C" + std::to_string(i) + (h == 0 ? "F" : "S") + std::to_string(j));
+            }
+    return out;
+}
+
+std::string Build(const Anchor101& a, bool current) {
+    CycleTable t;
+    BuildCycleTable(t, a, current);
+    EXPECT_EQ(t.CycleCount, a.Cycle.CycleCount);
+    EXPECT_EQ(t.BothValuesSet, -1);
+    return Filled(t);
+}
+
+int FailureCode(const Anchor101& a, bool current) {
+    CycleTable t;
+    try {
+        BuildCycleTable(t, a, current);
+    } catch (const ConversionFailure& f) {
+        return f.code();
+    }
+    return 0;
+}
+
+const std::string kMulti3 =
+    "L1:1 L2:1 L3:1 L4:1 C2F1:2 C2F2:2 C2S2:2 C3F1:2 C3F2:2 C3F3:2 C3S1:2 C3S2:2 C3S3:2";
+const std::string kOther3 = "L1:1 L2:1 L3:1 L4:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2";
+
+} // namespace
+
+TEST(CycleTable, LayoutsByMethodAndCycleCount) {
+    struct Case {
+        Integer cycles;
+        const char* method;
+        bool current;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {0, "多サイクル", false, "L1:1"},
+        {0, "", false, "L1:1"},
+        {1, "多サイクル", false, "L1:1 L2:1"},
+        {1, "１サイクル", false, "L1:2 L2:1"},
+        {0, "１サイクル", false, "L1:2 L2:1"},
+        {3, "多サイクル", false, kMulti3},
+        {3, "１サイクル", false, "L1:2 L2:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2"},
+        {3, "", false, kOther3},
+        {3, "1サイクル", false, kOther3}, // a half-width digit is another method
+        {3, "１サイクル", true, kMulti3}, // the current anchor always takes the general rules
+        {3, "", true, kMulti3},
+        {-1, "多サイクル", false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.cycles << " " << c.method << (c.current ? " current" : ""));
+        EXPECT_EQ(Build(AnchorFor(c.cycles, c.method), c.current), c.expected);
+    }
+}
+
+TEST(CycleTable, TenCyclesFillEverything) {
+    CycleTable t;
+    BuildCycleTable(t, AnchorFor(10, "多サイクル"), false);
+    for (int k = 1; k <= 11; ++k)
+        EXPECT_EQ(t.Levels.at(k).Value, kGroup1);
+    EXPECT_EQ(t.Cycles.at(1), CycleEntry{});
+    EXPECT_EQ(t.Cycles.at(10).SecondSteps.at(1).Value, kGroup2);
+    EXPECT_EQ(t.Cycles.at(10).FirstSteps.at(10).Value, kGroup2);
+    EXPECT_EQ(t.Cycles.at(9).SecondSteps.at(1).Value, 0);
+
+    CycleTable other;
+    BuildCycleTable(other, AnchorFor(10, ""), false);
+    EXPECT_EQ(other.Cycles.at(10).FirstSteps.at(1).Value, kGroup2);
+}
+
+TEST(CycleTable, Failures) {
+    using platform::code::Overflow;
+    using platform::code::SubscriptOutOfRange;
+    EXPECT_EQ(FailureCode(AnchorFor(11, "多サイクル"), false), SubscriptOutOfRange);
+    EXPECT_EQ(FailureCode(AnchorFor(11, ""), false), SubscriptOutOfRange);
+    EXPECT_EQ(FailureCode(AnchorFor(11, "１サイクル"), false), SubscriptOutOfRange);
+    EXPECT_EQ(FailureCode(AnchorFor(11, "１サイクル"), true), SubscriptOutOfRange);
+    EXPECT_EQ(FailureCode(AnchorFor(32767, ""), true), Overflow);
+    EXPECT_EQ(FailureCode(AnchorFor(0, "", 11, 0), false), SubscriptOutOfRange);
+    EXPECT_EQ(FailureCode(AnchorFor(0, "", 10, 20), false), 0); // group 2 is not used at c = 0
+    EXPECT_EQ(FailureCode(AnchorFor(2, "", 10, 11), false), SubscriptOutOfRange);
+}
+
+TEST(CycleTable, BothValuesSetAndCounts) {
+    Anchor101 a = AnchorFor(0, "", 0, 10);
+    a.Settings.FirstValue = 0;
+    a.Settings.SecondValue = 5;
+    CycleTable t;
+    BuildCycleTable(t, a, false);
+    EXPECT_EQ(t.BothValuesSet, 0);
+    EXPECT_EQ(t.Levels.at(1).List.PointCount, 0);
+    EXPECT_EQ(t.Levels.at(1).List.Points, (FixedArray<Integer, 10>{}));
+
+    Anchor101 ten = AnchorFor(1, "１サイクル", 2, 10);
+    CycleTable t10;
+    BuildCycleTable(t10, ten, false);
+    EXPECT_EQ(t10.Levels.at(1).List.PointCount, 10);
+    EXPECT_EQ(t10.Levels.at(1).List.Points.at(10), 210);
+}

@@ -1,0 +1,232 @@
+// The encoding of members and records, the layouts on disk, and the reader's refusal of bodies that
+// cannot be what they claim, in memory and streamed.
+#include "core/RecordHelpers.h"
+#include "support/SampleFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace zel;
+using namespace zel::test;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(Encoding, ScalarsStringsAndArraysKeepTheirExactBits) {
+    EXPECT_EQ(Encode(Integer{-2}), (Bytes{0xFE, 0xFF}));
+    EXPECT_EQ(Encode(Long{0x01020304}), (Bytes{4, 3, 2, 1}));
+    EXPECT_EQ(Encode(Single::of(1.1f)), (Bytes{0xCD, 0xCC, 0x8C, 0x3F}));
+    EXPECT_EQ(Encode(WordPair{1, 2}).size(), 4u); // no padding
+    for (std::uint32_t bits : {0x7F800001u, 0xFFC12345u, 0x80000000u}) {
+        EXPECT_EQ(Decode<Single>(Encode(Single{bits})).bits, bits);
+        EXPECT_EQ(Decode<Value4>(Encode(Value4{bits})).bits, bits);
+    }
+    EXPECT_EQ(Encode(String{}), (Bytes{0, 0}));
+    const Bytes multi = Encode(String::FromText("多サイクル"));
+    EXPECT_EQ(Bytes(multi.begin(), multi.begin() + 2), (Bytes{10, 0}));
+    // Duplicate-mapped codes and bytes that are not code page 932 at all come back as they were.
+    for (std::string raw : {std::string("\xED\x40\xFA\x5C", 4), std::string("\x81\xFF\x85\x40\xA0", 5)})
+        EXPECT_EQ(Decode<String>(Encode(String{raw})).bytes, raw);
+
+    DynArray<Integer> a;
+    a.Dimension(5, 3);
+    a.at(6) = 9;
+    const Bytes bytes = Encode(a);
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 10), (Bytes{1, 0, 3, 0, 0, 0, 5, 0, 0, 0}));
+    const auto back = Decode<DynArray<Integer>>(bytes);
+    EXPECT_EQ(back.lower, 5);
+    EXPECT_EQ(back.at(6), 9);
+    EXPECT_EQ(Encode(DynArray<String>{}), (Bytes{0, 0}));
+}
+
+TEST(Encoding, TextComparisonsWorkOnDecodedText) {
+    // ゴ is 83 53 and 53 is "S": a byte search would find "SSL" inside "ゴSL".
+    EXPECT_FALSE(TextContains(String::FromText("ゴSL永久アンカー"), "SSL永久アンカー"));
+    EXPECT_TRUE(TextContains(String::FromText("新SSL永久アンカー型"), "SSL永久アンカー"));
+    EXPECT_FALSE(TextEquals(String{std::string("\x81\xFF", 2)}, "")); // does not decode: no match
+}
+
+TEST(Encoding, ArrayAccessIsCheckedAgainstTheBounds) {
+    FixedArray<Integer, 10> fixed;
+    DynArray<Integer> dyn;
+    dyn.Dimension(0, 4);
+    for (long i : {0L, 11L})
+        EXPECT_THROW(fixed.at(i), ConversionFailure) << i;
+    for (long i : {-1L, 4L})
+        EXPECT_THROW(dyn.at(i), ConversionFailure) << i;
+    EXPECT_NO_THROW(fixed.at(10) + dyn.at(0) + dyn.at(3));
+    EXPECT_THROW(DynArray<Integer>{}.at(1), ConversionFailure);
+}
+
+TEST(Encoding, LayoutsOnDisk) {
+    auto anchor = [](auto a) {
+        a.Entries.Dimension(1, 2);
+        a.Foot.Items.Dimension(1, 3);
+        return a;
+    };
+    EXPECT_EQ(Encode(anchor(Anchor101{})).size(), 30119u);
+    EXPECT_EQ(Encode(anchor(Anchor102{})).size(), 30199u);
+
+    Anchor102 a = anchor(Anchor102{});
+    a.Data.DataRest.bytes[63] = 0x5A;
+    a.EntryFlag = 0xE1;
+    a.FootPair1.at(2) = Value4{0x11111111};
+    a.FootPair2.at(1) = Value4{0x22222222};
+    a.FootByte5 = 0x33;
+    a.FootBytes = {{0x44, 0x55}};
+    a.FootValue6 = Value4{0x66666666};
+    a.FootValue7 = Value4{0x77777777};
+    const Bytes bytes = Encode(a);
+    // EntryFlag follows the last byte of Data, then the entries' header.
+    auto rest = std::find(bytes.begin(), bytes.end(), 0x5A);
+    ASSERT_NE(rest, bytes.end());
+    EXPECT_EQ(Bytes(rest + 1, rest + 4), (Bytes{0xE1, 1, 0}));
+    EXPECT_EQ(*(std::search_n(bytes.begin(), bytes.end(), 4, 0x11) + 4), 0x22); // FootPair2 follows FootPair1
+    EXPECT_EQ(Bytes(bytes.end() - 11, bytes.end()),
+              (Bytes{0x33, 0x44, 0x55, 0x66, 0x66, 0x66, 0x66, 0x77, 0x77, 0x77, 0x77}));
+
+    CycleTable t;
+    EXPECT_EQ(Encode(t), Bytes(13393, 0));
+    t.Levels.at(1).Value = 0x0101;
+    t.Levels.at(1).List.PointCount = 2;
+    t.Levels.at(1).List.PointData.bytes[0] = 3;
+    t.Levels.at(2).Value = 0x0404;
+    t.Cycles.at(2).FirstSteps.at(1).Value = 0x0505;
+    t.Cycles.at(2).SecondSteps.at(1).Value = 0x0606;
+    const Bytes table = Encode(t);
+    for (auto [offset, value] : {std::pair{5, 1}, {27, 2}, {28, 3}, {68, 4}, {1958, 5}, {2588, 6}})
+        EXPECT_EQ(table[static_cast<std::size_t>(offset)], value) << "offset " << offset;
+
+    // A 1.01 file: ListA's header at offset 79 when the four texts are empty; the factors close it.
+    Main101 empty;
+    empty.ListA.Dimension(1, 1);
+    VectorSink file;
+    EncodeFile101(file, FileVersion::V101, empty, {}, {Single{0x3F8CCCCD}, Single{0x3F666666}});
+    EXPECT_EQ(DetectVersion({reinterpret_cast<const char*>(file.bytes.data()), 64}), FileVersion::V101);
+    EXPECT_EQ(Bytes(file.bytes.begin() + 79, file.bytes.begin() + 81), (Bytes{1, 0}));
+    EXPECT_EQ(Bytes(file.bytes.end() - 8, file.bytes.end()),
+              (Bytes{0xCD, 0xCC, 0x8C, 0x3F, 0x66, 0x66, 0x66, 0x3F}));
+}
+
+TEST(Encoding, SignaturesNameTheFormatExactly) {
+    std::string upper(kSignature100);
+    upper[0] = 't';
+    EXPECT_EQ(DetectVersion(kSignature100), FileVersion::V100);
+    EXPECT_EQ(DetectVersion(std::string(kSignature102) + "body"), FileVersion::V102);
+    EXPECT_EQ(DetectVersion(upper), FileVersion::Unknown);
+    EXPECT_EQ(DetectVersion(kSignature101.substr(0, 63)), FileVersion::Unknown);
+}
+
+TEST(Encoding, RandomRecordsComeBackBitForBit) {
+    auto check = [](auto original, unsigned seed) {
+        FillArchive fill(seed);
+        fill(*original);
+        const Bytes bytes = Encode(*original);
+        auto back = std::make_unique<std::remove_reference_t<decltype(*original)>>();
+        ByteReader r(bytes);
+        DecodeRecord(r, *back);
+        EXPECT_EQ(r.remaining(), 0u);
+        EXPECT_TRUE(*back == *original) << "seed " << seed;
+    };
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        check(std::make_unique<Main101>(), seed);
+        check(std::make_unique<Main102>(), seed);
+    }
+}
+
+// Bytes delivered a few at a time, as a file may deliver them.
+class TrickleSource : public ByteSource {
+public:
+    TrickleSource(const Bytes& bytes, std::size_t step) : bytes_(bytes), step_(step) {}
+    std::size_t Read(std::uint8_t* buffer, std::size_t size) override {
+        const std::size_t n = std::min({size, step_, bytes_.size() - at_});
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer);
+        at_ += n;
+        return n;
+    }
+
+private:
+    const Bytes& bytes_;
+    std::size_t step_, at_ = 0;
+};
+
+TEST(Encoding, StreamedReadingGivesTheSameRecordsAndEveryCutIsRefused) {
+    const Bytes file = SampleFile(FileVersion::V101, {.anchorCount = 3});
+    const Bytes body(file.begin() + 64, file.end());
+    auto inMemory = std::make_unique<Body101>();
+    ByteReader whole(body);
+    DecodeBody101(whole, FileVersion::V101, *inMemory);
+    for (std::size_t step : {1u, 7u, 70000u}) {
+        TrickleSource source(body, step);
+        ByteReader streamed(source, body.size());
+        auto read = std::make_unique<Body101>();
+        DecodeBody101(streamed, FileVersion::V101, *read);
+        EXPECT_TRUE(read->main == inMemory->main && read->factorPair == inMemory->factorPair) << step;
+    }
+    // A file shorter than it said when it was opened.
+    const Bytes shortened(body.begin(), body.end() - 100);
+    TrickleSource source(shortened, 4096);
+    ByteReader lying(source, body.size());
+    EXPECT_THROW(DecodeBody101(lying, FileVersion::V101, *std::make_unique<Body101>()), DamagedFile);
+
+    const Bytes small = SampleFile(FileVersion::V101, {.anchorCount = 0, .anchor = {.entries = 1}});
+    for (std::size_t cut = 64; cut < small.size(); ++cut) {
+        ByteReader r(small.data() + 64, cut - 64);
+        ASSERT_THROW(DecodeBody101(r, FileVersion::V101, *std::make_unique<Body101>()), DamagedFile) << cut;
+    }
+}
+
+TEST(Encoding, ImpossibleCountsAreRefusedBeforeAnythingIsAllocated) {
+    struct Case {
+        const char* what;
+        Bytes bytes;
+    };
+    const Case cases[] = {
+        {"two dimensions", {2, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}},
+        {"negative count", {1, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0}},
+        {"count larger than the bytes left", {1, 0, 0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 0, 0}},
+        {"bounds beyond 32 bits", {1, 0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}},
+        {"header cut short", {1, 0, 1, 0}},
+        {"string beyond the end", {1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 'a'}},
+    };
+    for (const auto& c : cases) {
+        ByteReader r(c.bytes);
+        DynArray<String> strings;
+        EXPECT_THROW(DecodeRecord(r, strings), DamagedFile) << c.what;
+    }
+    // Three anchors cannot fit in a few kilobytes: refused by the smallest anchor size.
+    Bytes anchors{1, 0, 3, 0, 0, 0, 1, 0, 0, 0};
+    anchors.resize(5000);
+    ByteReader r(anchors);
+    DynArray<Anchor101> a;
+    EXPECT_THROW(DecodeRecord(r, a), DamagedFile);
+}
+
+TEST(Encoding, TheMemoryBudgetStopsRecordsFarLargerThanTheirBytes) {
+    // 100000 empty strings: 2 bytes each on disk, a string object each in memory.
+    Bytes list{1, 0, 0xA0, 0x86, 0x01, 0, 1, 0, 0, 0};
+    list.resize(10 + 200000, 0);
+    auto decode = [&list](std::size_t budget) {
+        ByteReader r(list);
+        MemoryBudget limit(budget);
+        DynArray<String> strings;
+        DecodeRecord(r, strings, &limit);
+        return strings.Count();
+    };
+    EXPECT_THROW(decode(100000 * sizeof(String) - 1), RecordsTooLarge);
+    EXPECT_EQ(decode(100000 * sizeof(String)), 100000);
+    // Long strings are charged with their allocation too.
+    Bytes text{40, 0};
+    text.resize(42, 'a');
+    ByteReader r(text);
+    MemoryBudget limit(40);
+    String s;
+    EXPECT_THROW(DecodeRecord(r, s, &limit), RecordsTooLarge);
+    // The budget of a file leaves room for small files and grows with the size.
+    EXPECT_GE(DecodingBudget(0), 16u << 20);
+    EXPECT_EQ(DecodingBudget(200u << 20) - DecodingBudget(0), 300u << 20);
+}
+
+} // namespace
