@@ -1,0 +1,234 @@
+// Reading a source and writing the targets: every refusal with its message, what lands in the
+// target, and that a failure never leaves a changed or half-written target behind.
+#include "fileops/LoadReadModule.h"
+#include "platform/Platform.h"
+#include "support/SampleFiles.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace zel;
+using test::Shown;
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kNotData = "カルトゥーバのデータではありません。ファイル形式が違います。\r\r     ";
+const std::string kDamaged = "ファイルが壊れているため変換できません。\r\r     ";
+const std::string kMemory = "メモリが不足しています。\r\r     ";
+const std::string kReadOnly =
+    "指定したファイル(またはフォルダ)は読み取り専用です\r別のファイル(またはフォルダ)名を指定してください";
+
+Bytes WithSignature(std::string_view signature, Bytes body = {}) {
+    Bytes file(signature.begin(), signature.end());
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
+// A file of the format whose ListA claims `count` empty strings: 2 bytes each on disk.
+Bytes ManyEmptyStrings(FileVersion version, Long count) {
+    // Code, AnchorCount, four empty texts, Setting, then the list's header.
+    Bytes file = WithSignature(SignatureOf(version), {8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0});
+    for (int shift = 0; shift < 32; shift += 8)
+        file.push_back(static_cast<std::uint8_t>(count >> shift));
+    file.insert(file.end(), {1, 0, 0, 0});
+    file.resize(file.size() + 2 * static_cast<std::size_t>(count), 0);
+    return file;
+}
+
+struct Files : ::testing::Test {
+    test::TempDir dir;
+    WorkingSet ws;
+    test::RecordingMessages messages;
+    std::string Put(const std::string& leaf, const Bytes& bytes) {
+        test::WriteBytes(dir.file(leaf), bytes);
+        return dir.file(leaf);
+    }
+    void TearDown() override {
+        platform::InjectWriteFault(0, 0);
+        platform::InjectReadFault(0);
+    }
+};
+
+TEST_F(Files, RefusedSourcesChangeNothing) {
+    const Bytes good = test::SampleFile(FileVersion::V101, {.anchorCount = 1});
+    std::string lower(kSignature100);
+    lower[0] = 't';
+    std::filesystem::create_directory(dir.path() / "folder.zel");
+    const Bytes truncated(good.begin(), good.end() - 1);
+    struct Case {
+        std::string name;
+        std::string text; // @: the name
+        bool readFault = false;
+    };
+    const Case cases[] = {
+        {"", "ファイルを指定してください"},
+        {dir.file("missing.zel"), "フォルダが見つかりませんでした\rファイル名：@"},
+        {dir.file("folder.zel"), "フォルダが見つかりませんでした\rファイル名：@"},
+        {Put("foreign.zel", Bytes(5000, 'x')), kNotData + "@"},
+        {Put("case.zel", WithSignature(lower, good)), kNotData + "@"},
+        {Put("short.zel", WithSignature(kSignature101.substr(0, 63))), kNotData + "@"},
+        {Put("locked.zel", good), kNotData + "@", true},
+        {Put("cut.zel", truncated), kDamaged + "@"},
+        {Put("half.zel", Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(good.size() / 2))),
+         kDamaged + "@"},
+        {Put("count.zel", WithSignature(kSignature100, {8, 0, 1, 0, 0,    0,    0,    0,    0, 0, 0, 0, 0,
+                                                        0, 0, 1, 0, 0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0})),
+         kDamaged + "@"},
+        {Put("long-string.zel", WithSignature(kSignature101, {8, 0, 1, 0, 0, 0, 0xFF, 0xFF, 'a'})),
+         kDamaged + "@"},
+        // Two megabytes claiming a million strings: refused before they take the memory.
+        {Put("strings.zel", ManyEmptyStrings(FileVersion::V101, 1000000)), kMemory + "@"},
+    };
+    ASSERT_EQ(LoadUsrData(ws, Put("good.zel", good), messages), LoadResult::OldFormat);
+    const Main101 before = ws.main101;
+    for (const Case& c : cases) {
+        messages.shown.clear();
+        platform::InjectReadFault(c.readFault ? 1 : 0);
+        EXPECT_EQ(LoadUsrData(ws, c.name, messages), LoadResult::Refused) << c.name;
+        std::string text = c.text;
+        if (auto at = text.find('@'); at != std::string::npos) text.replace(at, 1, c.name);
+        EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Warning, text}})) << c.name;
+        EXPECT_EQ(ws.LastSignature, FileVersion::V101) << c.name;
+        EXPECT_TRUE(ws.main101 == before) << c.name;
+    }
+}
+
+TEST_F(Files, FormatsAreToldBySignature) {
+    Bytes v101 = test::SampleFile(FileVersion::V101);
+    v101.insert(v101.end(), 3000, 0xEE); // bytes after the last block are never read
+    ws.factorPair.HighFactor = Single{0x12345678};
+    ASSERT_EQ(LoadUsrData(ws, Put("v100.zel", test::SampleFile(FileVersion::V100)), messages),
+              LoadResult::OldFormat);
+    EXPECT_EQ(ws.LastSignature, FileVersion::V100);
+    EXPECT_EQ(ws.factorPair.HighFactor.bits, 0x12345678u); // a 1.00 file has no factors
+    EXPECT_TRUE(TextEquals(ws.main101.Text1, "現場名：東京第一工区"));
+
+    ASSERT_EQ(LoadUsrData(ws, Put("v101.zel", v101), messages), LoadResult::OldFormat);
+    EXPECT_EQ(ws.LastSignature, FileVersion::V101);
+    EXPECT_EQ(ws.factorPair.HighFactor, Single::of(1.25f));
+    EXPECT_TRUE(messages.shown.empty());
+
+    const Main101 before = ws.main101;
+    EXPECT_EQ(LoadUsrData(ws, Put("v102.zel", WithSignature(kSignature102, {1, 2, 3})), messages),
+              LoadResult::AlreadyCurrent);
+    EXPECT_EQ(messages.shown,
+              (std::vector<Shown>{{Shown::Info, "最新バージョン（Ver. 1.04）形式のデータなので、"
+                                                "変換は必要ありません。"}}));
+    EXPECT_EQ(ws.LastSignature, FileVersion::V102);
+    EXPECT_TRUE(ws.main101 == before);
+}
+
+TEST_F(Files, A100FileBecomesItself101AndThenA102File) {
+    const auto project = test::SampleProject({.anchorCount = 3});
+    const std::string name = Put("a.zel", test::FileBytes(FileVersion::V100, *project));
+    ASSERT_EQ(LoadUsrData(ws, name, messages), LoadResult::OldFormat);
+    ASSERT_EQ(Write101(ws, name, messages), WriteResult::Written);
+    auto as101 = std::make_unique<Body101>(*project);
+    as101->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
+    EXPECT_EQ(test::ReadBytes(name), test::FileBytes(FileVersion::V101, *as101));
+    ASSERT_EQ(Write102(ws, name, messages), WriteResult::Written);
+    EXPECT_EQ(test::ReadBytes(name), test::FileBytes(FileVersion::V102, *project));
+    EXPECT_TRUE(messages.shown.empty());
+
+    // A 1.01 source keeps its own factors.
+    ASSERT_EQ(LoadUsrData(ws, Put("b.zel", test::FileBytes(FileVersion::V101, *project)), messages),
+              LoadResult::OldFormat);
+    ASSERT_EQ(Write102(ws, dir.file("b.zel"), messages), WriteResult::Written);
+    const Bytes b = test::ReadBytes(dir.file("b.zel"));
+    EXPECT_EQ(Bytes(b.end() - 12, b.end()), (Bytes{0, 0, 0xA0, 0x3F, 0, 0, 0x40, 0x3F, 0, 0, 0, 0}));
+}
+
+TEST_F(Files, FailuresLeaveTheTargetAsItWas) {
+    const std::string target = Put("t.zel", Bytes(200000, 0x5A));
+    ASSERT_EQ(
+        LoadUsrData(ws, Put("bad.zel", test::SampleFile(FileVersion::V101, {.failingAnchor = 2})), messages),
+        LoadResult::OldFormat);
+    // A failing build: anchor 2 has 11 steps. The message says where.
+    EXPECT_EQ(Write102(ws, target, messages), WriteResult::Failed);
+    EXPECT_EQ(
+        messages.shown,
+        (std::vector<Shown>{{Shown::Warning, "インデックスが有効範囲にありません。\r2 番目の"
+                                             "アンカー：段階数が 11 あり、上限の 10 を超えています。"}}));
+    EXPECT_EQ(test::ReadBytes(target), Bytes(200000, 0x5A));
+
+    ASSERT_EQ(Write101(ws, target, messages), WriteResult::Written); // a longer target is replaced exactly
+    const Bytes written = test::ReadBytes(target);
+    EXPECT_LT(written.size(), 200000u);
+
+    messages.shown.clear();
+    platform::InjectWriteFault(platform::code::DiskFull);
+    EXPECT_EQ(Write101(ws, target, messages), WriteResult::Failed);
+    std::filesystem::permissions(test::PathFromUtf8(target), std::filesystem::perms::owner_read);
+    EXPECT_EQ(Write101(ws, target, messages), WriteResult::Failed);
+    EXPECT_EQ(messages.shown,
+              (std::vector<Shown>{{Shown::Warning, "ディスクの空き容量が不足しています。\r別のディスクへ"
+                                                   "保存してください"},
+                                  {Shown::Warning, kReadOnly}}));
+    EXPECT_EQ(test::ReadBytes(target), written);
+    EXPECT_EQ(test::ListFolder(dir.path()),
+              (std::vector<std::string>{"bad.zel", "t.zel"})); // no temporary file
+}
+
+TEST_F(Files, EachConversionStandsAlone) {
+    auto convert = [&](WorkingSet& set, const std::string& source, const std::string& target) {
+        return LoadUsrData(set, source, messages) == LoadResult::OldFormat &&
+               (set.LastSignature != FileVersion::V100 ||
+                Write101(set, target, messages) == WriteResult::Written) &&
+               Write102(set, target, messages) == WriteResult::Written;
+    };
+    ASSERT_TRUE(
+        convert(ws, Put("one.zel", test::SampleFile(FileVersion::V101, {.anchorCount = 3})), dir.file("x")));
+    ASSERT_TRUE(
+        convert(ws, Put("two.zel", test::SampleFile(FileVersion::V100, {.anchorCount = 1})), dir.file("y")));
+    WorkingSet fresh;
+    ASSERT_TRUE(convert(fresh, dir.file("two.zel"), dir.file("z")));
+    EXPECT_EQ(test::ReadBytes(dir.file("y")), test::ReadBytes(dir.file("z")));
+}
+
+TEST_F(Files, CheckReadsTheWholeFileOfEveryFormat) {
+    Bytes current = test::SampleFile(FileVersion::V102);
+    const Bytes damagedCurrent(current.begin(), current.end() - 3);
+    current.resize(current.size() + 1000, 0xEE);
+    const struct {
+        std::string name;
+        FileCheck check;
+    } cases[] = {
+        {dir.file("none.zel"), FileCheck::Missing},
+        {Put("foreign.zel", Bytes(100, 'x')), FileCheck::NotData},
+        {Put("a100.zel", test::SampleFile(FileVersion::V100)), FileCheck::Format100},
+        {Put("a101.zel", test::SampleFile(FileVersion::V101)), FileCheck::Format101},
+        {Put("a102.zel", current), FileCheck::Format102},
+        {Put("cut102.zel", damagedCurrent), FileCheck::Damaged},
+        {Put("strings.zel", ManyEmptyStrings(FileVersion::V102, 1000000)), FileCheck::TooLarge},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CheckUsrData(c.name), c.check) << c.name;
+}
+
+// The sample files beside the project, converted in place, give the bytes that an independent
+// implementation of the format gives. Skipped where the samples are not there.
+TEST_F(Files, SampleFilesConvertToTheirExpectedBytes) {
+    const std::filesystem::path samples = ZEL_SAMPLES_DIR;
+    if (!std::filesystem::exists(samples / "two-anchors-100.zel")) GTEST_SKIP() << "no sample files here";
+    auto sample = [&](const std::string& leaf) { return test::ReadBytes((samples / leaf).string()); };
+    const struct {
+        const char* source;
+        const char* expected;
+    } cases[] = {{"two-anchors-100", "two-anchors-100.expected-102.zel"},
+                 {"no-anchors-101", "no-anchors-101.expected-102.zel"},
+                 {"step-count-11-100", "step-count-11-100.expected-101.zel"}};
+    for (const auto& c : cases) {
+        const std::string name = Put(std::string(c.source) + ".zel", sample(std::string(c.source) + ".zel"));
+        ASSERT_EQ(LoadUsrData(ws, name, messages), LoadResult::OldFormat);
+        if (ws.LastSignature == FileVersion::V100) Write101(ws, name, messages);
+        Write102(ws, name, messages);
+        EXPECT_EQ(test::ReadBytes(name), sample(c.expected)) << c.source;
+    }
+    EXPECT_EQ(LoadUsrData(ws, (samples / "truncated-101.zel").string(), messages), LoadResult::Refused);
+}
+
+} // namespace
