@@ -131,7 +131,7 @@ TEST_F(Files, A100FileBecomesItself101AndThenA102File) {
     as101->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
     EXPECT_EQ(test::ReadBytes(name), test::FileBytes(FileVersion::V101, *as101));
     ASSERT_EQ(Write102(ws, name, messages), WriteResult::Written);
-    EXPECT_EQ(test::ReadBytes(name), test::FileBytes(FileVersion::V102, *project));
+    EXPECT_EQ(test::ReadBytes(name), test::FileBytes(FileVersion::V102, *as101));
     EXPECT_TRUE(messages.shown.empty());
 
     // A 1.01 source keeps its own factors.

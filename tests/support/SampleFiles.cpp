@@ -98,8 +98,7 @@ std::vector<std::uint8_t> FileBytes(FileVersion version, const Body101& project)
     if (version == FileVersion::V102) {
         auto main = std::make_unique<Main102>();
         BuildMain102(project.main, *main);
-        const FactorPair defaults{Single{0x3F8CCCCD}, Single{0x3F666666}};
-        EncodeFile102(sink, *main, project.fixedBlock, defaults, WordPair{});
+        EncodeFile102(sink, *main, project.fixedBlock, project.factorPair, WordPair{});
     } else {
         EncodeFile101(sink, version, project.main, project.fixedBlock, project.factorPair);
     }

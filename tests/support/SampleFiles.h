@@ -37,7 +37,7 @@ struct ProjectShape {
 std::unique_ptr<Body101> SampleProject(const ProjectShape& shape = {});
 
 // A complete file of the format: 1.00 and 1.01 from the project as it is, 1.02 from the project
-// upgraded (with the default factors).
+// upgraded (a 1.00 source converts with the default factors 1.1 and 0.9: set them first).
 std::vector<std::uint8_t> FileBytes(FileVersion version, const Body101& project);
 std::vector<std::uint8_t> SampleFile(FileVersion version, const ProjectShape& shape = {});
 

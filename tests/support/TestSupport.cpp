@@ -65,13 +65,18 @@ Snapshot SnapshotOf(const std::filesystem::path& folder) {
     Snapshot snapshot;
     for (const std::string& leaf : ListFolder(folder)) {
         const auto path = folder / PathFromUtf8(leaf);
-        auto u8 = path.u8string();
-        const std::string name(u8.begin(), u8.end());
-        if (std::filesystem::is_symlink(path) || !std::filesystem::is_regular_file(path)) {
-            const std::string kind = std::filesystem::is_directory(path) ? "<folder>" : "<other>";
+        std::error_code ec;
+        const auto status = std::filesystem::symlink_status(path, ec);
+        std::string kind;
+        if (std::filesystem::is_directory(status))
+            kind = "<folder>";
+        else if (!std::filesystem::is_regular_file(status))
+            kind = "<other>";
+        if (!kind.empty()) {
             snapshot[leaf] = std::vector<std::uint8_t>(kind.begin(), kind.end());
         } else {
-            snapshot[leaf] = ReadBytes(name);
+            auto u8 = path.u8string();
+            snapshot[leaf] = ReadBytes(std::string(u8.begin(), u8.end()));
         }
     }
     return snapshot;

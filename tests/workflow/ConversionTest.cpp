@@ -1,0 +1,249 @@
+// One press of Convert over real files: which messages the user sees, in which order, and what
+// happens to the source, the target and the backup in every outcome.
+#include "platform/Platform.h"
+#include "support/SampleFiles.h"
+#include "support/TestSupport.h"
+#include "workflow/Workflow.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace zel {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Shown;
+using Bytes = std::vector<std::uint8_t>;
+using Files = test::Snapshot;
+
+const std::string kConverted = "指定したファイルは最新バージョンに変換されました。";
+const std::string kCurrent = "最新バージョン（Ver. 1.04）形式のデータなので、変換は必要ありません。";
+const std::string kReadOnly =
+    "指定したファイル(またはフォルダ)は読み取り専用です\r別のファイル(またはフォルダ)名を指定してください";
+const Shown kQuestion{Shown::Question, "データが存在します。上書きしてもよろしいですか？"};
+const Bytes kFolder = {'<', 'f', 'o', 'l', 'd', 'e', 'r', '>'};
+
+// Records what the target field showed when the question was asked.
+struct WatchingMessages : test::RecordingMessages {
+    std::string shownTarget, targetAtQuestion;
+    bool AskYesNo(const std::string& text) override {
+        targetAtQuestion = shownTarget;
+        return RecordingMessages::AskYesNo(text);
+    }
+};
+
+// Runs that end before anything is written: the files are as they were, only the expected messages
+// were shown, the target field keeps its settled name and the last backup name is kept.
+TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
+    const Bytes old = test::SampleFile(FileVersion::V100);
+    Bytes current(kSignature102.begin(), kSignature102.end());
+    current.resize(300, 0x5A);
+    const std::string missing = "フォルダが見つかりませんでした\rファイル名：@"; // @: the source's name
+    const std::string notAFile = "\r別のファイル名を指定して下さい。\r\r     #"; // #: the target's name
+    const Shown noName{Shown::Info, "ファイル名が指定されていません。ファイル名を指定して下さい。"};
+    struct Case {
+        const char* what{};
+        std::string source = "site.zel", target = "site", targetAfter = "site.zel";
+        Files files{};
+        std::string folder{}; // made besides the files
+        bool answer = true;
+        int fault = 0;
+        Outcome outcome{};
+        std::vector<Shown> shown{};
+    };
+    // clang-format off
+    const Case cases[] = {
+        {.what = "empty source", .source = "", .target = "x", .targetAfter = "x",
+         .outcome = Outcome::EmptyFields, .shown = {noName}},
+        {.what = "empty target", .target = "", .targetAfter = "", .files = {{"site.zel", old}},
+         .outcome = Outcome::EmptyFields, .shown = {noName}},
+        {.what = "blanks are names", .source = " ", .target = "  ", .targetAfter = "  .zel",
+         .outcome = Outcome::Refused, .shown = {{Shown::Warning, missing}}},
+        {.what = "missing", .target = "結果", .targetAfter = "結果.zel", .files = {{"other.zel", old}},
+         .outcome = Outcome::Refused, .shown = {{Shown::Warning, missing}}},
+        {.what = "foreign source", .target = "other", .targetAfter = "other.zel",
+         .files = {{"site.zel", Bytes(200, 'x')}, {"other.zel", old}}, .outcome = Outcome::Refused,
+         .shown = {{Shown::Warning, "カルトゥーバのデータではありません。ファイル形式が違います。\r\r     @"}}},
+        {.what = "current source", .target = "other", .targetAfter = "other.zel",
+         .files = {{"site.zel", current}, {"other.zel", old}}, .outcome = Outcome::AlreadyCurrent,
+         .shown = {{Shown::Info, kCurrent}}},
+        {.what = "answer No", .files = {{"site.zel", old}}, .answer = false, .outcome = Outcome::Declined,
+         .shown = {kQuestion}},
+        {.what = "target is a folder", .target = "out", .targetAfter = "out.zel",
+         .files = {{"site.zel", old}, {"out.zel", kFolder}}, .folder = "out.zel", .outcome = Outcome::Refused,
+         .shown = {{Shown::Warning, "変換後のファイル名がフォルダを指しています。" + notAFile}}},
+        {.what = "backup folder missing", .target = "none/site", .targetAfter = "none/site.zel",
+         .files = {{"site.zel", old}}, .outcome = Outcome::BackupFailed,
+         .shown = {{Shown::Warning, platform::DescribeError(platform::code::PathNotFound)}}},
+        {.what = "folder of the backup name", .files = {{"site.zel", old}, {"site.bak", kFolder}},
+         .folder = "site.bak", .outcome = Outcome::BackupFailed, .shown = {kQuestion, {Shown::Warning, kReadOnly}}},
+        {.what = "backup disk full", .files = {{"site.zel", old}}, .fault = platform::code::DiskFull,
+         .outcome = Outcome::BackupFailed, .shown = {kQuestion, {Shown::Warning,
+            platform::DescribeError(platform::code::DiskFull) + "\r別のディスクへ保存してください"}}},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        // Names that are empty or begin with a blank are used as they are, the others lie in `dir`.
+        auto full = [&](const std::string& leaf) {
+            return leaf.empty() || leaf[0] == ' ' ? leaf : dir.file(leaf);
+        };
+        if (!c.folder.empty()) fs::create_directory(test::PathFromUtf8(dir.file(c.folder)));
+        for (const auto& [leaf, bytes] : c.files)
+            if (leaf != c.folder) test::WriteBytes(dir.file(leaf), bytes);
+        ConversionState state{full(c.source), full(c.target), "earlier.bak", {}};
+        WorkingSet ws;
+        WatchingMessages messages;
+        messages.answers = {c.answer};
+        state.targetSettled = [&messages](const std::string& name) { messages.shownTarget = name; };
+        platform::InjectWriteFault(c.fault);
+        EXPECT_EQ(RunConversion(state, ws, messages), c.outcome);
+        platform::InjectWriteFault(0, 0);
+
+        std::vector<Shown> expected = c.shown;
+        for (Shown& s : expected) {
+            if (auto at = s.text.find('@'); at != std::string::npos) s.text.replace(at, 1, state.sourceName);
+            if (auto at = s.text.find('#'); at != std::string::npos) s.text.replace(at, 1, state.targetName);
+        }
+        EXPECT_EQ(messages.shown, expected);
+        EXPECT_EQ(test::SnapshotOf(dir.path()), c.files);
+        EXPECT_EQ(state.targetName, full(c.targetAfter));
+        if (c.outcome != Outcome::EmptyFields)
+            EXPECT_EQ(messages.shownTarget, state.targetName) << "the field was told";
+        if (c.outcome == Outcome::Declined) EXPECT_EQ(messages.targetAtQuestion, state.targetName);
+        EXPECT_EQ(state.backupFileName, "earlier.bak");
+    }
+}
+
+#ifndef _WIN32
+TEST(Conversion, TargetsThatAreNoFilesAreRefusedBeforeAnythingIsWritten) {
+    test::TempDir dir;
+    test::WriteBytes(dir.file("site.zel"), test::SampleFile(FileVersion::V101));
+    ASSERT_EQ(::mkfifo(dir.file("pipe.zel").c_str(), 0644), 0);
+    fs::create_symlink("loop-b.zel", dir.file("loop-a.zel"));
+    fs::create_symlink("loop-a.zel", dir.file("loop-b.zel"));
+    const Files before = test::SnapshotOf(dir.path());
+    for (auto [leaf, what] :
+         {std::pair{"pipe.zel", "が通常のファイルではないもの（デバイスなど）を指しています。"},
+          {"loop-a.zel", "のシンボリックリンクが循環しています。"}}) {
+        ConversionState state{dir.file("site.zel"), dir.file(leaf), "", {}};
+        WorkingSet ws;
+        test::RecordingMessages messages;
+        EXPECT_EQ(RunConversion(state, ws, messages), Outcome::Refused) << leaf;
+        ASSERT_EQ(messages.shown.size(), 1u);
+        EXPECT_EQ(messages.shown[0].text.find(std::string("変換後のファイル名") + what), 0u)
+            << messages.shown[0].text;
+        EXPECT_EQ(test::SnapshotOf(dir.path()), before);
+    }
+}
+#endif
+
+TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
+    const Bytes old100 = test::SampleFile(FileVersion::V100, {.anchorCount = 3});
+    const Bytes old101 = test::SampleFile(FileVersion::V101);
+    struct Case {
+        const char* what{};
+        Bytes source{};
+        std::string sourceLeaf = "site.zel", target = "site.zel", targetAfter = "site.zel",
+                    backup = "site.bak";
+        Files before{}; // besides the source
+        bool readOnlyBackup = false, asked = true, backupMade = true;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {.what = "1.00 in place", .source = old100, .sourceLeaf = "現場.zel", .target = "現場.zel",
+         .targetAfter = "現場.zel", .backup = "現場.bak"},
+        {.what = "1.01 in place", .source = old101},
+        {.what = "backup name taken", .source = old100, .before = {{"site.bak", {'o'}}}, .backupMade = false},
+        {.what = "read-only backup name taken", .source = old101, .before = {{"site.bak", {'o'}}},
+         .readOnlyBackup = true, .backupMade = false},
+        {.what = "new target", .source = old101, .target = "new", .targetAfter = "new.zel", .backup = "new.bak",
+         .asked = false},
+        {.what = "other existing target", .source = old100, .target = "other.zel", .targetAfter = "other.zel",
+         .backup = "other.bak", .before = {{"other.zel", Bytes(20, 'q')}}},
+        {.what = "capital extension", .source = old101, .sourceLeaf = "site.ZEL", .target = "site.ZEL",
+         .targetAfter = "site.ZEL.zel", .backup = "site.ZEL.bak", .asked = false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        for (const auto& [leaf, bytes] : c.before)
+            test::WriteBytes(dir.file(leaf), bytes);
+        if (c.readOnlyBackup) fs::permissions(test::PathFromUtf8(dir.file(c.backup)), fs::perms::owner_read);
+        test::WriteBytes(dir.file(c.sourceLeaf), c.source);
+        ConversionState state{dir.file(c.sourceLeaf), dir.file(c.target), "earlier.bak", {}};
+        WorkingSet ws;
+        test::RecordingMessages messages;
+        EXPECT_EQ(RunConversion(state, ws, messages), Outcome::Converted);
+
+        std::vector<Shown> expected;
+        if (c.asked) expected.push_back(kQuestion);
+        expected.push_back({Shown::Info, c.backupMade ? kConverted +
+                                                            "\r\r念のため元のファイルをバックアップしました。"
+                                                            "必要がなければ消して下さい。\r" +
+                                                            dir.file(c.backup)
+                                                      : kConverted});
+        EXPECT_EQ(messages.shown, expected);
+        EXPECT_EQ(state.targetName, dir.file(c.targetAfter));
+        EXPECT_EQ(state.backupFileName, c.backupMade ? dir.file(c.backup) : "earlier.bak");
+        EXPECT_EQ(test::ReadBytes(dir.file(c.backup)), c.backupMade ? c.source : c.before.at(c.backup));
+        Files after = c.before;
+        after[c.sourceLeaf] = c.source;
+        after[c.backup] = test::ReadBytes(dir.file(c.backup));
+        auto project = test::SampleProject({.anchorCount = c.source == old100 ? 3 : 2});
+        if (c.source == old100) project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
+        after[c.targetAfter] = test::FileBytes(FileVersion::V102, *project);
+        EXPECT_EQ(test::SnapshotOf(dir.path()), after);
+
+        // Pressed again, the file converted in place is found current.
+        messages.shown.clear();
+        if (c.sourceLeaf == c.targetAfter) {
+            EXPECT_EQ(RunConversion(state, ws, messages), Outcome::AlreadyCurrent);
+            EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Info, kCurrent}}));
+        }
+    }
+}
+
+TEST(Conversion, FailingUpgradesLeaveTheBackupAndTheTargetWhole) {
+    // A 1.00 source keeps the complete 1.01 file; a read-only file in place is backed up once.
+    test::TempDir dir;
+    const auto project = test::SampleProject({.anchorCount = 3, .failingAnchor = 2});
+    const Bytes source = test::FileBytes(FileVersion::V100, *project);
+    test::WriteBytes(dir.file("site.zel"), source);
+    ConversionState state{dir.file("site.zel"), dir.file("new"), "", {}};
+    WorkingSet ws;
+    test::RecordingMessages messages;
+    EXPECT_EQ(RunConversion(state, ws, messages), Outcome::WriteFailed);
+    ASSERT_EQ(messages.shown.size(), 1u);
+    EXPECT_EQ(messages.shown[0].kind, Shown::Warning);
+    project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}};
+    EXPECT_EQ(test::SnapshotOf(dir.path()), (Files{{"new.bak", source},
+                                                   {"new.zel", test::FileBytes(FileVersion::V101, *project)},
+                                                   {"site.zel", source}}));
+
+    for (FileVersion version : {FileVersion::V100, FileVersion::V101}) { // Write101, then Write102 fails
+        test::TempDir locked;
+        const Bytes old = test::SampleFile(version);
+        const std::string name = locked.file("site.zel");
+        test::WriteBytes(name, old);
+        fs::permissions(test::PathFromUtf8(name), fs::perms::owner_read);
+        for (int press = 1; press <= 2; ++press) {
+            ConversionState again{name, name, "", {}};
+            test::RecordingMessages shown;
+            EXPECT_EQ(RunConversion(again, ws, shown), Outcome::WriteFailed);
+            EXPECT_EQ(shown.shown, (std::vector<Shown>{kQuestion, {Shown::Warning, kReadOnly}}));
+            EXPECT_EQ(again.backupFileName, press == 1 ? locked.file("site.bak") : "");
+            EXPECT_EQ(test::SnapshotOf(locked.path()), (Files{{"site.bak", old}, {"site.zel", old}}));
+        }
+    }
+}
+
+} // namespace
+} // namespace zel
