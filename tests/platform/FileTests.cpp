@@ -1,4 +1,5 @@
-// Files: existence, reading, atomic replacement, the no-replace copy and the injected faults.
+// Files: existence and kinds of names, reading, crash-safe replacement, the no-replace copy and
+// the injected faults.
 #include "platform/Platform.h"
 #include "support/TestSupport.h"
 
@@ -10,6 +11,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -46,7 +49,7 @@ protected:
 
 // --- FileExists -----------------------------------------------------------------------------
 
-TEST_F(Files, ExistenceCountsOrdinaryFilesOnly) {
+TEST_F(Files, ExistenceCountsOrdinaryFilesOnlyAndKindsTellWhatANameIs) {
     WriteBytes(dir.file("plain.zel"), kOld);
     WriteBytes(dir.file("locked.zel"), kOld);
     MakeReadOnly(dir.file("locked.zel"));
@@ -54,19 +57,30 @@ TEST_F(Files, ExistenceCountsOrdinaryFilesOnly) {
     struct Case {
         std::string leaf;
         bool exists;
+        NameKind kind;
     };
-    std::vector<Case> cases = {
-        {"plain.zel", true}, {"locked.zel", true}, {"folder.zel", false}, {"gone.zel", false}};
+    std::vector<Case> cases = {{"plain.zel", true, NameKind::File},
+                               {"locked.zel", true, NameKind::File},
+                               {"folder.zel", false, NameKind::Folder},
+                               {"gone.zel", false, NameKind::Missing}};
 #ifndef _WIN32
     ASSERT_EQ(::mkfifo(dir.file("pipe.zel").c_str(), 0644), 0);
     fs::create_symlink(dir.file("plain.zel"), dir.file("link.zel"));
     fs::create_symlink(dir.file("folder.zel"), dir.file("dirlink.zel"));
     fs::create_symlink(dir.file("gone.zel"), dir.file("dangling.zel"));
-    cases.insert(cases.end(),
-                 {{"pipe.zel", false}, {"link.zel", true}, {"dirlink.zel", false}, {"dangling.zel", false}});
+    fs::create_symlink("loop.zel", dir.file("loop.zel"));
+    cases.insert(cases.end(), {{"pipe.zel", false, NameKind::Special},
+                               {"link.zel", true, NameKind::File},
+                               {"dirlink.zel", false, NameKind::Folder},
+                               {"dangling.zel", false, NameKind::Missing},
+                               {"loop.zel", false, NameKind::LinkLoop},
+                               {"/dev/null", false, NameKind::Special}});
 #endif
-    for (const auto& c : cases)
-        EXPECT_EQ(FileExists(dir.file(c.leaf)), c.exists) << c.leaf;
+    for (const auto& c : cases) {
+        const std::string name = c.leaf[0] == '/' ? c.leaf : dir.file(c.leaf);
+        EXPECT_EQ(FileExists(name), c.exists) << c.leaf;
+        EXPECT_EQ(KindOfName(name), c.kind) << c.leaf;
+    }
     EXPECT_FALSE(FileExists(""));
 }
 
@@ -124,21 +138,11 @@ TEST_F(Files, ReplaceCreatesOrReplacesWithExactlyTheNewBytes) {
     EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"long.zel", "新しい.zel"}));
 }
 
-TEST_F(Files, ReadOnlyTargetIsRefusedWith75AndUnchanged) {
-    auto name = dir.file("locked.zel");
-    WriteBytes(name, kOld);
-    MakeReadOnly(name);
-    auto error = ReplaceFileContents(name, kNew);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, code::PathFileAccess);
-    EXPECT_EQ(error->description, DescribeError(code::PathFileAccess));
-    EXPECT_EQ(ReadBytes(name), kOld);
-    EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"locked.zel"});
-}
-
 TEST_F(Files, FailuresLeaveTargetAndFolderAsTheyWere) {
-    auto name = dir.file("t.zel");
+    auto name = dir.file("t.zel"), locked = dir.file("u.zel");
     WriteBytes(name, kOld);
+    WriteBytes(locked, kOld);
+    MakeReadOnly(locked);
     fs::create_directory(PathFromUtf8(dir.file("sub")));
     struct Case {
         const char* what;
@@ -151,15 +155,27 @@ TEST_F(Files, FailuresLeaveTargetAndFolderAsTheyWere) {
         {"device error", [] { InjectWriteFault(code::DeviceIO); }, name, code::DeviceIO},
         {"missing folder", [] {}, dir.file("nowhere") + kSeparator + "t.zel", code::PathNotFound},
         {"folder as target", [] {}, dir.file("sub"), code::PathFileAccess},
+        {"read-only target", [] {}, locked, code::PathFileAccess},
+        {"failing producer", [] {}, name, 0},
     };
     for (const auto& c : cases) {
         c.arrange();
-        auto error = ReplaceFileContents(c.target, kNew);
-        ASSERT_TRUE(error) << c.what;
-        EXPECT_EQ(error->code, c.code) << c.what;
-        EXPECT_FALSE(error->description.empty()) << c.what;
+        if (c.code == 0) { // an exception while the content is made passes through, leaving nothing
+            EXPECT_THROW(ReplaceFileContents(c.target,
+                                             [](const ContentWriter& write) {
+                                                 write(kNew.data(), kNew.size());
+                                                 throw std::runtime_error("stop");
+                                             }),
+                         std::runtime_error);
+        } else {
+            auto error = ReplaceFileContents(c.target, kNew);
+            ASSERT_TRUE(error) << c.what;
+            EXPECT_EQ(error->code, c.code) << c.what;
+            EXPECT_FALSE(error->description.empty()) << c.what;
+        }
         EXPECT_EQ(ReadBytes(name), kOld) << c.what;
-        EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"sub", "t.zel"})) << c.what;
+        EXPECT_EQ(ReadBytes(locked), kOld) << c.what;
+        EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"sub", "t.zel", "u.zel"})) << c.what;
     }
     // A fault counts down: two failures, then the write goes through.
     InjectWriteFault(code::DiskFull, 2);
@@ -221,6 +237,39 @@ TEST_F(Files, FolderWithoutWritePermission) {
     EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"locked.zel", "writable.zel"}));
 }
 #endif
+
+// Temporary files that a killed run left for a target are removed by the next write of it; one
+// that a live writer holds stays, as do files of other targets.
+TEST_F(Files, LeftoversOfKilledRunsAreRemovedAndNamesNearTheLimitFit) {
+    const std::string mark(kTemporaryMark);
+    const std::string dead = "." + std::string("t.zel") + mark + "abc123", alive = ".t.zel" + mark + "xyz789",
+                      other = ".u.zel" + mark + "abc123";
+    for (const auto& leaf : {dead, alive, other})
+        WriteBytes(dir.file(leaf), kOld);
+#ifdef _WIN32
+    HANDLE held = CreateFileW(PathFromUtf8(dir.file(alive)).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+#else
+    const int held = ::open(dir.file(alive).c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+#endif
+    EXPECT_EQ(ReplaceFileContents(dir.file("t.zel"), kNew), std::nullopt);
+#ifdef _WIN32
+    CloseHandle(held);
+#else
+    ::close(held);
+#endif
+    EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{alive, other, "t.zel"}));
+
+    // A name of the longest length a folder allows still gets a temporary name that fits.
+    const std::string longest = std::string(255 - 4, 'n') + ".zel";
+    EXPECT_EQ(ReplaceFileContents(dir.file(longest), kNew), std::nullopt);
+    FileError error;
+    EXPECT_EQ(CopyFileNoReplace(dir.file(longest), dir.file(std::string(255 - 4, 'n') + ".bak"), error),
+              CopyResult::Copied);
+    EXPECT_EQ(ListFolder(dir.path()).size(), 5u);
+}
 
 // --- CopyFileNoReplace ------------------------------------------------------------------------
 
