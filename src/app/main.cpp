@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "ui/qt/Fonts.h"
 #include "ui/qt/Pictures.h"
+#include "ui/qt/Translations.h"
 #include "ui/qt/frmConv.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    zel::ui::InstallJapaneseTranslation();
     zel::platform::RemoveTemporaryFilesOnInterrupt();
     zel::ui::InstallFontSubstitutions();
     QApplication::setWindowIcon(zel::ui::AppIcon());
