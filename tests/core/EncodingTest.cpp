@@ -56,7 +56,7 @@ TEST(Encoding, ArrayAccessIsCheckedAgainstTheBounds) {
         EXPECT_THROW(fixed.at(i), ConversionFailure) << i;
     for (long i : {-1L, 4L})
         EXPECT_THROW(dyn.at(i), ConversionFailure) << i;
-    EXPECT_NO_THROW(fixed.at(10) + dyn.at(0) + dyn.at(3));
+    EXPECT_EQ(fixed.at(10) + dyn.at(0) + dyn.at(3), 0);
     EXPECT_THROW(DynArray<Integer>{}.at(1), ConversionFailure);
 }
 

@@ -114,9 +114,12 @@ TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
         EXPECT_EQ(messages.shown, expected);
         EXPECT_EQ(test::SnapshotOf(dir.path()), c.files);
         EXPECT_EQ(state.targetName, full(c.targetAfter));
-        if (c.outcome != Outcome::EmptyFields)
+        if (c.outcome != Outcome::EmptyFields) {
             EXPECT_EQ(messages.shownTarget, state.targetName) << "the field was told";
-        if (c.outcome == Outcome::Declined) EXPECT_EQ(messages.targetAtQuestion, state.targetName);
+        }
+        if (c.outcome == Outcome::Declined) {
+            EXPECT_EQ(messages.targetAtQuestion, state.targetName);
+        }
         EXPECT_EQ(state.backupFileName, "earlier.bak");
     }
 }
