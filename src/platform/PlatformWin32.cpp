@@ -18,28 +18,33 @@ using detail::MakeError;
 
 // --- Text conversion --------------------------------------------------------------------------
 
-// `bytes` in code page `cp` as a wide string; nothing when a byte sequence is invalid there.
-std::optional<std::wstring> ToWide(std::string_view bytes, UINT cp) {
+// How a conversion treats what it cannot convert: fail (code page 932 and names must be exact) or
+// put U+FFFD in its place (text shown to the user).
+enum class Invalid { Fail, Replace };
+
+// `bytes` in code page `cp` as a wide string; nothing when a byte sequence is invalid there and
+// `invalid` says so.
+std::optional<std::wstring> ToWide(std::string_view bytes, UINT cp, Invalid invalid = Invalid::Fail) {
     if (bytes.empty()) return std::wstring();
     if (bytes.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
     const int inLength = static_cast<int>(bytes.size());
-    int n = MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.data(), inLength, nullptr, 0);
+    const DWORD flags = invalid == Invalid::Fail ? MB_ERR_INVALID_CHARS : 0;
+    int n = MultiByteToWideChar(cp, flags, bytes.data(), inLength, nullptr, 0);
     if (n <= 0) return std::nullopt;
     std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    if (MultiByteToWideChar(cp, MB_ERR_INVALID_CHARS, bytes.data(), inLength, wide.data(), n) != n)
-        return std::nullopt;
+    if (MultiByteToWideChar(cp, flags, bytes.data(), inLength, wide.data(), n) != n) return std::nullopt;
     return wide;
 }
 
-// `wide` in code page `cp`; nothing when a character has no code there (no best-fit or default
-// characters: a text is either converted exactly or not at all).
-std::optional<std::string> FromWide(std::wstring_view wide, UINT cp) {
+// `wide` in code page `cp`; nothing when a character has no code there and `invalid` says so (never
+// best-fit characters: a text is either converted exactly or not at all).
+std::optional<std::string> FromWide(std::wstring_view wide, UINT cp, Invalid invalid = Invalid::Fail) {
     if (wide.empty()) return std::string();
     if (wide.size() > static_cast<std::size_t>(INT_MAX)) return std::nullopt;
     const int inLength = static_cast<int>(wide.size());
     const bool utf8 = cp == CP_UTF8;
     // CP_UTF8 takes no best-fit flag and no default-character pointer.
-    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    const DWORD flags = utf8 ? (invalid == Invalid::Fail ? WC_ERR_INVALID_CHARS : 0) : WC_NO_BEST_FIT_CHARS;
     BOOL usedDefault = FALSE;
     BOOL* usedDefaultPtr = utf8 ? nullptr : &usedDefault;
     int n = WideCharToMultiByte(cp, flags, wide.data(), inLength, nullptr, 0, nullptr, usedDefaultPtr);
@@ -331,21 +336,11 @@ private:
 // --- Text -----------------------------------------------------------------------------------
 
 std::wstring Widen(std::string_view utf8) {
-    if (utf8.empty() || utf8.size() > static_cast<std::size_t>(INT_MAX)) return {};
-    const int in = static_cast<int>(utf8.size());
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), in, wide.data(), n);
-    return wide;
+    return ToWide(utf8, CP_UTF8, Invalid::Replace).value_or(std::wstring());
 }
 
 std::string Narrow(std::wstring_view wide) {
-    if (wide.empty() || wide.size() > static_cast<std::size_t>(INT_MAX)) return {};
-    const int in = static_cast<int>(wide.size());
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), in, nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), in, utf8.data(), n, nullptr, nullptr);
-    return utf8;
+    return FromWide(wide, CP_UTF8, Invalid::Replace).value_or(std::string());
 }
 
 // --- Code page 932 --------------------------------------------------------------------------
