@@ -57,16 +57,6 @@ std::string Build(const Anchor101& a, bool current) {
     return Filled(t);
 }
 
-int FailureCode(const Anchor101& a, bool current) {
-    CycleTable t;
-    try {
-        BuildCycleTable(t, a, current);
-    } catch (const ConversionFailure& f) {
-        return f.code();
-    }
-    return 0;
-}
-
 const std::string kMulti3 =
     "L1:1 L2:1 L3:1 L4:1 C2F1:2 C2F2:2 C2S2:2 C3F1:2 C3F2:2 C3F3:2 C3S1:2 C3S2:2 C3S3:2";
 const std::string kOther3 = "L1:1 L2:1 L3:1 L4:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2";
@@ -115,17 +105,40 @@ TEST(CycleTable, TenCyclesFillEverything) {
     EXPECT_EQ(other.Cycles.at(10).FirstSteps.at(1).Value, kGroup2);
 }
 
-TEST(CycleTable, Failures) {
+TEST(CycleTable, FailuresSayWhatWasTooLarge) {
     using platform::code::Overflow;
     using platform::code::SubscriptOutOfRange;
-    EXPECT_EQ(FailureCode(AnchorFor(11, "多サイクル"), false), SubscriptOutOfRange);
-    EXPECT_EQ(FailureCode(AnchorFor(11, ""), false), SubscriptOutOfRange);
-    EXPECT_EQ(FailureCode(AnchorFor(11, "１サイクル"), false), SubscriptOutOfRange);
-    EXPECT_EQ(FailureCode(AnchorFor(11, "１サイクル"), true), SubscriptOutOfRange);
-    EXPECT_EQ(FailureCode(AnchorFor(32767, ""), true), Overflow);
-    EXPECT_EQ(FailureCode(AnchorFor(0, "", 11, 0), false), SubscriptOutOfRange);
-    EXPECT_EQ(FailureCode(AnchorFor(0, "", 10, 20), false), 0); // group 2 is not used at c = 0
-    EXPECT_EQ(FailureCode(AnchorFor(2, "", 10, 11), false), SubscriptOutOfRange);
+    const std::string cycles = "サイクル数が 11 あり、上限の 10 を超えています。";
+    const struct {
+        Integer cycles;
+        const char* method;
+        bool current;
+        int count1, count2, code;
+        std::string detail;
+    } cases[] = {
+        {11, "多サイクル", false, 2, 3, SubscriptOutOfRange, cycles},
+        {11, "", false, 2, 3, SubscriptOutOfRange, cycles},
+        {11, "１サイクル", false, 2, 3, SubscriptOutOfRange, cycles},
+        {11, "１サイクル", true, 2, 3, SubscriptOutOfRange, cycles},
+        {32767, "", true, 2, 3, Overflow, "サイクル数 32767 に 1 を加えると範囲を超えます。"},
+        {0, "", false, 11, 0, SubscriptOutOfRange, "グループ 1 の点数が 11 あり、上限の 10 を超えています。"},
+        {0, "", false, 10, 20, 0, ""}, // group 2 is not used at c = 0
+        {2, "", false, 10, 11, SubscriptOutOfRange,
+         "グループ 2 の点数が 11 あり、上限の 10 を超えています。"},
+    };
+    for (const auto& c : cases) {
+        CycleTable t;
+        int code = 0;
+        std::string detail;
+        try {
+            BuildCycleTable(t, AnchorFor(c.cycles, c.method, c.count1, c.count2), c.current);
+        } catch (const ConversionFailure& f) {
+            code = f.code();
+            detail = f.detail();
+        }
+        EXPECT_EQ(code, c.code) << c.cycles << c.method << c.count1 << c.count2;
+        EXPECT_EQ(detail, c.detail) << c.cycles << c.method << c.count1 << c.count2;
+    }
 }
 
 TEST(CycleTable, BothValuesSetAndCounts) {
