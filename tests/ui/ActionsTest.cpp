@@ -11,6 +11,7 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QTest>
 
 #include <memory>
@@ -18,7 +19,9 @@
 namespace {
 
 using zel::test::Box;
+using zel::test::FrameOf;
 using zel::test::ModalScript;
+using zel::test::WaitForFrame;
 using Mb = QMessageBox;
 
 struct ConvWindow : ::testing::Test {
@@ -59,6 +62,46 @@ TEST_F(ConvWindow, ChosenNameFillsBothFieldsAndCancelKeepsTypedNames) {
     }
 }
 
+TEST_F(ConvWindow, DroppedFileOrFileNamedOnTheCommandLineFillsBothFields) {
+    zel::test::TempDir dir;
+    const QString file = QString::fromStdString(dir.file("現場.ZEL")),
+                  folder = QString::fromStdString(dir.file(""));
+    zel::test::WriteBytes(file.toStdString(), {1});
+    const QString typed = "/typed/a.zel";
+    struct Drop {
+        QList<QUrl> urls;
+        QString filled; // what both fields hold afterwards
+    };
+    for (const Drop& drop :
+         {Drop{{QUrl::fromLocalFile(file)}, file},
+          Drop{{QUrl::fromLocalFile(file), QUrl::fromLocalFile(file)}, typed},
+          Drop{{QUrl::fromLocalFile(folder)}, typed}, Drop{{QUrl("https://example.org/a.zel")}, typed}}) {
+        source->setText(typed);
+        target->setText(typed);
+        QMimeData data;
+        data.setUrls(drop.urls);
+        const QPoint middle = window.rect().center();
+        QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        EXPECT_EQ(enter.isAccepted(), drop.filled != typed) << drop.urls.size();
+        QDropEvent dropped(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &dropped);
+        EXPECT_EQ(source->text(), drop.filled);
+        EXPECT_EQ(target->text(), drop.filled);
+    }
+    // Started with a file name (relative to the current folder), or with none.
+    source->clear();
+    target->clear();
+    window.fillFromCommandLine({"zelconv"});
+    EXPECT_EQ(source->text() + target->text(), "");
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(folder);
+    window.fillFromCommandLine({"zelconv", "現場.ZEL"});
+    QDir::setCurrent(current);
+    EXPECT_EQ(source->text(), QDir::toNativeSeparators(file));
+    EXPECT_EQ(target->text(), QDir::toNativeSeparators(file));
+}
+
 TEST(OpenDialog, ListsDataFilesInAnyCaseAndReturnsTheFullName) {
     zel::test::TempDir dir;
     for (const char* leaf : {"site.zel", "OTHER.ZEL", "notes.txt"})
@@ -95,18 +138,25 @@ TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
         Click("CmdConv");
         EXPECT_EQ(script.pending(), 0u) << "a message box was not shown";
     };
-    auto question = [](Mb::StandardButton answer) {
-        return Box(Mb::Information, Mb::Yes | Mb::No, Mb::Yes,
-                   "データが存在します。上書きしてもよろしいですか？", answer);
+    // The question, asked while the target field already shows the settled name.
+    auto question = [&](Mb::StandardButton answer, const std::string& settled) {
+        ModalScript::Step box = Box(Mb::Information, Mb::Yes | Mb::No, Mb::Yes,
+                                    "データが存在します。上書きしてもよろしいですか？", answer);
+        return [=, this](QWidget* w) {
+            EXPECT_EQ(target->text().toStdString(), settled);
+            box(w);
+        };
     };
-    press(name, name, {question(Mb::No)});
-    EXPECT_EQ(zel::test::ListFolder(dir.path()), std::vector<std::string>{"site.zel"});
+    zel::test::WriteBytes(dir.file("copy.zel"), {1});
+    press(name, dir.file("copy"), {question(Mb::No, dir.file("copy.zel"))});
+    EXPECT_EQ(zel::test::ListFolder(dir.path()), (std::vector<std::string>{"copy.zel", "site.zel"}));
 
     // Each carriage return of a message is a line break in its box.
     const std::string converted =
         "指定したファイルは最新バージョンに変換されました。\n\n"
         "念のため元のファイルをバックアップしました。必要がなければ消して下さい。\n";
-    press(name, name, {question(Mb::Yes), Box(Mb::Information, Mb::Ok, Mb::Ok, converted + backup, Mb::Ok)});
+    press(name, name,
+          {question(Mb::Yes, name), Box(Mb::Information, Mb::Ok, Mb::Ok, converted + backup, Mb::Ok)});
     EXPECT_EQ(zel::test::ReadBytes(backup), original);
     EXPECT_EQ(window.state().backupFileName, backup);
 
@@ -118,6 +168,8 @@ TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
 
 TEST_F(ConvWindow, VersionWindowOpensModallyAndEnterEscOkAndCloseBoxCloseIt) {
     window.show();
+    // A user clicks only once the window is on the screen and the window manager has framed it.
+    WaitForFrame(window);
     const std::function<void(QWidget*)> closeWays[] = {
         [](QWidget* v) { QTest::keyClick(v->focusWidget(), Qt::Key_Return); },
         [](QWidget* v) { QTest::keyClick(v->focusWidget(), Qt::Key_Enter); },
@@ -131,7 +183,9 @@ TEST_F(ConvWindow, VersionWindowOpensModallyAndEnterEscOkAndCloseBoxCloseIt) {
             ASSERT_NE(version, nullptr);
             EXPECT_EQ(version->parentWidget(), &window);
             EXPECT_EQ(version->findChild<QLabel*>("lblVersion")->text().toStdString(), "バージョン 1.00");
-            EXPECT_LE((version->geometry().center() - window.geometry().center()).manhattanLength(), 2);
+            // Frames included, as the user sees them once the window manager has drawn them.
+            WaitForFrame(*version);
+            EXPECT_LE((FrameOf(*version).center() - FrameOf(window).center()).manhattanLength(), 2);
             close(modal); // the script fails the test if this leaves the window open
         }});
         Click("Command2"); // returns when it has closed

@@ -1,121 +1,112 @@
-// What the two windows show: names, places, texts, fonts, window flags, focus order, pictures.
-#include "ui/qt/Fonts.h"
+// The two Qt windows against their tables (names, places, texts, fonts, window flags, focus
+// order), their placement, and the pictures.
+#include "ui/ModalScript.h"
 #include "ui/qt/Pictures.h"
+#include "ui/qt/TableWidgets.h"
 #include "ui/qt/frmConv.h"
 #include "ui/qt/frmVersion.h"
+#include "ui/table/WindowTable.h"
 
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QRawFont>
 #include <QScreen>
+#include <QtEndian>
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
 
 namespace {
 
-// The text a control shows: a group frame's title, any other control's text.
+namespace table = zel::ui::table;
+
+// The text a control shows: a group frame's title, a picture button's accessible name, any other
+// control's text.
 QString TextOf(const QWidget* w) {
-    return w->property(qobject_cast<const QGroupBox*>(w) ? "title" : "text").toString();
+    if (auto* frame = qobject_cast<const QGroupBox*>(w)) return frame->title();
+    if (auto* button = qobject_cast<const QPushButton*>(w); button && !button->icon().isNull())
+        return button->text() + button->accessibleName();
+    return w->property("text").toString();
 }
 
-struct Control {
-    const char* name;
-    QRect geometry; // in its parent: the window, or Frame1 for Label2
-    const char* text;
-};
-
-const char* const kPurpose =
-    "カルトゥーバ Version1.04より前のシステムで作成したファイルを、新しいバージョン（カルトゥーバ"
-    "Version1.04以降）に変換するプログラムです。";
-
-void CheckWindow(QWidget& window, const char* title, QSize size, const std::vector<Control>& controls,
-                 const std::vector<const char*>& tabOrder) {
-    EXPECT_EQ(window.windowTitle().toStdString(), title);
-    EXPECT_EQ(window.minimumSize(), size);
-    EXPECT_EQ(window.maximumSize(), size);
+void CheckWindow(QWidget& window, const table::Window& t) {
+    EXPECT_EQ(window.objectName().toStdString(), t.name);
+    EXPECT_EQ(window.windowTitle().toStdString(), t.title);
+    EXPECT_EQ(window.minimumSize(), QSize(t.clientWidth, t.clientHeight));
+    EXPECT_EQ(window.maximumSize(), QSize(t.clientWidth, t.clientHeight));
     const Qt::WindowFlags flags = window.windowFlags();
     EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
     EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-    for (const Control& c : controls) {
+    for (const table::Control& c : t.controls) {
         SCOPED_TRACE(c.name);
-        auto* w = window.findChild<QWidget*>(c.name);
+        auto* w = window.findChild<QWidget*>(QString::fromStdString(c.name));
         ASSERT_NE(w, nullptr);
-        EXPECT_EQ(w->geometry(), c.geometry);
+        EXPECT_EQ(w->parentWidget()->objectName().toStdString(), c.parent.empty() ? t.name : c.parent);
+        EXPECT_EQ(w->geometry(), QRect(c.position.left, c.position.top, c.position.width, c.position.height));
         EXPECT_EQ(TextOf(w).toStdString(), c.text);
+        const table::Font& font = t.fontOf(c);
+        EXPECT_EQ(w->font().family().toStdString(), font.face);
+        EXPECT_EQ(w->font().pointSize(), font.points);
+        EXPECT_EQ(w->font().bold(), font.bold);
+        auto* button = qobject_cast<QPushButton*>(w);
+        EXPECT_EQ(button && button->isDefault(), c.name == t.defaultButton);
         // Every character has a glyph in the font really used: no boxes.
-        const QRawFont font = QRawFont::fromFont(w->font(), QFontDatabase::Japanese);
+        const QRawFont raw = QRawFont::fromFont(w->font(), QFontDatabase::Japanese);
         for (QChar ch : TextOf(w))
-            EXPECT_TRUE(ch.isSpace() || font.supportsCharacter(ch)) << int(ch.unicode());
+            EXPECT_TRUE(ch.isSpace() || raw.supportsCharacter(ch)) << int(ch.unicode());
     }
-    // Tab visits exactly these, in this order, and starts at the first.
+    // Tab visits exactly the focus chain, in its order, and starts at its first control.
     window.show();
-    QWidget* w = window.findChild<QWidget*>(tabOrder.front());
-    EXPECT_EQ(window.focusWidget(), w);
-    for (std::size_t i = 0; i <= tabOrder.size(); ++i) {
-        EXPECT_EQ(w->objectName().toStdString(), tabOrder[i % tabOrder.size()]);
+    std::vector<std::string> visited;
+    QWidget* w = window.focusWidget();
+    for (std::size_t i = 0; w && i <= t.focusChain().size(); ++i) {
+        visited.push_back(w->objectName().toStdString());
         do
             w = w->nextInFocusChain();
         while (!(w->focusPolicy() & Qt::TabFocus));
     }
+    std::vector<std::string> expected;
+    for (const table::Control* c : t.focusChain())
+        expected.push_back(c->name);
+    expected.push_back(expected.front());
+    EXPECT_EQ(visited, expected);
 }
 
-TEST(Layout, ConversionWindow) {
+TEST(Layout, WindowsAreBuiltFromTheirTables) {
     auto ws = std::make_unique<zel::WorkingSet>();
-    zel::ui::frmConv window(*ws);
-    const std::string label2 = std::string("これは") + kPurpose;
-    CheckWindow(window, "カルトゥーバ　データ変換", {497, 246},
-                {{"imText1", {24, 34, 411, 21}, ""},
-                 {"Command1", {436, 34, 53, 21}, "参照"},
-                 {"imText2", {24, 108, 411, 21}, ""},
-                 {"Command2", {12, 214, 107, 25}, "バージョン情報"},
-                 {"CmdConv", {268, 214, 107, 25}, ""},
-                 {"CmdClose", {382, 214, 107, 25}, "終了"},
-                 {"Label3_0", {12, 16, 229, 15}, "■変換するファイル名を指定して下さい"},
-                 {"Label4", {190, 60, 43, 35}, "↓"},
-                 {"Label3_2", {12, 90, 211, 15}, "■変換後のファイル名を指定して下さい"},
-                 {"Frame1", {6, 146, 483, 57}, "プログラム説明"},
-                 {"Label2", {12, 22, 469, 31}, label2.c_str()}},
-                {"imText1", "Command1", "imText2", "Command2", "CmdConv", "CmdClose"});
-    EXPECT_EQ(window.findChild<QWidget*>("Label2")->parentWidget()->objectName(), "Frame1");
-    for (auto [name, points, bold] :
-         {std::tuple{"imText1", 9, false}, {"imText2", 9, false}, {"Label4", 18, true}}) {
-        const QFont font = window.findChild<QWidget*>(name)->font();
-        EXPECT_EQ(font.family(), "ＭＳ Ｐゴシック");
-        EXPECT_EQ(font.pointSize(), points);
-        EXPECT_EQ(font.bold(), bold);
-    }
-    const QRect screen = window.screen()->availableGeometry();
-    EXPECT_LE((window.frameGeometry().center() - screen.center()).manhattanLength(), 2);
-}
+    zel::ui::frmConv conv(*ws);
+    CheckWindow(conv, table::ConversionWindow());
+    zel::test::WaitForFrame(conv);
+    const QRect screen = conv.screen()->availableGeometry();
+    EXPECT_LE((zel::test::FrameOf(conv).center() - screen.center()).manhattanLength(), 2);
 
-TEST(Layout, VersionWindow) {
-    zel::ui::frmVersion window;
-    const std::string description = std::string("このプログラムは、") + kPurpose;
-    CheckWindow(window, "カルトゥーバ　データ変換のバージョン情報", {351, 187},
-                {{"cmdOK", {250, 156, 92, 25}, "OK"},
-                 {"picIcon", {16, 16, 36, 36}, ""},
-                 {"lblTitle", {66, 16, 259, 18}, "カルトゥーバ　データ変換"},
-                 {"lblVersion", {66, 36, 259, 15}, "バージョン 1.00"},
-                 {"lblDescription", {66, 62, 273, 52}, description.c_str()},
-                 {"Label1", {66, 128, 255, 13}, "Copyright (C) 2000 TALMO Dev. Corp."},
-                 {"Line1_0", {15, 150, 326, 2}, ""},
-                 {"Line1_1", {14, 150, 327, 1}, ""}},
-                {"cmdOK", "picIcon"});
-    auto* notice = window.findChild<QLabel*>("Label1");
+    zel::ui::frmVersion version;
+    CheckWindow(version, table::VersionWindow());
+    auto* notice = version.findChild<QLabel*>("Label1");
     EXPECT_LE(notice->fontMetrics().horizontalAdvance(notice->text()), notice->width()) << "one line";
     // The etched separator: grey over the top row of the white line.
-    const QImage shot = window.grab().toImage();
+    const QImage shot = version.grab().toImage();
     EXPECT_EQ(QColor(shot.pixel(QPoint(100, 150) * shot.devicePixelRatio())), QColor(128, 128, 128));
     EXPECT_EQ(QColor(shot.pixel(QPoint(100, 151) * shot.devicePixelRatio())), QColor(255, 255, 255));
-    // The minor version always with two digits.
-    for (auto [minor, text] :
-         {std::pair{0, "バージョン 1.00"}, {5, "バージョン 1.05"}, {12, "バージョン 1.12"}})
-        EXPECT_EQ(zel::ui::VersionText(1, minor).toStdString(), text);
 }
 
-TEST(Layout, PicturesAreDrawnOnTransparentAtBothRatios) {
+// A bitmap written by RenderPictures.cpp: bottom-up, 32 bits, premultiplied alpha.
+QImage ReadBitmap(const QString& name) {
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    const QByteArray bytes = file.readAll();
+    const int width = qFromLittleEndian<qint32>(bytes.constData() + 18);
+    const int height = qFromLittleEndian<qint32>(bytes.constData() + 22);
+    const int offset = qFromLittleEndian<qint32>(bytes.constData() + 10);
+    if (bytes.size() < offset + width * height * 4) return {};
+    return QImage(reinterpret_cast<const uchar*>(bytes.constData()) + offset, width, height, width * 4,
+                  QImage::Format_ARGB32_Premultiplied)
+        .mirrored();
+}
+
+TEST(Layout, PicturesAreDrawnOnTransparentAtBothRatiosAndTheWin32BitmapsAreTheSame) {
     // How many pixels of `image` are opaque and match.
     auto count = [](const QImage& image, bool (*match)(QColor)) {
         int n = 0;
@@ -124,7 +115,7 @@ TEST(Layout, PicturesAreDrawnOnTransparentAtBothRatios) {
                 n += image.pixelColor(x, y).alpha() > 128 && match(image.pixelColor(x, y));
         return n;
     };
-    for (qreal r : {1.0, 2.0}) {
+    for (auto [r, dpi] : {std::pair{1.0, 96}, {2.0, 192}}) {
         const QImage face = zel::ui::ConvertFacePixmap(r).toImage(),
                      icon = zel::ui::AppIconPixmap(32, r).toImage();
         EXPECT_EQ(face.size(), QSize(94, 24) * r);
@@ -135,6 +126,10 @@ TEST(Layout, PicturesAreDrawnOnTransparentAtBothRatios) {
         EXPECT_GT(count(face, [](QColor p) { return p.lightness() < 60; }), 60 * r * r) << "words";
         EXPECT_GT(count(icon, [](QColor p) { return p.green() > 120 && p.red() < 120; }), 128 * r * r)
             << "arrow";
+        const QImage bitmap = ReadBitmap(
+            QStringLiteral(ZELCONV_SOURCE_DIR "/src/ui/win32/pictures/convert-face-%1.bmp").arg(dpi));
+        EXPECT_TRUE(bitmap == face.convertToFormat(QImage::Format_ARGB32_Premultiplied))
+            << "run scripts/render-pictures.sh after changing the face";
     }
 }
 

@@ -1,13 +1,15 @@
 // Answers the modal windows that an action opens, in order: each step checks the window that has
-// become modal and closes it. A window that no step expects, or that a step leaves open, is a
-// failure and is closed, so that a test never hangs.
+// become modal and closes it. Also: waiting for a window to be framed. A window that no step expects, or that
+// a step leaves open, is a failure and is closed, so that a test never hangs.
 #pragma once
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -57,6 +59,20 @@ inline ModalScript::Step Box(QMessageBox::Icon icon, QMessageBox::StandardButton
         EXPECT_EQ(box->text().toStdString(), text);
         box->button(answer)->click();
     };
+}
+
+// A window's frame as the window system knows it now (QWidget::frameGeometry() may lag behind).
+inline QRect FrameOf(const QWidget& window) {
+    return window.windowHandle()->frameGeometry();
+}
+
+// Waits until the window is on the screen and, where a window manager frames windows, framed, as
+// a user sees it before clicking.
+inline void WaitForFrame(const QWidget& window) {
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(window.windowHandle()));
+    const bool framed = QGuiApplication::platformName() == "offscreen" ||
+                        QTest::qWaitFor([&] { return FrameOf(window) != window.geometry(); });
+    EXPECT_TRUE(framed);
 }
 
 } // namespace zel::test

@@ -14,7 +14,8 @@ QIcon AppIcon();
 QPixmap AppIconPixmap(int size, qreal ratio);
 
 // The 94 × 24 face of the Convert button: a small blue spiral and the words "データ変換" on a
-// transparent background, drawn for the pixel ratio `ratio`.
+// transparent background (ui/pictures/convert-face.svg), drawn for the pixel ratio `ratio`. The
+// Win32 window shows bitmaps rendered by this function (see RenderPictures.cpp).
 QPixmap ConvertFacePixmap(qreal ratio);
 
 // The same face at 100 % and 200 %, ready for QAbstractButton::setIcon.

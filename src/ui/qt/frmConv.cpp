@@ -1,119 +1,69 @@
 #include "ui/qt/frmConv.h"
 
-#include "ui/qt/Fonts.h"
-#include "ui/qt/Pictures.h"
+#include "ui/qt/TableWidgets.h"
 #include "ui/qt/frmVersion.h"
-#include "workflow/ProgramInfo.h"
+#include "ui/table/WindowTable.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
-#include <QGroupBox>
-#include <QGuiApplication>
-#include <QLabel>
+#include <QFileInfo>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
-#include <QScreen>
+#include <QUrl>
 
 namespace zel::ui {
 
 namespace {
 
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setGeometry(geometry);
-    // Enter must not press a button of this window, not even the one that has the focus.
-    button->setAutoDefault(false);
-    button->setDefault(false);
-    return button;
-}
-
-QLineEdit* MakeField(QWidget* parent, const char* name, QRect geometry) {
-    auto* field = new QLineEdit(parent);
-    field->setObjectName(QString::fromLatin1(name));
-    field->setGeometry(geometry);
-    field->setFont(GothicFont(9));
-    return field;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, QRect geometry) {
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setGeometry(geometry);
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    return label;
+// The full name of the one file that a drag carries, or nothing for folders, several files or
+// anything else.
+std::optional<QString> DraggedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+    const QUrl url = data->urls().front();
+    if (!url.isLocalFile() || !QFileInfo(url.toLocalFile()).isFile()) return std::nullopt;
+    return QDir::toNativeSeparators(QFileInfo(url.toLocalFile()).absoluteFilePath());
 }
 
 } // namespace
 
-frmConv::frmConv(WorkingSet& ws, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint),
-      ws_(ws) {
-    setObjectName(QStringLiteral("frmConv"));
-    setFont(GothicFont(9));
-    setFixedSize(497, 246);
-    setWindowTitle(QStringLiteral(ZELCONV_APP_TITLE));
-    setWindowIcon(AppIcon());
+frmConv::frmConv(WorkingSet& ws, QWidget* parent) : QWidget(parent), ws_(ws) {
+    BuildFromTable(*this, table::ConversionWindow());
+    sourceField_ = ControlOf<QLineEdit>(*this, "imText1");
+    targetField_ = ControlOf<QLineEdit>(*this, "imText2");
 
-    MakeLabel(this, "Label3_0", QStringLiteral("■変換するファイル名を指定して下さい"),
-              QRect(12, 16, 229, 15));
-    sourceField_ = MakeField(this, "imText1", QRect(24, 34, 411, 21));
-    auto* browseButton = MakeButton(this, "Command1", QStringLiteral("参照"), QRect(436, 34, 53, 21));
+    connect(ControlOf<QPushButton>(*this, "Command1"), &QPushButton::clicked, this, &frmConv::onBrowse);
+    connect(ControlOf<QPushButton>(*this, "CmdConv"), &QPushButton::clicked, this, &frmConv::onConvert);
+    connect(ControlOf<QPushButton>(*this, "Command2"), &QPushButton::clicked, this, &frmConv::onVersion);
+    connect(ControlOf<QPushButton>(*this, "CmdClose"), &QPushButton::clicked, this, &QWidget::close);
 
-    MakeLabel(this, "Label4", QStringLiteral("↓"), QRect(190, 60, 43, 35))->setFont(GothicFont(18, true));
-
-    MakeLabel(this, "Label3_2", QStringLiteral("■変換後のファイル名を指定して下さい"),
-              QRect(12, 90, 211, 15));
-    targetField_ = MakeField(this, "imText2", QRect(24, 108, 411, 21));
-
-    auto* frame = new QGroupBox(QStringLiteral("プログラム説明"), this);
-    frame->setObjectName(QStringLiteral("Frame1"));
-    frame->setGeometry(6, 146, 483, 57);
-    auto* purpose =
-        MakeLabel(frame, "Label2",
-                  QStringLiteral("これはカルトゥーバ Version1.04より前のシステムで作成したファイルを、新"
-                                 "しいバージョン（カルトゥーバVersion1.04以降）に変換するプログラムです。"),
-                  QRect(12, 22, 469, 31));
-    purpose->setWordWrap(true);
-
-    auto* versionButton =
-        MakeButton(this, "Command2", QStringLiteral("バージョン情報"), QRect(12, 214, 107, 25));
-    auto* convertButton = MakeButton(this, "CmdConv", QString(), QRect(268, 214, 107, 25));
-    convertButton->setIcon(ConvertFace());
-    convertButton->setIconSize(QSize(94, 24));
-    convertButton->setAccessibleName(QStringLiteral("データ変換"));
-    auto* closeButton = MakeButton(this, "CmdClose", QStringLiteral("終了"), QRect(382, 214, 107, 25));
-
-    setTabOrder(sourceField_, browseButton);
-    setTabOrder(browseButton, targetField_);
-    setTabOrder(targetField_, versionButton);
-    setTabOrder(versionButton, convertButton);
-    setTabOrder(convertButton, closeButton);
-
-    connect(browseButton, &QPushButton::clicked, this, &frmConv::onBrowse);
-    connect(convertButton, &QPushButton::clicked, this, &frmConv::onConvert);
-    connect(versionButton, &QPushButton::clicked, this, &frmConv::onVersion);
-    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    // The fields would take a dropped file as the text of its URL; the window takes it instead.
+    setAcceptDrops(true);
+    sourceField_->setAcceptDrops(false);
+    targetField_->setAcceptDrops(false);
 
     // The workflow settles the target name before it asks or tells anything: the field shows it at once.
     state_.targetSettled = [this](const std::string& name) {
         targetField_->setText(QString::fromStdString(name));
     };
-
-    centreOnScreen();
-    sourceField_->setFocus();
 }
 
-void frmConv::centreOnScreen() {
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
-    // Creating the native window first lets the platform tell the size of the frame around the
-    // client area, where it knows it before the window is shown.
-    winId();
-    QRect frame = frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+void frmConv::fillFromCommandLine(const QStringList& arguments) {
+    if (arguments.size() < 2 || arguments.at(1).isEmpty()) return;
+    fillBothNames(QDir::toNativeSeparators(QFileInfo(arguments.at(1)).absoluteFilePath()));
+}
+
+void frmConv::dragEnterEvent(QDragEnterEvent* event) {
+    if (DraggedFile(event->mimeData())) event->acceptProposedAction();
+}
+
+void frmConv::dropEvent(QDropEvent* event) {
+    const std::optional<QString> file = DraggedFile(event->mimeData());
+    if (!file) return;
+    event->acceptProposedAction();
+    fillBothNames(*file);
 }
 
 std::optional<QString> frmConv::ChooseWithDialog(QWidget* parent) {
@@ -133,11 +83,14 @@ std::optional<QString> frmConv::ChooseWithDialog(QWidget* parent) {
     return QDir::toNativeSeparators(chosen.front());
 }
 
+void frmConv::fillBothNames(const QString& fullName) {
+    sourceField_->setText(fullName);
+    targetField_->setText(fullName);
+}
+
 void frmConv::onBrowse() {
     const std::optional<QString> chosen = chooseFile_ ? chooseFile_(this) : std::nullopt;
-    if (!chosen) return;
-    sourceField_->setText(*chosen);
-    targetField_->setText(*chosen);
+    if (chosen) fillBothNames(*chosen);
 }
 
 void frmConv::onConvert() {

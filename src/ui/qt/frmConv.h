@@ -6,13 +6,15 @@
 #include "workflow/Workflow.h"
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <functional>
 #include <optional>
 
+class QDragEnterEvent;
+class QDropEvent;
 class QLineEdit;
-class QPushButton;
 
 namespace zel::ui {
 
@@ -36,15 +38,23 @@ public:
     // The open-file dialog of the browse button.
     static std::optional<QString> ChooseWithDialog(QWidget* parent);
 
-    // Places the window in the centre of the screen it is on.
-    void centreOnScreen();
+    // The program's arguments (its own name first): a file named there fills both name fields, as
+    // when it is chosen with the browse button. Nothing is converted until the user asks.
+    void fillFromCommandLine(const QStringList& arguments);
 
     const ConversionState& state() const { return state_; }
+
+protected:
+    // A file dropped anywhere on the window fills both name fields.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void onBrowse();
     void onConvert();
     void onVersion();
+    // Both fields receive `fullName`: by default a file is converted in place.
+    void fillBothNames(const QString& fullName);
 
     WorkingSet& ws_;
     ConversionState state_;

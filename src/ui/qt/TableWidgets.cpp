@@ -1,0 +1,175 @@
+#include "ui/qt/TableWidgets.h"
+
+#include "ui/qt/Fonts.h"
+#include "ui/qt/Pictures.h"
+
+#include <QEvent>
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+namespace zel::ui {
+
+namespace {
+
+QString Text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+QWidget* MakeControl(const table::Control& control, const table::Window& table, QWidget* parent) {
+    switch (control.kind) {
+    case table::Kind::TextField:
+        return new QLineEdit(Text(control.text), parent);
+    case table::Kind::Button:
+    case table::Kind::PictureButton: {
+        auto* button = new QPushButton(parent);
+        if (control.picture == table::Picture::ConvertFace) {
+            button->setIcon(ConvertFace());
+            button->setIconSize(QSize(94, 24));
+            button->setAccessibleName(Text(control.text));
+        } else {
+            button->setText(Text(control.text));
+        }
+        // Only the table's default button answers Enter, not even the button that has the focus.
+        const bool isDefault = control.name == table.defaultButton;
+        button->setAutoDefault(isDefault);
+        button->setDefault(isDefault);
+        return button;
+    }
+    case table::Kind::Label: {
+        auto* label = new QLabel(Text(control.text), parent);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        label->setWordWrap(true);
+        label->setTextFormat(Qt::PlainText);
+        if (control.colour) {
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::WindowText,
+                             QColor(control.colour->red, control.colour->green, control.colour->blue));
+            label->setPalette(palette);
+        }
+        return label;
+    }
+    case table::Kind::Frame:
+        return new QGroupBox(Text(control.text), parent);
+    case table::Kind::PictureBox: {
+        auto* picture = new QLabel(parent);
+        picture->setAlignment(Qt::AlignCenter);
+        picture->setPixmap(AppIconPixmap(32, parent->devicePixelRatioF()));
+        picture->setFocusPolicy(Qt::TabFocus);
+        return picture;
+    }
+    case table::Kind::Line: {
+        auto* line = new QFrame(parent);
+        line->setFrameShape(QFrame::NoFrame);
+        line->setAutoFillBackground(true);
+        QPalette palette = line->palette();
+        const table::Colour colour = control.colour.value_or(table::Colour{});
+        palette.setColor(QPalette::Window, QColor(colour.red, colour.green, colour.blue));
+        line->setPalette(palette);
+        return line;
+    }
+    }
+    return nullptr;
+}
+
+// The window's frame as the window system knows it now; QWidget::frameGeometry() may still hold the
+// frame of before the window manager framed the window.
+QRect LiveFrameOf(const QWidget& window) {
+    return window.windowHandle() ? window.windowHandle()->frameGeometry() : window.frameGeometry();
+}
+
+QMargins LiveMarginsOf(const QWidget& window) {
+    return window.windowHandle() ? window.windowHandle()->frameMargins() : QMargins();
+}
+
+// Centres a top-level window, frame included, on its screen or over its owner when it is shown,
+// and once more when the window manager has framed it: X11 window managers frame a window only
+// after it is shown, and take a position requested before as the client area's.
+class Centring : public QObject {
+public:
+    Centring(QWidget& window, table::Placement placement) : QObject(&window), placement_(placement) {
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto& window = static_cast<QWidget&>(*watched);
+        if (event->type() == QEvent::Show && !event->spontaneous()) {
+            framed_ = !LiveMarginsOf(window).isNull();
+            Centre(window);
+        } else if (event->type() == QEvent::Paint && !framed_ && !LiveMarginsOf(window).isNull()) {
+            framed_ = true;
+            Centre(window);
+        }
+        return false;
+    }
+
+private:
+    void Centre(QWidget& window) const {
+        const QWidget* owner = window.parentWidget() ? window.parentWidget()->window() : nullptr;
+        QRect area;
+        if (placement_ == table::Placement::CentreOfOwner && owner) {
+            area = LiveFrameOf(*owner);
+        } else {
+            const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+            if (!screen) return;
+            area = screen->availableGeometry();
+        }
+        // Until the window is framed, its frame is taken to be as wide as its owner's, which the same
+        // window manager drew.
+        QMargins margins = LiveMarginsOf(window);
+        if (margins.isNull() && owner) margins = LiveMarginsOf(*owner);
+        QRect frame(QPoint(), window.size().grownBy(margins));
+        frame.moveCenter(area.center());
+        window.setGeometry(QRect(frame.topLeft() + QPoint(margins.left(), margins.top()), window.size()));
+    }
+
+    table::Placement placement_;
+    bool framed_ = false;
+};
+
+} // namespace
+
+QFont FontOf(const table::Font& font) {
+    const QString face = Text(font.face);
+    if (face == kGothicFamily) return GothicFont(font.points, font.bold);
+    return QFont(face, font.points, font.bold ? QFont::Bold : QFont::Normal);
+}
+
+void BuildFromTable(QWidget& window, const table::Window& table) {
+    const Qt::WindowFlags kind = table.border == table::Border::FixedDialog ? Qt::Dialog : Qt::Window;
+    window.setWindowFlags(kind | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint);
+    window.setObjectName(Text(table.name));
+    window.setWindowTitle(Text(table.title));
+    window.setFixedSize(table.clientWidth, table.clientHeight);
+    window.setFont(FontOf(table.font));
+    window.setWindowIcon(AppIcon());
+    new Centring(window, table.placement);
+
+    for (const table::Control& control : table.controls) {
+        QWidget* parent =
+            control.parent.empty() ? &window : ControlOf<QWidget>(window, control.parent.c_str());
+        QWidget* widget = MakeControl(control, table, parent);
+        widget->setObjectName(Text(control.name));
+        widget->setGeometry(control.position.left, control.position.top, control.position.width,
+                            control.position.height);
+        if (control.font) widget->setFont(FontOf(*control.font));
+        if (control.focusOrder == 0) widget->setFocusPolicy(Qt::NoFocus);
+        // Later controls lie over earlier ones.
+        widget->raise();
+    }
+
+    const std::vector<const table::Control*> chain = table.focusChain();
+    for (std::size_t i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(ControlOf<QWidget>(window, chain[i - 1]->name.c_str()),
+                             ControlOf<QWidget>(window, chain[i]->name.c_str()));
+    if (!chain.empty()) ControlOf<QWidget>(window, chain.front()->name.c_str())->setFocus();
+}
+
+} // namespace zel::ui

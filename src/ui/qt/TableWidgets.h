@@ -1,0 +1,29 @@
+// Builds a Qt window from its toolkit-free table (ui/table), so that the Qt and the Win32 windows
+// show the same controls in the same places.
+#pragma once
+
+#include "ui/table/WindowTable.h"
+
+#include <QFont>
+#include <QString>
+#include <QWidget>
+
+namespace zel::ui {
+
+// The table's font as a QFont; ＭＳ Ｐゴシック falls back to an installed Japanese gothic.
+QFont FontOf(const table::Font& font);
+
+// Gives `window` the table's title, fixed client size, border, font, icon and placement (centred,
+// frame included, whenever it is shown), creates every control with its object name, place, text,
+// font, colour and picture, and sets the Tab order and the first focus. Buttons are not default,
+// except the table's default button.
+void BuildFromTable(QWidget& window, const table::Window& table);
+
+// The control of that name on `window`; the table guarantees that it exists.
+template <class Widget> Widget* ControlOf(const QWidget& window, const char* name) {
+    auto* control = window.findChild<Widget*>(QString::fromLatin1(name));
+    Q_ASSERT(control);
+    return control;
+}
+
+} // namespace zel::ui

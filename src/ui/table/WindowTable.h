@@ -1,0 +1,99 @@
+// The conversion window and the version window as plain data: title, client size, font, and each
+// control's name, kind, text, place, font and focus order. Each toolkit's windows are built from
+// these tables, so that the Qt and the Win32 windows cannot drift apart.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zel::ui::table {
+
+enum class Kind {
+    TextField,     // single-line text entry
+    Button,        // push button with a text
+    PictureButton, // push button whose face is a picture; its text names it for screen readers
+    Label,         // static text; wraps at its right edge when it holds more than a line
+    Frame,         // group frame with a title; other controls may lie inside it
+    PictureBox,    // shows a picture
+    Line,          // a filled horizontal strip
+};
+
+enum class Picture { None, AppIcon, ConvertFace };
+
+// Left, top, width and height in pixels at 96 dots per inch.
+struct Rect {
+    int left = 0, top = 0, width = 0, height = 0;
+    int right() const { return left + width; }
+    int bottom() const { return top + height; }
+    bool operator==(const Rect&) const = default;
+};
+
+struct Font {
+    std::string face; // UTF-8
+    int points = 0;
+    bool bold = false;
+    bool operator==(const Font&) const = default;
+};
+
+struct Colour {
+    unsigned char red = 0, green = 0, blue = 0;
+    bool operator==(const Colour&) const = default;
+};
+
+struct Control {
+    std::string name; // the object name tests and tools find the control by
+    Kind kind = Kind::Label;
+    std::string text;             // UTF-8, as shown; a Frame's title
+    Rect position;                // relative to the client area of `parent`
+    std::string parent;           // a Frame's name, or empty for the window itself
+    std::optional<Font> font;     // none: the window's font
+    int focusOrder = 0;           // 1 for the control focused first; 0 when it takes no focus
+    std::optional<Colour> colour; // a Label's text colour or a Line's colour; none: the default
+    Picture picture = Picture::None;
+};
+
+enum class Border {
+    FixedSingle, // a main window that cannot be resized
+    FixedDialog, // a dialog frame that cannot be resized
+};
+
+enum class Placement { CentreOfScreen, CentreOfOwner };
+
+struct Window {
+    std::string name;  // the window's object name
+    std::string title; // UTF-8
+    int clientWidth = 0, clientHeight = 0;
+    Border border = Border::FixedSingle;
+    Placement placement = Placement::CentreOfScreen;
+    Picture icon = Picture::AppIcon;
+    Font font;                 // the window's own font, used by every control that names none
+    std::string defaultButton; // pressed by Enter; empty when Enter presses nothing
+    std::string cancelButton;  // pressed by Esc; empty when Esc presses nothing
+    // Later controls lie over earlier ones where they overlap.
+    std::vector<Control> controls;
+
+    // The control of that name, or nullptr.
+    const Control* find(std::string_view name) const;
+    // The controls that take the focus, in the order Tab visits them.
+    std::vector<const Control*> focusChain() const;
+    // The control's place relative to the window's client area, through its frame.
+    Rect positionInWindow(const Control& control) const;
+    // The font the control is drawn with.
+    const Font& fontOf(const Control& control) const { return control.font ? *control.font : font; }
+};
+
+// The program's main window: the two name fields, browse, version, convert and close.
+const Window& ConversionWindow();
+
+// The version window, with its labels filled from the program's identity.
+const Window& VersionWindow();
+
+// "バージョン 1.00": the major version, a point and the minor version with at least two digits.
+std::string VersionText(int major, int minor);
+
+// The text of the convert button's picture, which also names the button.
+inline constexpr std::string_view kConvertWords = "データ変換";
+
+} // namespace zel::ui::table
