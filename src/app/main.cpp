@@ -20,6 +20,8 @@ int main(int argc, char** argv) {
     // The one working set of the program, kept until it ends.
     auto ws = std::make_unique<zel::WorkingSet>();
     zel::ui::frmConv window(*ws);
+    // A file opened with the program, or dropped on its icon, fills both name fields.
+    window.fillFromCommandLine(QApplication::arguments());
     window.show();
     return QApplication::exec();
 }
