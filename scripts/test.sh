@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and passes every test: the Linux build with its tests
-# under AddressSanitizer and UndefinedBehaviorSanitizer, the Windows build of the core and the
-# command line with their tests under wine, and a bounded fuzz run of the reader.
+# under AddressSanitizer and UndefinedBehaviorSanitizer (the window tests once more on an X server
+# with a window manager), the Windows build of the core and the command line with their tests
+# under wine, a bounded fuzz run of the reader, and the Debian package installed, checked and
+# removed again.
 #   FUZZ_SECONDS (default 60) sets the length of the fuzz run.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -17,6 +19,9 @@ cmake --preset test >/dev/null
 cmake --build --preset test -j "${JOBS:-2}"
 ctest --preset test -j "${JOBS:-2}"
 
+step "Window tests on an X server with a window manager (Xvfb, openbox)"
+scripts/ui-tests-x11.sh
+
 step "Windows build and tests under wine"
 scripts/windows-tests.sh
 
@@ -25,5 +30,9 @@ scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
 step "The Windows and the Linux zelconv-cli give the same files"
 scripts/cross-check.sh
+
+step "Debian package: build, lintian, install, check, remove"
+scripts/package.sh deb
+scripts/check-package.sh
 
 step "All tests passed"
