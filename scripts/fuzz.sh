@@ -29,11 +29,10 @@ if ! [[ $seconds =~ ^[0-9]+$ ]] || ((seconds == 0)); then
     exit 2
 fi
 max_len=${MAX_LEN:-200000}
-# The largest legitimate allocation is an array of strings: 32 bytes of memory per 2-byte empty
-# string, 16 times the input. Anything above 40 times the largest input (at least 8 MB) is a
-# finding: a count or length that was not checked against the bytes left.
-malloc_mb=$(((max_len * 40 + 1048575) / 1048576))
-((malloc_mb < 8)) && malloc_mb=8
+# The reader charges what it allocates to a budget of 1.5 times the input plus 16 MB, so no single
+# allocation may be larger than that: anything above 2 times the largest input plus 24 MB is a
+# finding (a count or length that was not checked or charged).
+malloc_mb=$(((max_len * 2 + 24 * 1048576 + 1048575) / 1048576))
 
 if [[ ! -f "$build/CMakeCache.txt" ]]; then
     CC=clang CXX=clang++ cmake -S "$root" -B "$build" -DZELCONV_FUZZ=ON -DZELCONV_UI=OFF \
