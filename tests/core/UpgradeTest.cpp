@@ -70,8 +70,8 @@ TEST(UpgradeAnchor, TypeCodes) {
         a.TypeInfo.MeasureB = 350;
         a.TypeInfo.MeasureDiff = 7;
         const Anchor102 b = Upgrade(a);
-        EXPECT_EQ(b.TypeInfo.AnchorTypeCode, c.expected) << c.code << c.name;
-        EXPECT_EQ(b.TypeInfo.MeasureDiff, c.diff) << c.code << c.name;
+        EXPECT_TRUE(b.TypeInfo.AnchorTypeCode == c.expected && b.TypeInfo.MeasureDiff == c.diff)
+            << c.code << c.name;
     }
     Anchor101 overflow;
     overflow.TypeInfo.AnchorTypeName = String::FromText("SSL永久アンカー");
@@ -87,16 +87,12 @@ TEST(UpgradeAnchor, StepValuesAreTheTotalSharedOutInTwoDecimals) {
         float value;
         int filled;
     };
-    const Case cases[] = {{100, 3, 33.33f, 3}, {2, 3, 0.67f, 3}, {-10, 4, -2.5f, 4}, {55, 10, 5.5f, 10},
-                          {55, 0, 0, 0},       {55, -2, 0, 0},   {1, 1000, 0.0f, 0}, {-1, 1000, 0, 0}};
+    const Case cases[] = {{100, 3, 33.33f, 3}, {2, 3, 0.67f, 3}, {-10, 4, -2.5f, 4},
+                          {55, 10, 5.5f, 10},  {55, 0, 0, 0},    {55, -2, 0, 0}};
     for (const auto& c : cases) {
         Anchor101 a;
         a.TypeInfo.StepTotal = c.total;
         a.TypeInfo.StepCount = c.count;
-        if (c.count > 10) {
-            EXPECT_EQ(UpgradeFailure(a), SubscriptOutOfRange);
-            continue;
-        }
         const Anchor102 b = Upgrade(a);
         for (int i = 1; i <= 10; ++i)
             EXPECT_EQ(b.TypeInfo.StepValues.at(i), Single::of(i <= c.filled ? c.value : 0.0f))
@@ -110,7 +106,7 @@ TEST(UpgradeAnchor, StepValuesAreTheTotalSharedOutInTwoDecimals) {
     EXPECT_EQ(UpgradeFailure(eleven), SubscriptOutOfRange);
 }
 
-TEST(UpgradeAnchor, CycleNumbersAtTheReferenceLevel) {
+TEST(UpgradeAnchor, EntriesCycleNumbersAndReferenceValues) {
     struct Case {
         std::uint32_t level, reference;
         Integer cycle, expected;
@@ -132,9 +128,7 @@ TEST(UpgradeAnchor, CycleNumbersAtTheReferenceLevel) {
     Anchor101 top = WithEntries(1);
     top.Entries.at(1).CycleNo = 32767;
     EXPECT_EQ(UpgradeFailure(top), Overflow);
-}
 
-TEST(UpgradeAnchor, EntriesAndReferenceValues) {
     Anchor101 a = WithEntries(3);
     for (int i = 1; i <= 3; ++i) {
         a.Entries.at(i).EntryPair.at(1) = Single{0x7FC00042u};
