@@ -52,7 +52,7 @@ void ByteReader::Refill(std::size_t n) {
     const std::size_t kept = static_cast<std::size_t>(end_ - cur_);
     const std::size_t position = this->position();
     if (buffer_.empty()) buffer_.resize(kReadBufferSize);
-    std::memmove(buffer_.data(), cur_, kept);
+    if (kept > 0) std::memmove(buffer_.data(), cur_, kept);
     std::size_t filled = kept;
     const std::size_t wanted = std::min(buffer_.size(), kept + (size_ - position - kept));
     while (filled < n) {

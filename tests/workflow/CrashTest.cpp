@@ -65,8 +65,8 @@ TEST(Crash, EveryKillLeavesTheTargetWholeAndNoTemporaryFile) {
             EXPECT_TRUE(result == before || result == as102 ||
                         (path.version == FileVersion::V100 && result == as101))
                 << "killed after " << at << " bytes";
-            if (files.count(path.inPlace ? "site.bak" : "out.bak"))
-                EXPECT_EQ(files[path.inPlace ? "site.bak" : "out.bak"], source) << at;
+            const std::string backup = path.inPlace ? "site.bak" : "out.bak";
+            EXPECT_TRUE(!files.count(backup) || files[backup] == source) << at;
             EXPECT_LE(files.size(), path.inPlace ? 2u : 3u) << "a temporary file stayed after " << at;
         }
         EXPECT_GT(killed, 20);
