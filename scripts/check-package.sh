@@ -62,7 +62,8 @@ done
 for code in $(grep -oE '^ +[0-9]+ ' <<<"${help#*終了コード}" | tr -d ' '); do
     grep -qE "^ +$code +" <<<"$page" || fail "the manual page lacks exit code $code"
 done
-dpkg-deb -c "$deb" | grep -q "man1/zelconv.1.gz" || fail "no manual page for zelconv"
+contents=$(dpkg-deb -c "$deb")
+grep -q "man1/zelconv.1.gz" <<<"$contents" || fail "no manual page for zelconv"
 echo "manual pages: zelconv-cli(1) names $(tr '\n' ' ' <<<"$options")and the exit codes of --help; zelconv(1)"
 
 desktop-file-validate /usr/share/applications/zelconv.desktop

@@ -34,12 +34,12 @@ export DISPLAY
 openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm=$!
 # The window manager is running once it has announced itself on the root window.
+managed() { [[ $(xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null) == *"window id"* ]]; }
 for _ in $(seq 100); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" && break
+    managed && break
     sleep 0.1
 done
-xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q "window id" ||
-    { cat "$work/openbox.log" >&2; echo "openbox did not start" >&2; exit 1; }
+managed || { cat "$work/openbox.log" >&2; echo "openbox did not start" >&2; exit 1; }
 
 # On X, Qt talks to D-Bus, whose library keeps a buffer that LeakSanitizer reports at exit.
 printf 'leak:libdbus-1.so\n' >"$work/lsan.supp"
