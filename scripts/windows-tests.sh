@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# Cross-builds the Windows test programs with mingw-w64 and runs them under wine.
+# Cross-builds the Windows programs and their tests with mingw-w64 and runs the tests under wine.
 #
 #   scripts/windows-tests.sh [ctest arguments...]
 #
 # Builds GoogleTest for mingw first when it is missing (build-win-deps/gtest), configures and
-# builds build-win (core, platform and the tests; no window program, no benchmark), then runs ctest
-# with a private wine prefix in build-win/wineprefix and one persistent wineserver that is stopped
-# again at the end. Needs no display. Environment: JOBS (default 2), BUILD_TYPE (default Debug),
+# builds build-win (zelconv.exe with its Win32 windows, zelconv-cli.exe and the tests; no
+# benchmark), then runs ctest with a private wine prefix in build-win/wineprefix and one persistent
+# wineserver that is stopped again at the end. Needs no display: the window tests draw with wine's
+# null graphics driver, and "ＭＳ Ｐゴシック" is replaced by IPA P Gothic
+# (scripts/wine-prefix.sh). Environment: JOBS (default 2), BUILD_TYPE (default Debug),
 # TARGETS (default: everything; for example "platform_tests" to build and list only that program,
 # then pass "-R <regex>" to run only its tests).
 set -euo pipefail
@@ -43,7 +45,7 @@ step "Configuring $build"
 cmake -S "$root" -B "$build" "${generator[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE="$build_type" \
     -DZELCONV_MINGW_PREFIX="$gtest_prefix" -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
-    -DZELCONV_BENCH=OFF -DZELCONV_TESTS=ON -DZELCONV_WERROR=ON >/dev/null
+    -DZELCONV_UI=ON -DZELCONV_BENCH=OFF -DZELCONV_TESTS=ON -DZELCONV_WERROR=ON >/dev/null
 
 step "Building${TARGETS:+ $TARGETS}"
 if [[ -n "${TARGETS:-}" ]]; then
@@ -69,12 +71,11 @@ mkdir -p "$WINEPREFIX"
 stop_wineserver() { wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wineserver EXIT
 
+# Create the prefix now, so that the first test program does not pay for it (and time out).
+"$root/scripts/wine-prefix.sh" null
+
 step "Starting wineserver (prefix $WINEPREFIX)"
 wineserver -p
-if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-    # Create the prefix now, so that the first test program does not pay for it (and time out).
-    wine wineboot --init >/dev/null 2>&1 || true
-fi
 
 # ctest lists every program's tests first, with a 5-second limit per program; list them once
 # here, so that wine's start-up work and a cold disk cache do not count against that limit.

@@ -1,0 +1,115 @@
+#include "ui/win32/frmConv.h"
+
+#include "platform/Utf16.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <memory>
+#include <vector>
+
+namespace zel::ui::win32 {
+
+namespace {
+
+std::wstring TextOf(HWND control) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(
+        static_cast<std::size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return text;
+}
+
+// `name` as a full name: relative names are taken from the current folder.
+std::wstring FullName(const std::wstring& name) {
+    const DWORD length = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+    if (length == 0) return name;
+    std::wstring full(length, L'\0');
+    const DWORD written = GetFullPathNameW(name.c_str(), length, full.data(), nullptr);
+    if (written == 0 || written >= length) return name;
+    full.resize(written);
+    return full;
+}
+
+} // namespace
+
+frmConv::frmConv(WorkingSet& ws)
+    : TableWindow(table::ConversionWindow(), nullptr), ws_(ws), messages_(handle()),
+      sourceField_(control("imText1")), targetField_(control("imText2")) {
+    onClick("Command1", [this] { onBrowse(); });
+    onClick("CmdConv", [this] { onConvert(); });
+    onClick("Command2", [this] { onVersion(); });
+    onClick("CmdClose", [this] { close(); });
+    DragAcceptFiles(handle(), TRUE);
+    // The workflow settles the target name before it asks or tells anything: the field shows it at once.
+    state_.targetSettled = [this](const std::string& name) {
+        SetWindowTextW(targetField_, platform::Widen(name).c_str());
+    };
+}
+
+std::optional<std::wstring> frmConv::ChooseWithDialog(HWND owner) {
+    // Long enough for any full name Windows allows.
+    std::vector<wchar_t> file(32768, L'\0');
+    // The filter: one description, one pattern, each ended by a NUL, the list by another.
+    static const wchar_t filter[] = L"カルトゥーバファイル (*.ZEL)\0*.ZEL\0";
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrTitle = L"カルトゥーバファイルを開く";
+    dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+    if (!GetOpenFileNameW(&dialog) || file[0] == L'\0') return std::nullopt;
+    return std::wstring(file.data());
+}
+
+void frmConv::fillFromCommandLine(const wchar_t* commandLine) {
+    int count = 0;
+    const std::unique_ptr<LPWSTR, decltype(&LocalFree)> arguments(CommandLineToArgvW(commandLine, &count),
+                                                                  &LocalFree);
+    if (!arguments || count < 2 || arguments.get()[1][0] == L'\0') return;
+    fillBothNames(FullName(arguments.get()[1]));
+}
+
+std::optional<LRESULT> frmConv::handleMessage(UINT message, WPARAM wParam, LPARAM) {
+    if (message != WM_DROPFILES) return std::nullopt;
+    const auto drop = reinterpret_cast<HDROP>(wParam);
+    // One file, not a folder; several files or a folder leave the fields as they are.
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
+        std::wstring name(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+        name.resize(DragQueryFileW(drop, 0, name.data(), static_cast<UINT>(name.size())));
+        const DWORD attributes = GetFileAttributesW(name.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            fillBothNames(FullName(name));
+    }
+    DragFinish(drop);
+    return 0;
+}
+
+void frmConv::fillBothNames(const std::wstring& fullName) {
+    SetWindowTextW(sourceField_, fullName.c_str());
+    SetWindowTextW(targetField_, fullName.c_str());
+}
+
+void frmConv::onBrowse() {
+    const std::optional<std::wstring> chosen = chooseFile_ ? chooseFile_(handle()) : std::nullopt;
+    if (chosen) fillBothNames(*chosen);
+}
+
+void frmConv::onConvert() {
+    state_.sourceName = platform::Narrow(TextOf(sourceField_));
+    state_.targetName = platform::Narrow(TextOf(targetField_));
+    RunConversion(state_, ws_, messages_);
+}
+
+void frmConv::onVersion() {
+    frmVersion version(handle());
+    version.showModal();
+}
+
+frmVersion::frmVersion(HWND owner) : TableWindow(table::VersionWindow(), owner) {
+    onClick("cmdOK", [this] { close(); });
+}
+
+} // namespace zel::ui::win32

@@ -1,0 +1,63 @@
+// The conversion window in Win32: the source and target name fields, the browse button, Convert,
+// the version window and Close. Closing it ends the program.
+#pragma once
+
+#include "ui/win32/MessageBoxes.h"
+#include "ui/win32/TableWindow.h"
+#include "workflow/Workflow.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace zel::ui::win32 {
+
+class frmConv : public TableWindow {
+public:
+    // Asks the user for an existing data file; its full name, or nothing when cancelled.
+    using FileChooser = std::function<std::optional<std::wstring>(HWND owner)>;
+
+    explicit frmConv(WorkingSet& ws);
+
+    // The open-file dialog of the browse button: title, filter *.ZEL, the file must exist, no
+    // read-only box. The name chosen, or nothing when the user cancels or the dialog fails.
+    static std::optional<std::wstring> ChooseWithDialog(HWND owner);
+
+    // Replaces the open-file dialog (tests answer it without showing a dialog).
+    void setFileChooser(FileChooser chooser) { chooseFile_ = std::move(chooser); }
+    // The message boxes of the conversion, whose showing tests may replace.
+    MessageBoxes& messageBoxes() { return messages_; }
+
+    // The program's command line (its own name first): a file named there fills both name
+    // fields, as when it is chosen with the browse button. Nothing is converted until the user asks.
+    void fillFromCommandLine(const wchar_t* commandLine);
+
+    const ConversionState& state() const { return state_; }
+
+protected:
+    // A file dropped on the window fills both name fields.
+    std::optional<LRESULT> handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void onBrowse();
+    void onConvert();
+    void onVersion();
+    // Both fields receive `fullName`: by default a file is converted in place.
+    void fillBothNames(const std::wstring& fullName);
+
+    WorkingSet& ws_;
+    ConversionState state_;
+    MessageBoxes messages_;
+    FileChooser chooseFile_ = &frmConv::ChooseWithDialog;
+    HWND sourceField_;
+    HWND targetField_;
+};
+
+// The version window: created for one opening, shown modally over `owner`; OK, Enter, Esc and the
+// close box close it.
+class frmVersion : public TableWindow {
+public:
+    explicit frmVersion(HWND owner);
+};
+
+} // namespace zel::ui::win32
