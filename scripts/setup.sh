@@ -12,7 +12,8 @@ test_packages=("${run_packages[@]}" libgtest-dev googletest
                g++-mingw-w64-x86-64-posix mingw-w64-tools wine wine64
                clang libclang-rt-14-dev
                xvfb openbox x11-utils
-               dpkg-dev file lintian man-db desktop-file-utils appstream)
+               dpkg-dev file lintian man-db desktop-file-utils appstream
+               xdotool imagemagick locales nsis zip)
 
 case "${1:-test}" in
 run) wanted=("${run_packages[@]}") ;;
