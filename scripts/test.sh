@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and passes every test: the Linux build with its tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer (the window tests once more on an X server
-# with a window manager), the Windows build of the core and the command line with their tests
+# with a window manager), the Windows build of the window program and the command line with their tests
 # under wine, a bounded fuzz run of the reader, and the Debian package installed, checked and
-# removed again.
+# removed again; the Windows window used under wine as a person would, and the Windows installer
+# installed and removed under wine.
 #   FUZZ_SECONDS (default 60) sets the length of the fuzz run.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -31,8 +32,15 @@ scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 step "The Windows and the Linux zelconv-cli give the same files"
 scripts/cross-check.sh
 
+step "The Windows window used as a person would (wine on Xvfb with openbox)"
+scripts/windows-look.sh
+
 step "Debian package: build, lintian, install, check, remove"
 scripts/package.sh deb
 scripts/check-package.sh
+
+step "Windows packages: zip and installer, installed and removed under wine"
+scripts/package-windows.sh
+scripts/check-windows-installer.sh
 
 step "All tests passed"
