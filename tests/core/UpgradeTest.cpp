@@ -236,9 +236,10 @@ TEST(UpgradeProject, BoundsAndCounts) {
     };
     // More anchors than the array holds (also far more, failing without allocating for them first),
     // a negative count, one beyond 16 bits, an array stored as 0..N−1, no element 1 at all.
-    const Case cases[] = {{2, 1, SubscriptOutOfRange},  {30000, 1, SubscriptOutOfRange},
-                          {-1, 1, SubscriptOutOfRange}, {40000, 1, Overflow},
-                          {1, 0, SubscriptOutOfRange},  {0, 2, SubscriptOutOfRange}};
+    const Case cases[] = {{2, 1, SubscriptOutOfRange},     {30000, 1, SubscriptOutOfRange},
+                          {-1, 1, SubscriptOutOfRange},    {40000, 1, Overflow},
+                          {32767, 1, SubscriptOutOfRange}, {1, 0, SubscriptOutOfRange},
+                          {0, 2, SubscriptOutOfRange}};
     for (const Case& c : cases) {
         old.AnchorCount = c.count;
         old.Anchors.lower = c.lower;

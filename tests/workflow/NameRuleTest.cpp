@@ -31,7 +31,8 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
         {d + "site.zel", ".bak", d + "site.bak"},
         {d + "site.ZEL.zel", ".bak", d + "site.ZEL.bak"},
         slashCase,
-        {d + "現場.zel.旧版", ".zel", d + "現場.ze.zel"}, // four characters dropped, not four bytes
+        {d + "現場.zel.旧版", ".zel", d + "現場.ze.zel"},  // four characters dropped, not four bytes
+        {d + "site.zel𠮷𠮷𠮷", ".zel", d + "site.ze.zel"}, // characters of four bytes each
         {"現場.zel" + s + "名前", ".zel", "現場.zel" + s + "名前.zel"},
         {"   ", ".zel", "   .zel"},
     };
