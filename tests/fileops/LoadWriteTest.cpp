@@ -104,8 +104,9 @@ TEST_F(Files, FormatsAreToldBySignature) {
     EXPECT_TRUE(ws.LastSignature == FileVersion::V102 && ws.main101 == before);
 }
 
+// Twelve anchors: the files are larger than the writer's buffer, which is passed on more than once.
 TEST_F(Files, A100FileBecomesItself101AndThenA102File) {
-    const auto project = test::SampleProject({.anchorCount = 3});
+    const auto project = test::SampleProject({.anchorCount = 12});
     const std::string name = Put("a.zel", test::FileBytes(FileVersion::V100, *project));
     ASSERT_EQ(LoadUsrData(ws, name, messages), LoadResult::OldFormat);
     ASSERT_EQ(Write101(ws, name, messages), WriteResult::Written);
