@@ -22,40 +22,51 @@ std::vector<std::string> Names(const std::vector<const Control*>& controls) {
     return names;
 }
 
-TEST(WindowTable, TitlesAndTextsAreTheProgramsOwn) {
+TEST(WindowTable, TitlesSizesAndEveryControlsTextAndPlace) {
     const std::string purpose =
         "カルトゥーバ Version1.04より前のシステムで作成したファイルを、新しいバージョン"
         "（カルトゥーバVersion1.04以降）に変換するプログラムです。";
-    struct Text {
+    struct Row {
         const Window& window;
         const char* name;
         std::string text;
+        Rect position;
     };
     const Window& conv = ConversionWindow();
     const Window& version = VersionWindow();
     EXPECT_EQ(conv.title, "カルトゥーバ　データ変換");
     EXPECT_EQ(version.title, "カルトゥーバ　データ変換のバージョン情報");
-    for (const Text& t : std::vector<Text>{
-             {conv, "imText1", ""},
-             {conv, "Command1", "参照"},
-             {conv, "imText2", ""},
-             {conv, "Command2", "バージョン情報"},
-             {conv, "CmdConv", "データ変換"},
-             {conv, "CmdClose", "終了"},
-             {conv, "Label3_0", "■変換するファイル名を指定して下さい"},
-             {conv, "Label4", "↓"},
-             {conv, "Label3_2", "■変換後のファイル名を指定して下さい"},
-             {conv, "Frame1", "プログラム説明"},
-             {conv, "Label2", "これは" + purpose},
-             {version, "cmdOK", "OK"},
-             {version, "lblTitle", "カルトゥーバ　データ変換"},
-             {version, "lblVersion", "バージョン 1.00"},
-             {version, "lblDescription", "このプログラムは、" + purpose},
-         }) {
-        const Control* c = t.window.find(t.name);
-        ASSERT_NE(c, nullptr) << t.name;
-        EXPECT_EQ(c->text, t.text) << t.name;
+    EXPECT_EQ((std::pair{conv.clientWidth, conv.clientHeight}), (std::pair{497, 246}));
+    EXPECT_EQ((std::pair{version.clientWidth, version.clientHeight}), (std::pair{351, 187}));
+    const std::vector<Row> rows{
+        {conv, "imText1", "", {24, 34, 411, 21}},
+        {conv, "Command1", "参照", {436, 34, 53, 21}},
+        {conv, "imText2", "", {24, 108, 411, 21}},
+        {conv, "Command2", "バージョン情報", {12, 214, 107, 25}},
+        {conv, "CmdConv", "データ変換", {268, 214, 107, 25}},
+        {conv, "CmdClose", "終了", {382, 214, 107, 25}},
+        {conv, "Label3_0", "■変換するファイル名を指定して下さい", {12, 16, 229, 15}},
+        {conv, "Label4", "↓", {190, 60, 43, 35}},
+        {conv, "Label3_2", "■変換後のファイル名を指定して下さい", {12, 90, 211, 15}},
+        {conv, "Frame1", "プログラム説明", {6, 146, 483, 57}},
+        {conv, "Label2", "これは" + purpose, {12, 22, 469, 31}},
+        {version, "cmdOK", "OK", {250, 156, 92, 25}},
+        {version, "picIcon", "", {16, 16, 36, 36}},
+        {version, "lblTitle", "カルトゥーバ　データ変換", {66, 16, 259, 18}},
+        {version, "lblVersion", "バージョン 1.00", {66, 36, 259, 15}},
+        {version, "lblDescription", "このプログラムは、" + purpose, {66, 62, 273, 52}},
+        {version, "Label1", "Copyright (C) 2000 TALMO Dev. Corp.", {66, 128, 255, 13}},
+        // The etched line: grey from (14, 150) to (340, 150) over white two pixels high from x 15.
+        {version, "Line1_1", "", {14, 150, 327, 1}},
+        {version, "Line1_0", "", {15, 150, 326, 2}},
+    };
+    for (const Row& row : rows) {
+        const Control* c = row.window.find(row.name);
+        ASSERT_NE(c, nullptr) << row.name;
+        EXPECT_EQ(c->text, row.text) << row.name;
+        EXPECT_EQ(c->position, row.position) << row.name;
     }
+    EXPECT_EQ(conv.controls.size() + version.controls.size(), rows.size()) << "no control left unchecked";
     for (auto [minor, text] :
          {std::pair{0, "バージョン 1.00"}, {5, "バージョン 1.05"}, {12, "バージョン 1.12"}})
         EXPECT_EQ(VersionText(1, minor), text);

@@ -78,6 +78,7 @@ TEST(Layout, WindowsAreBuiltFromTheirTables) {
     auto ws = std::make_unique<zel::WorkingSet>();
     zel::ui::frmConv conv(*ws);
     CheckWindow(conv, table::ConversionWindow());
+    EXPECT_EQ(conv.findChild<QPushButton*>("CmdConv")->iconSize(), QSize(94, 24)) << "the face unscaled";
     zel::test::WaitForFrame(conv);
     const QRect screen = conv.screen()->availableGeometry();
     EXPECT_LE((zel::test::FrameOf(conv).center() - screen.center()).manhattanLength(), 2);
