@@ -87,23 +87,6 @@ TEST(Encoding, LayoutsOnDisk) {
               (Bytes{0xCD, 0xCC, 0x8C, 0x3F, 0x66, 0x66, 0x66, 0x3F}));
 }
 
-TEST(Encoding, RandomRecordsComeBackBitForBit) {
-    auto check = [](auto original, unsigned seed) {
-        FillArchive fill(seed);
-        fill(*original);
-        const Bytes bytes = Encode(*original);
-        auto back = std::make_unique<std::remove_reference_t<decltype(*original)>>();
-        ByteReader r(bytes);
-        DecodeRecord(r, *back);
-        EXPECT_EQ(r.remaining(), 0u);
-        EXPECT_TRUE(*back == *original) << "seed " << seed;
-    };
-    for (unsigned seed = 1; seed <= 3; ++seed) {
-        check(std::make_unique<Main101>(), seed);
-        check(std::make_unique<Main102>(), seed);
-    }
-}
-
 // Bytes delivered a few at a time, as a file may deliver them.
 class TrickleSource : public ByteSource {
 public:
