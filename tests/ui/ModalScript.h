@@ -1,12 +1,10 @@
 // Answers the modal windows that an action opens, in order: each step checks the window that has
-// become modal and closes it. Also: waiting for a window to be framed. A window that no step expects, or that
-// a step leaves open, is a failure and is closed, so that a test never hangs.
+// become modal and closes it. A window that no step expects, or that a step leaves open, is a
+// failure and is closed, so that a test never hangs. Also: waiting for a window to be framed.
 #pragma once
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QPointer>
-#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
@@ -24,17 +22,16 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
         timer_.start(10);
     }
-    std::size_t pending() const { return steps_.size(); }
+    ~ModalScript() { EXPECT_TRUE(steps_.empty()) << steps_.size() << " expected windows not shown"; }
 
 private:
     void poll() {
         QPointer<QWidget> modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible() || modal->property("answered").toBool()) return;
         modal->setProperty("answered", true);
-        if (steps_.empty()) {
-            ADD_FAILURE() << "unexpected window " << modal->windowTitle().toStdString();
-        } else {
-            Step step = std::move(steps_.front());
+        if (steps_.empty()) ADD_FAILURE() << "unexpected window " << modal->windowTitle().toStdString();
+        else {
+            const Step step = std::move(steps_.front());
             steps_.pop_front();
             step(modal);
             if (modal && modal->isVisible()) ADD_FAILURE() << "window left open";
@@ -45,22 +42,6 @@ private:
     std::deque<Step> steps_;
 };
 
-// A step that checks a message box against title, icon, buttons, default and text, then answers.
-inline ModalScript::Step Box(QMessageBox::Icon icon, QMessageBox::StandardButtons buttons,
-                             QMessageBox::StandardButton preset, std::string text,
-                             QMessageBox::StandardButton answer) {
-    return [=](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->windowTitle().toStdString(), "カルトゥーバ　データ変換");
-        EXPECT_EQ(box->icon(), icon);
-        EXPECT_EQ(box->standardButtons().toInt(), buttons.toInt());
-        EXPECT_EQ(box->defaultButton(), qobject_cast<QPushButton*>(box->button(preset)));
-        EXPECT_EQ(box->text().toStdString(), text);
-        box->button(answer)->click();
-    };
-}
-
 // A window's frame as the window system knows it now (QWidget::frameGeometry() may lag behind).
 inline QRect FrameOf(const QWidget& window) {
     return window.windowHandle()->frameGeometry();
@@ -70,9 +51,8 @@ inline QRect FrameOf(const QWidget& window) {
 // a user sees it before clicking.
 inline void WaitForFrame(const QWidget& window) {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.windowHandle()));
-    const bool framed = QGuiApplication::platformName() == "offscreen" ||
-                        QTest::qWaitFor([&] { return FrameOf(window) != window.geometry(); });
-    EXPECT_TRUE(framed);
+    EXPECT_TRUE(QGuiApplication::platformName() == "offscreen" ||
+                QTest::qWaitFor([&] { return FrameOf(window) != window.geometry(); }));
 }
 
 } // namespace zel::test

@@ -9,10 +9,6 @@
 
 #include <filesystem>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
-
 namespace zel {
 namespace {
 
@@ -63,8 +59,6 @@ TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
         {.what = "empty target", .target = "", .targetAfter = "", .files = {{"site.zel", old}},
          .outcome = Outcome::EmptyFields, .shown = {noName}},
         {.what = "blanks are names", .source = " ", .target = "  ", .targetAfter = "  .zel",
-         .outcome = Outcome::Refused, .shown = {{Shown::Warning, missing}}},
-        {.what = "missing", .target = "結果", .targetAfter = "結果.zel", .files = {{"other.zel", old}},
          .outcome = Outcome::Refused, .shown = {{Shown::Warning, missing}}},
         {.what = "current source", .target = "other", .targetAfter = "other.zel",
          .files = {{"site.zel", current}, {"other.zel", old}}, .outcome = Outcome::AlreadyCurrent,
@@ -120,29 +114,6 @@ TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
         EXPECT_EQ(state.backupFileName, "earlier.bak");
     }
 }
-
-#ifndef _WIN32
-TEST(Conversion, TargetsThatAreNoFilesAreRefusedBeforeAnythingIsWritten) {
-    test::TempDir dir;
-    test::WriteBytes(dir.file("site.zel"), test::SampleFile(FileVersion::V101));
-    ASSERT_EQ(::mkfifo(dir.file("pipe.zel").c_str(), 0644), 0);
-    fs::create_symlink("loop-b.zel", dir.file("loop-a.zel"));
-    fs::create_symlink("loop-a.zel", dir.file("loop-b.zel"));
-    const Files before = test::SnapshotOf(dir.path());
-    for (auto [leaf, what] :
-         {std::pair{"pipe.zel", "が通常のファイルではないもの（デバイスなど）を指しています。"},
-          {"loop-a.zel", "のシンボリックリンクが循環しています。"}}) {
-        ConversionState state{dir.file("site.zel"), dir.file(leaf), "", {}};
-        WorkingSet ws;
-        test::RecordingMessages messages;
-        EXPECT_EQ(RunConversion(state, ws, messages), Outcome::Refused) << leaf;
-        ASSERT_EQ(messages.shown.size(), 1u);
-        EXPECT_EQ(messages.shown[0].text.find(std::string("変換後のファイル名") + what), 0u)
-            << messages.shown[0].text;
-        EXPECT_EQ(test::SnapshotOf(dir.path()), before);
-    }
-}
-#endif
 
 TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
     const Bytes old100 = test::SampleFile(FileVersion::V100, {.anchorCount = 3});
