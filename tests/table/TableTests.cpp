@@ -18,8 +18,9 @@ TEST(WindowTable, TitlesSizesAndEveryControlsKindTextPlaceFocusAndFont) {
     EXPECT_EQ((std::pair{conv.clientWidth, conv.clientHeight}), (std::pair{497, 246}));
     EXPECT_EQ((std::pair{version.clientWidth, version.clientHeight}), (std::pair{351, 187}));
 
-    const std::string purpose = "カルトゥーバ Version1.04より前のシステムで作成したファイルを、新しいバージョン"
-                                "（カルトゥーバVersion1.04以降）に変換するプログラムです。";
+    const std::string purpose =
+        "カルトゥーバ Version1.04より前のシステムで作成したファイルを、新しいバージョン"
+        "（カルトゥーバVersion1.04以降）に変換するプログラムです。";
     using K = Kind;
     struct Row {
         const Window& window;
@@ -73,7 +74,8 @@ TEST(WindowTable, TitlesSizesAndEveryControlsKindTextPlaceFocusAndFont) {
     // Enter and Esc press nothing in the conversion window and OK in the version window.
     EXPECT_EQ(conv.defaultButton + conv.cancelButton, "");
     EXPECT_EQ(version.defaultButton + "/" + version.cancelButton, "cmdOK/cmdOK");
-    for (auto [minor, text] : {std::pair{0, "バージョン 1.00"}, {5, "バージョン 1.05"}, {12, "バージョン 1.12"}})
+    for (auto [minor, text] :
+         {std::pair{0, "バージョン 1.00"}, {5, "バージョン 1.05"}, {12, "バージョン 1.12"}})
         EXPECT_EQ(VersionText(1, minor), text);
 }
 

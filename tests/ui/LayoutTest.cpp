@@ -34,7 +34,8 @@ void CheckWindow(QWidget& window, const table::Window& t) {
     EXPECT_EQ(window.windowTitle().toStdString(), t.title);
     EXPECT_EQ(window.minimumSize(), QSize(t.clientWidth, t.clientHeight));
     EXPECT_EQ(window.maximumSize(), window.minimumSize());
-    const auto boxes = Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
+    const auto boxes =
+        Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
     EXPECT_EQ((window.windowFlags() & boxes).toInt(), int(Qt::WindowCloseButtonHint));
     for (const table::Control& c : t.controls) {
         SCOPED_TRACE(c.name);
@@ -94,7 +95,8 @@ TEST(Layout, Win32BitmapsAreTheQtFaceAndTheIconShowsItsArrowOnTransparent) {
         const QImage face = zel::ui::ConvertFacePixmap(ratio).toImage().mirrored().convertToFormat(
             QImage::Format_ARGB32_Premultiplied);
         EXPECT_EQ(face.size(), QSize(94, 24) * ratio);
-        QFile bitmap(QStringLiteral(ZELCONV_SOURCE_DIR "/src/ui/win32/pictures/convert-face-%1.bmp").arg(dpi));
+        QFile bitmap(
+            QStringLiteral(ZELCONV_SOURCE_DIR "/src/ui/win32/pictures/convert-face-%1.bmp").arg(dpi));
         ASSERT_TRUE(bitmap.open(QIODevice::ReadOnly));
         EXPECT_TRUE(bitmap.readAll().mid(54) ==
                     QByteArray(reinterpret_cast<const char*>(face.constBits()), face.sizeInBytes()))

@@ -29,7 +29,8 @@ private:
         QPointer<QWidget> modal = QApplication::activeModalWidget();
         if (!modal || !modal->isVisible() || modal->property("answered").toBool()) return;
         modal->setProperty("answered", true);
-        if (steps_.empty()) ADD_FAILURE() << "unexpected window " << modal->windowTitle().toStdString();
+        if (steps_.empty())
+            ADD_FAILURE() << "unexpected window " << modal->windowTitle().toStdString();
         else {
             const Step step = std::move(steps_.front());
             steps_.pop_front();
