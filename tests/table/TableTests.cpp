@@ -22,15 +22,7 @@ TEST(WindowTable, TitlesSizesAndEveryControlsKindTextPlaceFocusAndFont) {
         "カルトゥーバ Version1.04より前のシステムで作成したファイルを、新しいバージョン"
         "（カルトゥーバVersion1.04以降）に変換するプログラムです。";
     using K = Kind;
-    struct Row {
-        const Window& window;
-        const char* name;
-        Kind kind;
-        std::string text;
-        Rect position;
-        int focusOrder;
-    };
-    const Row rows[] = {
+    const std::tuple<const Window&, const char*, Kind, std::string, Rect, int> rows[] = {
         {conv, "imText1", K::TextField, "", {24, 34, 411, 21}, 1},
         {conv, "Command1", K::Button, "参照", {436, 34, 53, 21}, 2},
         {conv, "imText2", K::TextField, "", {24, 108, 411, 21}, 3},
@@ -53,14 +45,13 @@ TEST(WindowTable, TitlesSizesAndEveryControlsKindTextPlaceFocusAndFont) {
         {version, "Line1_0", K::Line, "", {15, 150, 326, 2}, 0},
     };
     const Font gothic9{"ＭＳ Ｐゴシック", 9, false}, arrow{"ＭＳ Ｐゴシック", 18, true};
-    for (const Row& row : rows) {
-        const Control* c = row.window.find(row.name);
-        ASSERT_NE(c, nullptr) << row.name;
-        EXPECT_EQ(c->kind, row.kind) << row.name;
-        EXPECT_EQ(c->text, row.text) << row.name;
-        EXPECT_EQ(c->position, row.position) << row.name;
-        EXPECT_EQ(c->focusOrder, row.focusOrder) << row.name;
-        EXPECT_EQ(row.window.fontOf(*c), c->name == "Label4" ? arrow : gothic9) << row.name;
+    for (const auto& [window, name, kind, text, position, focusOrder] : rows) {
+        const Control* c = window.find(name);
+        ASSERT_NE(c, nullptr) << name;
+        EXPECT_EQ(std::tuple(c->kind, c->text, c->position, c->focusOrder),
+                  std::tuple(kind, text, position, focusOrder))
+            << name;
+        EXPECT_EQ(window.fontOf(*c), c->name == "Label4" ? arrow : gothic9) << name;
     }
     EXPECT_EQ(conv.controls.size() + version.controls.size(), std::size(rows)) << "no control left unchecked";
     EXPECT_EQ(conv.positionInWindow(*conv.find("Label2")), (Rect{18, 168, 469, 31}));

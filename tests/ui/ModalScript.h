@@ -1,13 +1,10 @@
 // Answers the modal windows that an action opens, in order: each step checks the window that has
-// become modal and closes it. A window that no step expects, or that a step leaves open, is a
-// failure and is closed, so that a test never hangs. Also: waiting for a window to be framed.
+// become modal and closes it. A window that no step expects, that a step leaves open or that never
+// comes fails the test; it is closed, so that a test never hangs.
 #pragma once
 
-#include <QApplication>
-#include <QPointer>
-#include <QTest>
-#include <QTimer>
-#include <QWindow>
+#include <QtTest>
+#include <QtWidgets>
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -27,15 +24,13 @@ public:
 private:
     void poll() {
         QPointer<QWidget> modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible() || modal->property("answered").toBool()) return;
-        modal->setProperty("answered", true);
-        if (steps_.empty())
-            ADD_FAILURE() << "unexpected window " << modal->windowTitle().toStdString();
-        else {
+        if (!modal || !modal->isVisible()) return;
+        if (steps_.empty()) ADD_FAILURE() << "unexpected window " << modal->windowTitle().toStdString();
+        if (!steps_.empty()) {
             const Step step = std::move(steps_.front());
             steps_.pop_front();
             step(modal);
-            if (modal && modal->isVisible()) ADD_FAILURE() << "window left open";
+            EXPECT_FALSE(modal && modal->isVisible()) << "window left open";
         }
         if (modal && modal->isVisible()) modal->close();
     }
@@ -43,17 +38,13 @@ private:
     std::deque<Step> steps_;
 };
 
-// A window's frame as the window system knows it now (QWidget::frameGeometry() may lag behind).
+// The window's frame as the window system knows it now (QWidget::frameGeometry() may lag behind),
+// once the window is on the screen and, where a window manager frames windows, framed.
 inline QRect FrameOf(const QWidget& window) {
-    return window.windowHandle()->frameGeometry();
-}
-
-// Waits until the window is on the screen and, where a window manager frames windows, framed, as
-// a user sees it before clicking.
-inline void WaitForFrame(const QWidget& window) {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.windowHandle()));
     EXPECT_TRUE(QGuiApplication::platformName() == "offscreen" ||
-                QTest::qWaitFor([&] { return FrameOf(window) != window.geometry(); }));
+                QTest::qWaitFor([&] { return window.windowHandle()->frameGeometry() != window.geometry(); }));
+    return window.windowHandle()->frameGeometry();
 }
 
 } // namespace zel::test

@@ -1,161 +1,238 @@
-// The Win32 windows against their tables at two DPIs (class, text, place, font and picture of every
-// control, the window's title, size and border), their placement, and the pictures.
+// The Win32 windows under wine: built from their tables (at 144 dpi), and what the keys, buttons
+// and drops of the conversion window do, its message boxes, and the version window.
 #include "platform/Utf16.h"
-#include "ui/table/WindowTable.h"
+#include "support/SampleFiles.h"
+#include "support/TestSupport.h"
 #include "ui/win32/Pictures.h"
 #include "ui/win32/frmConv.h"
-#include "win32/Win32Script.h"
 
-#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
-#include <memory>
+#include <functional>
+#include <utility>
 
 namespace {
 
 namespace table = zel::ui::table;
 namespace win32 = zel::ui::win32;
+using zel::platform::Narrow;
 using zel::platform::Widen;
-using zel::test::TextOf;
 
-std::wstring ClassOf(HWND window) {
-    wchar_t name[64] = L"";
-    GetClassNameW(window, name, 64);
-    return name;
+std::wstring TextOf(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return text;
 }
 
-const wchar_t* ExpectedClass(table::Kind kind) {
-    switch (kind) {
-    case table::Kind::TextField:
-        return L"Edit";
-    case table::Kind::Button:
-    case table::Kind::PictureButton:
-    case table::Kind::Frame:
-        return L"Button";
-    default:
-        return L"Static";
+// Presses `key` in the control that has the focus and handles the messages as the program's loop.
+void PressKey(win32::TableWindow& window, WPARAM key) {
+    PostMessageW(GetFocus(), WM_KEYDOWN, key, 1);
+    PostMessageW(GetFocus(), WM_KEYUP, key, 0xC0000001);
+    for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
+        if (!window.handleDialogMessage(message)) DispatchMessageW(&message);
+}
+
+// A visible window over a disabled owner: one shown modally.
+BOOL CALLBACK FindModal(HWND window, LPARAM found) {
+    const HWND owner = GetWindow(window, GW_OWNER);
+    if (IsWindowVisible(window) && owner && !IsWindowEnabled(owner)) *reinterpret_cast<HWND*>(found) = window;
+    return TRUE;
+}
+
+// Runs `action` and hands the window it shows modally to `step`, which checks and closes it. Any
+// other modal window, or one left open, fails the test and is closed, so that a test never hangs.
+void WithModal(const std::function<void()>& action, std::function<void(HWND)> step = nullptr) {
+    static std::function<void(HWND)> pending;
+    static HWND answered;
+    pending = std::move(step);
+    answered = nullptr;
+    const UINT_PTR timer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) {
+        HWND modal = nullptr;
+        EnumThreadWindows(GetCurrentThreadId(), &FindModal, reinterpret_cast<LPARAM>(&modal));
+        if (!modal || modal == std::exchange(answered, modal)) return;
+        if (pending) std::exchange(pending, nullptr)(modal);
+        EXPECT_FALSE(IsWindowVisible(modal)) << "an unexpected window, or one left open";
+        if (IsWindowVisible(modal)) SendMessageW(modal, WM_CLOSE, 0, 0);
+    });
+    action();
+    KillTimer(nullptr, timer);
+    EXPECT_FALSE(std::exchange(pending, nullptr)) << "the expected window was not shown";
+}
+
+struct Win32ConvWindow : ::testing::Test {
+    void SetUp() override { window.show(); }
+    std::unique_ptr<zel::WorkingSet> ws = std::make_unique<zel::WorkingSet>();
+    win32::frmConv window{*ws};
+    HWND source = window.control("imText1"), target = window.control("imText2");
+    void Click(const char* button) { SendMessageW(window.control(button), BM_CLICK, 0, 0); }
+    void Type(const std::wstring& from, const std::wstring& to) {
+        SetWindowTextW(source, from.c_str());
+        SetWindowTextW(target, to.c_str());
     }
-}
+    std::wstring Names() const { return TextOf(source) + L"|" + TextOf(target); }
+};
 
-// Left, top, right and bottom, comparable.
-using Edges = std::array<long, 4>;
-
-Edges EdgesOf(const RECT& r) {
-    return {r.left, r.top, r.right, r.bottom};
-}
-
-Edges Scaled(const table::Rect& r, UINT dpi) {
-    return {win32::Scale(r.left, dpi), win32::Scale(r.top, dpi), win32::Scale(r.right(), dpi),
-            win32::Scale(r.bottom(), dpi)};
-}
-
-void CheckWindow(win32::TableWindow& window, UINT dpi) {
+// The table applied at 144 dpi, where a length at 96 dpi is one and a half times as long, rounded as
+// MulDiv rounds: title, client area, border, and every control's class, text, place and font.
+void CheckWindow(win32::TableWindow& window) {
     const table::Window& t = window.table();
-    SCOPED_TRACE(t.name + " at " + std::to_string(dpi) + " dpi");
-    window.applyDpi(dpi);
-    HWND w = window.handle();
-    EXPECT_EQ(TextOf(w), Widen(t.title));
-    RECT client;
-    GetClientRect(w, &client);
-    EXPECT_EQ(EdgesOf(client),
-              (Edges{0, 0, win32::Scale(t.clientWidth, dpi), win32::Scale(t.clientHeight, dpi)}));
-    const LONG_PTR style = GetWindowLongPtrW(w, GWL_STYLE);
-    EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX),
-              WS_CAPTION | WS_SYSMENU);
-    EXPECT_NE(SendMessageW(w, WM_GETICON, ICON_BIG, 0), 0);
-
+    window.applyDpi(144);
+    auto at144 = [](int length) { return (3L * length + 1) / 2; };
+    auto edges = [](const RECT& r) { return std::array{r.left, r.top, r.right, r.bottom}; };
+    RECT r;
+    GetClientRect(window.handle(), &r);
+    EXPECT_EQ(edges(r), (std::array{0L, 0L, at144(t.clientWidth), at144(t.clientHeight)}));
+    EXPECT_EQ(TextOf(window.handle()), Widen(t.title));
+    const LONG_PTR frame = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+    EXPECT_EQ(GetWindowLongPtrW(window.handle(), GWL_STYLE) & frame, WS_CAPTION | WS_SYSMENU);
     for (const table::Control& c : t.controls) {
         SCOPED_TRACE(c.name);
         HWND control = window.control(c.name);
-        ASSERT_NE(control, nullptr);
-        EXPECT_EQ(ClassOf(control), ExpectedClass(c.kind));
+        wchar_t name[8] = L"";
+        GetClassNameW(control, name, 8);
+        using K = table::Kind;
+        const bool button = c.kind == K::Button || c.kind == K::PictureButton || c.kind == K::Frame;
+        EXPECT_STREQ(name, c.kind == K::TextField ? L"Edit" : button ? L"Button" : L"Static");
         EXPECT_EQ(TextOf(control), Widen(c.text));
-        RECT r;
         GetWindowRect(control, &r);
-        MapWindowPoints(nullptr, w, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(EdgesOf(r), Scaled(t.positionInWindow(c), dpi));
-
-        if (c.kind != table::Kind::PictureBox) { // a picture has no font
-            const table::Font& font = t.fontOf(c);
-            LOGFONTW logFont{};
-            ASSERT_TRUE(GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)),
-                                   sizeof logFont, &logFont));
-            EXPECT_EQ(std::wstring(logFont.lfFaceName), Widen(font.face));
-            EXPECT_EQ(logFont.lfHeight, -MulDiv(font.points, static_cast<int>(dpi), 72));
-            EXPECT_EQ(logFont.lfWeight, font.bold ? FW_BOLD : FW_NORMAL);
-            // Every character has a glyph in the font Windows really uses: no boxes.
-            const std::wstring text = TextOf(control);
-            HDC dc = GetDC(control);
-            HGDIOBJ previous =
-                SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-            std::vector<WORD> glyphs(text.size() + 1);
-            GetGlyphIndicesW(dc, text.c_str(), static_cast<int>(text.size()), glyphs.data(),
-                             GGI_MARK_NONEXISTING_GLYPHS);
-            SelectObject(dc, previous);
-            ReleaseDC(control, dc);
-            for (std::size_t i = 0; i < text.size(); ++i)
-                EXPECT_NE(glyphs[i], 0xFFFF) << "character " << int(text[i]);
-        }
-        const bool isDefault = (GetWindowLongPtrW(control, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON &&
-                               c.kind == table::Kind::Button;
-        EXPECT_EQ(isDefault, c.name == t.defaultButton);
-        if (c.picture == table::Picture::ConvertFace) {
-            EXPECT_NE(SendMessageW(control, BM_GETIMAGE, IMAGE_ICON, 0), 0);
-        }
-        if (c.picture == table::Picture::AppIcon) {
-            EXPECT_NE(SendMessageW(control, STM_GETICON, 0, 0), 0);
-        }
+        MapWindowPoints(nullptr, window.handle(), reinterpret_cast<POINT*>(&r), 2);
+        const table::Rect p = t.positionInWindow(c);
+        EXPECT_EQ(edges(r), (std::array{at144(p.left), at144(p.top), at144(p.right()), at144(p.bottom())}));
+        LOGFONTW font{};
+        GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+        const table::Font& f = t.fontOf(c);
+        if (c.kind == K::PictureBox) continue; // a picture has no font
+        EXPECT_EQ(std::tuple(std::wstring(font.lfFaceName), font.lfHeight, font.lfWeight),
+                  std::tuple(Widen(f.face), -2L * f.points, f.bold ? FW_BOLD : FW_NORMAL));
     }
 }
 
-struct Win32Window : ::testing::Test {
-    void SetUp() override {
-        INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
-    }
-    std::unique_ptr<zel::WorkingSet> ws = std::make_unique<zel::WorkingSet>();
-};
-
-TEST_F(Win32Window, WindowsAreBuiltFromTheirTablesAtEveryDpi) {
-    win32::frmConv conv(*ws);
-    ASSERT_TRUE(conv.isOpen());
-    win32::frmVersion version(conv.handle());
-    for (UINT dpi : {144u, 96u}) {
-        CheckWindow(conv, dpi);
-        CheckWindow(version, dpi);
-    }
-    // Opens centred on the screen, with the focus in the first field.
-    conv.show();
-    RECT frame;
-    GetWindowRect(conv.handle(), &frame);
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(conv.handle(), MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT& area = monitor.rcWork;
-    EXPECT_LE(std::abs((frame.left + frame.right) - (area.left + area.right)) +
-                  std::abs((frame.top + frame.bottom) - (area.top + area.bottom)),
-              2);
-    EXPECT_EQ(GetFocus(), conv.control("imText1"));
-}
-
-TEST(Win32Pictures, FaceIsResampledFromThe200PercentBitmap) {
-    const win32::Pixels small = win32::ConvertFace(96), large = win32::ConvertFace(192);
-    ASSERT_EQ(small.width * small.height, 94 * 24);
-    ASSERT_EQ(large.width * large.height, 188 * 48);
-    // Scaled down to 100 %, the 200 % face is the 100 % face, give or take the rounding of edges.
-    const win32::Pixels down = win32::Resampled(large, 94, 24);
-    long difference = 0;
-    for (std::size_t i = 0; i < small.argb.size(); ++i)
-        for (int shift : {0, 8, 16, 24})
-            difference +=
-                std::abs(int((small.argb[i] >> shift) & 0xFF) - int((down.argb[i] >> shift) & 0xFF));
-    EXPECT_LT(difference / static_cast<long>(small.argb.size() * 4), 8);
-    // A plain area stays plain at any size.
+TEST_F(Win32ConvWindow, WindowsAreBuiltFromTheirTablesAndTheFaceIsResampled) {
+    CheckWindow(window);
+    win32::frmVersion version(window.handle());
+    CheckWindow(version);
+    EXPECT_EQ(win32::ConvertFace(144).argb.size(), 141u * 36) << "from the 200 % bitmap";
     for (std::uint32_t p : win32::Resampled({3, 3, std::vector<std::uint32_t>(9, 0x80402010)}, 7, 2).argb)
-        EXPECT_EQ(p, 0x80402010u);
+        EXPECT_EQ(p, 0x80402010u) << "a plain area stays plain at any size";
+}
+
+TEST_F(Win32ConvWindow, EnterAndEscPressNoButtonAndTabFollowsTheTable) {
+    // Command1, Command2 and CmdConv (with empty names) would each open a window.
+    WithModal([&] {
+        for (const table::Control* c : window.table().focusChain()) {
+            EXPECT_EQ(GetFocus(), window.control(c->name)) << c->name;
+            for (WPARAM key : {VK_RETURN, VK_ESCAPE, VK_TAB})
+                PressKey(window, key);
+        }
+    });
+    EXPECT_EQ(GetFocus(), source) << "Tab goes round";
+    EXPECT_TRUE(window.isOpen()) << "CmdClose not pressed";
+}
+
+TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
+    zel::test::TempDir dir;
+    const std::wstring file = Widen(dir.file("現場.ZEL")), folder = Widen(dir.path().string());
+    zel::test::WriteBytes(dir.file("現場.ZEL"), {1});
+    const std::wstring both = file + L"|" + file, typed = L"C:\\a.zel|C:\\b";
+    for (const auto& chosen : {std::optional<std::wstring>(), std::optional<std::wstring>(file)}) {
+        Type(L"C:\\a.zel", L"C:\\b");
+        window.setFileChooser([&](HWND owner) { return owner == window.handle() ? chosen : std::nullopt; });
+        Click("Command1");
+        EXPECT_EQ(Names(), chosen ? both : typed);
+    }
+    // Dropped as Explorer drops files (names ended by NULs): one file fills both fields; two files
+    // or a folder change nothing.
+    for (const std::wstring& names : {file + L'\0', file + L'\0' + file + L'\0', folder + L'\0'}) {
+        Type(L"C:\\a.zel", L"C:\\b");
+        HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 1) * sizeof(wchar_t));
+        auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
+        *header = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
+        std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(header + 1));
+        GlobalUnlock(drop);
+        SendMessageW(window.handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
+        EXPECT_EQ(Names(), names == file + L'\0' ? both : typed);
+    }
+    // Named on the command line, relative to the current folder, or not named.
+    Type(L"", L"");
+    window.fillFromCommandLine(L"zelconv.exe");
+    EXPECT_EQ(Names(), L"|");
+    wchar_t current[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, current);
+    SetCurrentDirectoryW(folder.c_str());
+    window.fillFromCommandLine(L"\"C:\\Program Files\\ZelConv\\zelconv.exe\" 現場.ZEL");
+    SetCurrentDirectoryW(current);
+    EXPECT_EQ(Names(), both);
+}
+
+TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
+    zel::test::TempDir dir;
+    const std::string name = dir.file("現場.zel"), none = dir.file("none.zel");
+    const std::vector<std::uint8_t> original = zel::test::SampleFile(zel::FileVersion::V101);
+    zel::test::WriteBytes(name, original);
+    zel::test::WriteBytes(dir.file("copy.zel"), {1});
+    // Each box: buttons, icon and default; its text as MessageBoxW shows it; the target field meanwhile.
+    struct Box {
+        UINT type;
+        std::string text, targetShown;
+        int answer;
+    };
+    auto convert = [&](const std::string& from, const std::string& to, const std::vector<Box>& boxes) {
+        Type(Widen(from), Widen(to));
+        std::size_t shown = 0;
+        window.messageBoxes().setShowFunction([&](HWND owner, const std::wstring& text,
+                                                  const std::wstring& title, UINT type) {
+            const Box box = shown < boxes.size() ? boxes[shown] : Box{};
+            ++shown;
+            EXPECT_EQ(
+                std::tuple(owner, title, type & (MB_TYPEMASK | MB_ICONMASK | MB_DEFMASK), Narrow(text)),
+                std::tuple(window.handle(), std::wstring(L"カルトゥーバ　データ変換"), box.type, box.text));
+            EXPECT_EQ(Narrow(TextOf(target)), box.targetShown) << "the field shows the settled name";
+            return box.answer;
+        });
+        Click("CmdConv");
+        EXPECT_EQ(shown, boxes.size());
+    };
+    const UINT question = MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON1;
+    const std::string overwrite = "データが存在します。上書きしてもよろしいですか？";
+    convert(name, dir.file("copy"), {{question, overwrite, dir.file("copy.zel"), IDNO}});
+    EXPECT_EQ(zel::test::ListFolder(dir.path()), (std::vector<std::string>{"copy.zel", "現場.zel"}));
+    // Each carriage return of a message is a line break (CR LF) in its box.
+    const std::string converted =
+        "指定したファイルは最新バージョンに変換されました。\r\n\r\n"
+        "念のため元のファイルをバックアップしました。必要がなければ消して下さい。\r\n";
+    convert(name, name,
+            {{question, overwrite, name, IDYES},
+             {MB_OK | MB_ICONINFORMATION, converted + dir.file("現場.bak"), name, IDOK}});
+    EXPECT_EQ(zel::test::ReadBytes(dir.file("現場.bak")), original);
+    convert(none, dir.file("new"),
+            {{MB_OK | MB_ICONWARNING, "フォルダが見つかりませんでした\r\nファイル名：" + none,
+              dir.file("new.zel"), IDOK}});
+}
+
+TEST_F(Win32ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {
+    for (int way = 0; way < 4; ++way) {
+        WithModal([&] { Click("Command2"); },
+                  [&](HWND version) {
+                      auto* self =
+                          reinterpret_cast<win32::TableWindow*>(GetWindowLongPtrW(version, GWLP_USERDATA));
+                      ASSERT_TRUE(self && self->table().name == "frmVersion");
+                      EXPECT_EQ(std::pair(GetWindow(version, GW_OWNER), GetFocus()),
+                                std::pair(window.handle(), self->control("cmdOK")));
+                      RECT a, b; // centred over the conversion window
+                      GetWindowRect(window.handle(), &a);
+                      GetWindowRect(version, &b);
+                      EXPECT_NEAR(a.left + a.right, b.left + b.right, 2);
+                      EXPECT_NEAR(a.top + a.bottom, b.top + b.bottom, 2);
+                      if (way < 2) PressKey(*self, way == 0 ? VK_RETURN : VK_ESCAPE);
+                      if (way == 2) SendMessageW(self->control("cmdOK"), BM_CLICK, 0, 0);
+                      if (way == 3) SendMessageW(version, WM_CLOSE, 0, 0); // as the close box does
+                  });
+        EXPECT_TRUE(IsWindowEnabled(window.handle())) << way;
+    }
 }
 
 } // namespace

@@ -1,0 +1,209 @@
+// The two Qt windows: built from their tables and placed; the pictures shared with Win32; what the
+// keys, buttons and drops of the conversion window do, its message boxes, and the version window.
+#include "support/SampleFiles.h"
+#include "support/TestSupport.h"
+#include "ui/ModalScript.h"
+#include "ui/qt/Pictures.h"
+#include "ui/qt/frmConv.h"
+#include "ui/qt/frmVersion.h"
+#include "ui/table/WindowTable.h"
+
+#include <memory>
+
+namespace {
+
+namespace table = zel::ui::table;
+using zel::test::FrameOf;
+using zel::test::ModalScript;
+using Mb = QMessageBox;
+
+// Title, fixed size, close box only, and every control's parent, place, text and font.
+void CheckWindow(QWidget& window, const table::Window& t) {
+    EXPECT_EQ(window.windowTitle().toStdString(), t.title);
+    EXPECT_EQ(window.maximumSize(), QSize(t.clientWidth, t.clientHeight));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize());
+    const auto boxes =
+        Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
+    EXPECT_EQ((window.windowFlags() & boxes).toInt(), int(Qt::WindowCloseButtonHint));
+    for (const table::Control& c : t.controls) {
+        SCOPED_TRACE(c.name);
+        auto* w = window.findChild<QWidget*>(QString::fromStdString(c.name));
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->parentWidget()->objectName().toStdString(), c.parent.empty() ? t.name : c.parent);
+        EXPECT_EQ(w->geometry(), QRect(c.position.left, c.position.top, c.position.width, c.position.height));
+        // The text shown: a frame's title, a picture button's accessible name, else the text.
+        auto* frame = qobject_cast<QGroupBox*>(w);
+        auto* face = qobject_cast<QPushButton*>(w);
+        const QString text = frame                            ? frame->title()
+                             : face && !face->icon().isNull() ? face->text() + face->accessibleName()
+                                                              : w->property("text").toString();
+        EXPECT_EQ(text.toStdString(), c.text);
+        const table::Font& font = t.fontOf(c);
+        EXPECT_EQ(std::tuple(w->font().family().toStdString(), w->font().pointSize(), w->font().bold()),
+                  std::tuple(font.face, font.points, font.bold));
+        const QRawFont raw = QRawFont::fromFont(w->font(), QFontDatabase::Japanese);
+        for (QChar ch : text)
+            EXPECT_TRUE(ch.isSpace() || raw.supportsCharacter(ch)) << "no glyph for " << int(ch.unicode());
+    }
+}
+
+TEST(Layout, WindowsAreBuiltFromTheirTablesAndTheWin32FaceIsTheQtFace) {
+    auto ws = std::make_unique<zel::WorkingSet>();
+    zel::ui::frmConv conv(*ws);
+    CheckWindow(conv, table::ConversionWindow());
+    EXPECT_EQ(conv.findChild<QPushButton*>("CmdConv")->iconSize(), QSize(94, 24)) << "the face unscaled";
+    conv.show();
+    EXPECT_LE((FrameOf(conv).center() - conv.screen()->availableGeometry().center()).manhattanLength(), 2);
+    zel::ui::frmVersion version;
+    CheckWindow(version, table::VersionWindow());
+    // The etched separator: grey over the top row of the white line.
+    const QImage shot = version.grab().toImage();
+    EXPECT_EQ(QColor(shot.pixel(QPoint(100, 150) * shot.devicePixelRatio())), QColor(128, 128, 128));
+    EXPECT_EQ(QColor(shot.pixel(QPoint(100, 151) * shot.devicePixelRatio())), QColor(255, 255, 255));
+    for (auto [ratio, dpi] : {std::pair{1, 96}, {2, 192}}) {
+        // A bitmap file: 54 bytes of headers, then the rows bottom-up as 32-bit premultiplied pixels.
+        const QImage face = zel::ui::ConvertFacePixmap(ratio).toImage().mirrored().convertToFormat(
+            QImage::Format_ARGB32_Premultiplied);
+        QFile bitmap(
+            QStringLiteral(ZELCONV_SOURCE_DIR "/src/ui/win32/pictures/convert-face-%1.bmp").arg(dpi));
+        EXPECT_TRUE(bitmap.open(QIODevice::ReadOnly) &&
+                    bitmap.readAll().mid(54) ==
+                        QByteArray(reinterpret_cast<const char*>(face.constBits()), face.sizeInBytes()))
+            << "run scripts/render-pictures.sh after changing the face";
+        const QImage icon = zel::ui::AppIconPixmap(32, ratio).toImage();
+        EXPECT_EQ(icon.pixelColor(0, 0).alpha(), 0);
+        EXPECT_EQ(icon.pixelColor(QPoint(22, 16) * ratio), QColor(0x40, 0xc0, 0x57)) << "the arrow";
+    }
+}
+
+struct ConvWindow : ::testing::Test {
+    std::unique_ptr<zel::WorkingSet> ws = std::make_unique<zel::WorkingSet>();
+    zel::ui::frmConv window{*ws};
+    QLineEdit* source = window.findChild<QLineEdit*>("imText1");
+    QLineEdit* target = window.findChild<QLineEdit*>("imText2");
+    void Click(const char* button) { window.findChild<QPushButton*>(button)->click(); }
+    void Type(const QString& from, const QString& to) {
+        source->setText(from);
+        target->setText(to);
+    }
+    std::string Names() const { return (source->text() + "|" + target->text()).toStdString(); }
+};
+
+TEST_F(ConvWindow, EnterAndEscPressNoButtonAndTabFollowsTheTable) {
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ModalScript none; // Command1, Command2 and CmdConv (with empty names) would each open a window
+    for (const table::Control* c : table::ConversionWindow().focusChain()) {
+        EXPECT_EQ(window.focusWidget()->objectName().toStdString(), c->name);
+        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Tab})
+            QTest::keyClick(window.focusWidget(), key);
+    }
+    EXPECT_EQ(window.focusWidget(), source) << "Tab goes round";
+    EXPECT_TRUE(window.isVisible()) << "CmdClose not pressed";
+}
+
+TEST_F(ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
+    zel::test::TempDir dir;
+    const QString file = QString::fromStdString(dir.file("現場.ZEL")),
+                  folder = QString::fromStdString(dir.file(""));
+    zel::test::WriteBytes(file.toStdString(), {1});
+    const std::string both = (file + "|" + file).toStdString(), typed = "/a.zel|/b";
+    ModalScript none;
+    for (const auto& chosen : {std::optional<QString>(), std::optional<QString>(file)}) {
+        Type("/a.zel", "/b");
+        window.setFileChooser([&](QWidget* parent) { return parent == &window ? chosen : std::nullopt; });
+        Click("Command1");
+        EXPECT_EQ(Names(), chosen ? both : typed);
+    }
+    // Dropped: one file fills both fields; two files, a folder or a web address change nothing.
+    const QUrl url = QUrl::fromLocalFile(file);
+    for (const QList<QUrl>& urls : {QList{url}, QList{url, url}, QList{QUrl::fromLocalFile(folder)},
+                                    QList{QUrl("https://example.org/a.zel")}}) {
+        Type("/a.zel", "/b");
+        QMimeData data;
+        data.setUrls(urls);
+        QDragEnterEvent enter(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        QDropEvent drop(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &drop);
+        EXPECT_EQ(std::pair(enter.isAccepted(), Names()),
+                  std::pair(urls == QList{url}, urls == QList{url} ? both : typed));
+    }
+    // Named on the command line, relative to the current folder, or not named.
+    Type("", "");
+    window.fillFromCommandLine({"zelconv"});
+    EXPECT_EQ(Names(), "|");
+    const QString current = QDir::currentPath();
+    QDir::setCurrent(folder);
+    window.fillFromCommandLine({"zelconv", "現場.ZEL"});
+    QDir::setCurrent(current);
+    EXPECT_EQ(Names(), both);
+}
+
+TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
+    zel::test::TempDir dir;
+    const std::string name = dir.file("site.zel"), none = dir.file("none.zel");
+    const std::vector<std::uint8_t> original = zel::test::SampleFile(zel::FileVersion::V101);
+    zel::test::WriteBytes(name, original);
+    zel::test::WriteBytes(dir.file("copy.zel"), {1});
+    // Each box: icon, buttons (the first the default), text, the target field meanwhile, the answer.
+    struct Box {
+        Mb::Icon icon;
+        Mb::StandardButtons buttons;
+        std::string text, targetShown;
+        Mb::StandardButton answer;
+    };
+    auto convert = [&](const std::string& from, const std::string& to, const std::vector<Box>& boxes) {
+        Type(QString::fromStdString(from), QString::fromStdString(to));
+        std::deque<ModalScript::Step> steps;
+        for (const Box& b : boxes)
+            steps.push_back([=, this](QWidget* modal) {
+                auto* box = qobject_cast<QMessageBox*>(modal);
+                EXPECT_EQ(
+                    std::tuple(box->windowTitle().toStdString(), box->icon(), box->standardButtons().toInt(),
+                               box->defaultButton() == box->button(b.buttons & Mb::Yes ? Mb::Yes : Mb::Ok)),
+                    std::tuple("カルトゥーバ　データ変換", b.icon, b.buttons.toInt(), true));
+                EXPECT_EQ(box->text().toStdString(), b.text);
+                EXPECT_EQ(target->text().toStdString(), b.targetShown) << "the field shows the settled name";
+                box->button(b.answer)->click();
+            });
+        ModalScript script(std::move(steps));
+        Click("CmdConv");
+    };
+    const std::string overwrite = "データが存在します。上書きしてもよろしいですか？";
+    convert(name, dir.file("copy"),
+            {{Mb::Information, Mb::Yes | Mb::No, overwrite, dir.file("copy.zel"), Mb::No}});
+    EXPECT_EQ(zel::test::ListFolder(dir.path()), (std::vector<std::string>{"copy.zel", "site.zel"}));
+    const std::string backup = dir.file("site.bak"); // each carriage return below a line break
+    convert(
+        name, name,
+        {{Mb::Information, Mb::Yes | Mb::No, overwrite, name, Mb::Yes},
+         {Mb::Information, Mb::Ok,
+          "指定したファイルは最新バージョンに変換されました。\n\n念のため元のファイルをバックアップしました。"
+          "必要がなければ消して下さい。\n" +
+              backup,
+          name, Mb::Ok}});
+    EXPECT_EQ(zel::test::ReadBytes(backup), original);
+    convert(none, dir.file("new"),
+            {{Mb::Warning, Mb::Ok, "フォルダが見つかりませんでした\nファイル名：" + none, dir.file("new.zel"),
+              Mb::Ok}});
+}
+
+TEST_F(ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {
+    window.show();
+    FrameOf(window); // a user clicks only once the window manager has framed the window
+    for (int way = 0; way < 5; ++way) {
+        ModalScript script({[&](QWidget* version) {
+            EXPECT_TRUE(qobject_cast<zel::ui::frmVersion*>(version) && version->parentWidget() == &window);
+            EXPECT_LE((FrameOf(*version).center() - FrameOf(window).center()).manhattanLength(), 2);
+            const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape};
+            if (way < 3) QTest::keyClick(version->focusWidget(), keys[way]);
+            if (way == 3) version->findChild<QPushButton*>("cmdOK")->click();
+            if (way == 4) version->close(); // as the close box does
+        }});
+        Click("Command2"); // returns when the version window has closed
+        EXPECT_TRUE(window.findChildren<zel::ui::frmVersion*>().isEmpty()) << "created anew each time";
+    }
+}
+
+} // namespace
