@@ -1,6 +1,5 @@
-// Answers the modal windows that an action opens, in order: each step checks the window that has
-// become modal and closes it. A window that no step expects, that a step leaves open or that never
-// comes fails the test; it is closed, so that a test never hangs.
+// Answers, in order, the modal windows an action opens: each step checks one and closes it. A window
+// no step expects, one left open or one that never comes fails the test (and is closed: no hangs).
 #pragma once
 
 #include <QtTest>
@@ -16,30 +15,29 @@ class ModalScript {
 public:
     using Step = std::function<void(QWidget*)>;
     explicit ModalScript(std::deque<Step> steps = {}) : steps_(std::move(steps)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] { poll(); });
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QPointer<QWidget> modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible()) return;
+            if (!steps_.empty()) {
+                const Step step = std::move(steps_.front());
+                steps_.pop_front();
+                step(modal);
+            }
+            if (!modal || !modal->isVisible()) return;
+            ADD_FAILURE() << "unexpected window, or one left open: " << modal->windowTitle().toStdString();
+            modal->close();
+        });
         timer_.start(10);
     }
     ~ModalScript() { EXPECT_TRUE(steps_.empty()) << steps_.size() << " expected windows not shown"; }
 
 private:
-    void poll() {
-        QPointer<QWidget> modal = QApplication::activeModalWidget();
-        if (!modal || !modal->isVisible()) return;
-        if (steps_.empty()) ADD_FAILURE() << "unexpected window " << modal->windowTitle().toStdString();
-        if (!steps_.empty()) {
-            const Step step = std::move(steps_.front());
-            steps_.pop_front();
-            step(modal);
-            EXPECT_FALSE(modal && modal->isVisible()) << "window left open";
-        }
-        if (modal && modal->isVisible()) modal->close();
-    }
     QTimer timer_;
     std::deque<Step> steps_;
 };
 
-// The window's frame as the window system knows it now (QWidget::frameGeometry() may lag behind),
-// once the window is on the screen and, where a window manager frames windows, framed.
+// The frame as the window system has it once the window is on the screen and, where windows get frames,
+// framed.
 inline QRect FrameOf(const QWidget& window) {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.windowHandle()));
     EXPECT_TRUE(QGuiApplication::platformName() == "offscreen" ||
