@@ -13,10 +13,10 @@ using namespace zel::ui::table;
 TEST(WindowTable, TitlesSizesAndEveryControlsKindTextPlaceFocusAndFont) {
     const Window& conv = ConversionWindow();
     const Window& version = VersionWindow();
-    EXPECT_EQ(conv.title, "カルトゥーバ　データ変換");
-    EXPECT_EQ(version.title, "カルトゥーバ　データ変換のバージョン情報");
-    EXPECT_EQ((std::pair{conv.clientWidth, conv.clientHeight}), (std::pair{497, 246}));
-    EXPECT_EQ((std::pair{version.clientWidth, version.clientHeight}), (std::pair{351, 187}));
+    EXPECT_EQ(std::tuple(conv.title, conv.clientWidth, conv.clientHeight),
+              std::tuple("カルトゥーバ　データ変換", 497, 246));
+    EXPECT_EQ(std::tuple(version.title, version.clientWidth, version.clientHeight),
+              std::tuple("カルトゥーバ　データ変換のバージョン情報", 351, 187));
 
     const std::string purpose =
         "カルトゥーバ Version1.04より前のシステムで作成したファイルを、新しいバージョン"
@@ -40,7 +40,6 @@ TEST(WindowTable, TitlesSizesAndEveryControlsKindTextPlaceFocusAndFont) {
         {version, "lblVersion", K::Label, "バージョン 1.00", {66, 36, 259, 15}, 0},
         {version, "lblDescription", K::Label, "このプログラムは、" + purpose, {66, 62, 273, 52}, 0},
         {version, "Label1", K::Label, "Copyright (C) 2000 TALMO Dev. Corp.", {66, 128, 255, 13}, 0},
-        // The etched line: grey from (14, 150) to (340, 150) over white two pixels high from x 15.
         {version, "Line1_1", K::Line, "", {14, 150, 327, 1}, 0},
         {version, "Line1_0", K::Line, "", {15, 150, 326, 2}, 0},
     };

@@ -36,8 +36,7 @@ private:
     std::deque<Step> steps_;
 };
 
-// The frame as the window system has it once the window is on the screen and, where windows get frames,
-// framed.
+// The frame the window system has drawn, once the window is shown and, where windows get frames, framed.
 inline QRect FrameOf(const QWidget& window) {
     EXPECT_TRUE(QTest::qWaitForWindowExposed(window.windowHandle()));
     EXPECT_TRUE(QGuiApplication::platformName() == "offscreen" ||

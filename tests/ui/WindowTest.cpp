@@ -16,7 +16,6 @@ namespace table = zel::ui::table;
 using namespace zel::test; // FrameOf, ModalScript
 using Mb = QMessageBox;
 
-// Title, fixed size, close box only, and every control's parent, place, text and font.
 void CheckWindow(QWidget& window, const table::Window& t) {
     EXPECT_EQ(window.windowTitle().toStdString(), t.title);
     const QSize size(t.clientWidth, t.clientHeight);
@@ -68,10 +67,8 @@ TEST_F(ConvWindow, WindowsAreBuiltFromTheirTablesAndCentredAndTheWin32FaceIsTheQ
     EXPECT_EQ(QColor(shot.pixel(QPoint(100, 151) * shot.devicePixelRatio())), QColor(255, 255, 255));
     for (auto [ratio, dpi] : {std::pair{1, 96}, {2, 192}}) {
         // A bitmap file: 54 bytes of headers, then the rows bottom-up as 32-bit premultiplied pixels.
-        const QImage face = zel::ui::ConvertFacePixmap(ratio).toImage().mirrored().convertToFormat(
-            QImage::Format_ARGB32_Premultiplied);
-        QFile bitmap(
-            QStringLiteral(ZELCONV_SOURCE_DIR "/src/ui/win32/pictures/convert-face-%1.bmp").arg(dpi));
+        const QImage face = zel::ui::ConvertFacePixmap(ratio).toImage().mirrored();
+        QFile bitmap(QString(ZELCONV_SOURCE_DIR "/src/ui/win32/pictures/convert-face-%1.bmp").arg(dpi));
         EXPECT_TRUE(bitmap.open(QIODevice::ReadOnly) &&
                     bitmap.readAll().mid(54) ==
                         QByteArray(reinterpret_cast<const char*>(face.constBits()), face.sizeInBytes()))
@@ -129,7 +126,7 @@ TEST_F(ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
 
 TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
     zel::test::TempDir dir;
-    const std::string name = dir.file("site.zel"), none = dir.file("none.zel");
+    const std::string name = dir.file("site.zel");
     const std::vector<std::uint8_t> original = zel::test::SampleFile(zel::FileVersion::V101);
     zel::test::WriteBytes(name, original);
     zel::test::WriteBytes(dir.file("copy.zel"), {1});
@@ -165,9 +162,6 @@ TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
             {{Mb::Information, Mb::Yes | Mb::No, overwrite, name, Mb::Yes},
              {Mb::Information, Mb::Ok, converted + backup, name, Mb::Ok}});
     EXPECT_EQ(zel::test::ReadBytes(backup), original);
-    convert(none, dir.file("new"),
-            {{Mb::Warning, Mb::Ok, "フォルダが見つかりませんでした\nファイル名：" + none, dir.file("new.zel"),
-              Mb::Ok}});
 }
 
 TEST_F(ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {

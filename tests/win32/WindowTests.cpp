@@ -1,11 +1,9 @@
-// The Win32 windows under wine: built from their tables (at 144 dpi), and what the keys, buttons
-// and drops of the conversion window do, its message boxes, and the version window.
+// The Win32 windows under wine: built from their tables; what keys, buttons and drops do in them.
 #include "platform/Utf16.h"
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
 #include "ui/win32/frmConv.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -21,9 +19,9 @@ namespace win32 = zel::ui::win32;
 using namespace zel::platform; // Narrow, Widen
 
 std::wstring TextOf(HWND window) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
-    return text;
+    std::array<wchar_t, 1024> text{};
+    GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
+    return text.data();
 }
 
 // Presses `key` in the control that has the focus and handles the messages as the program's loop.
@@ -100,6 +98,8 @@ void CheckWindow(win32::TableWindow& window) {
         EXPECT_EQ(edges(r), (std::array{at144(p.left), at144(p.top), at144(p.right()), at144(p.bottom())}));
         LOGFONTW font{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof font, &font);
+        const UINT getPicture = c.kind == K::PictureBox ? STM_GETICON : BM_GETIMAGE;
+        EXPECT_TRUE(c.picture == table::Picture::None || SendMessageW(control, getPicture, IMAGE_ICON, 0));
         const table::Font& f = t.fontOf(c);
         if (c.kind == K::PictureBox) continue; // a picture has no font
         EXPECT_EQ(std::tuple(std::wstring(font.lfFaceName), font.lfHeight, font.lfWeight),
@@ -160,7 +160,7 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
 
 TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
     zel::test::TempDir dir;
-    const std::string name = dir.file("現場.zel"), none = dir.file("none.zel");
+    const std::string name = dir.file("現場.zel");
     const std::vector<std::uint8_t> original = zel::test::SampleFile(zel::FileVersion::V101);
     zel::test::WriteBytes(name, original);
     zel::test::WriteBytes(dir.file("copy.zel"), {1});
@@ -195,9 +195,23 @@ TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
             {{question, overwrite, name, IDYES},
              {MB_OK | MB_ICONINFORMATION, converted + dir.file("現場.bak"), name, IDOK}});
     EXPECT_EQ(zel::test::ReadBytes(dir.file("現場.bak")), original);
-    convert(none, dir.file("new"),
-            {{MB_OK | MB_ICONWARNING, "フォルダが見つかりませんでした\r\nファイル名：" + none,
-              dir.file("new.zel"), IDOK}});
+}
+
+TEST_F(Win32ConvWindow, OpenDialogHasItsTitleFilterAndNoReadOnlyBoxAndReturnsTheFullName) {
+    zel::test::TempDir dir;
+    const std::string chosen = dir.file("現場.zel");
+    zel::test::WriteBytes(chosen, {1});
+    std::optional<std::wstring> name;
+    WithModal([&] { name = win32::frmConv::ChooseWithDialog(window.handle()); },
+              [&](HWND dialog) {
+                  EXPECT_EQ(TextOf(dialog), L"カルトゥーバファイルを開く");
+                  EXPECT_EQ(TextOf(GetDlgItem(dialog, 0x470 /* cmb1: file types */)),
+                            L"カルトゥーバファイル (*.ZEL)");
+                  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 0x410 /* chx1: read-only */)));
+                  SetWindowTextW(GetDlgItem(dialog, 0x47C /* cmb13: the name */), Widen(chosen).c_str());
+                  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+              });
+    EXPECT_EQ(Narrow(name.value_or(L"none")), chosen);
 }
 
 TEST_F(Win32ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {
