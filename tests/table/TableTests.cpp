@@ -21,27 +21,26 @@ TEST(WindowTable, TitlesSizesAndEveryControlsKindTextPlaceFocusAndFont) {
     const std::string purpose =
         "カルトゥーバ Version1.04より前のシステムで作成したファイルを、新しいバージョン"
         "（カルトゥーバVersion1.04以降）に変換するプログラムです。";
-    using K = Kind;
     const std::tuple<const Window&, const char*, Kind, std::string, Rect, int> rows[] = {
-        {conv, "imText1", K::TextField, "", {24, 34, 411, 21}, 1},
-        {conv, "Command1", K::Button, "参照", {436, 34, 53, 21}, 2},
-        {conv, "imText2", K::TextField, "", {24, 108, 411, 21}, 3},
-        {conv, "Command2", K::Button, "バージョン情報", {12, 214, 107, 25}, 4},
-        {conv, "CmdConv", K::PictureButton, "データ変換", {268, 214, 107, 25}, 5},
-        {conv, "CmdClose", K::Button, "終了", {382, 214, 107, 25}, 6},
-        {conv, "Label3_0", K::Label, "■変換するファイル名を指定して下さい", {12, 16, 229, 15}, 0},
-        {conv, "Label4", K::Label, "↓", {190, 60, 43, 35}, 0},
-        {conv, "Label3_2", K::Label, "■変換後のファイル名を指定して下さい", {12, 90, 211, 15}, 0},
-        {conv, "Frame1", K::Frame, "プログラム説明", {6, 146, 483, 57}, 0},
-        {conv, "Label2", K::Label, "これは" + purpose, {12, 22, 469, 31}, 0}, // inside Frame1
-        {version, "cmdOK", K::Button, "OK", {250, 156, 92, 25}, 1},
-        {version, "picIcon", K::PictureBox, "", {16, 16, 36, 36}, 2},
-        {version, "lblTitle", K::Label, "カルトゥーバ　データ変換", {66, 16, 259, 18}, 0},
-        {version, "lblVersion", K::Label, "バージョン 1.00", {66, 36, 259, 15}, 0},
-        {version, "lblDescription", K::Label, "このプログラムは、" + purpose, {66, 62, 273, 52}, 0},
-        {version, "Label1", K::Label, "Copyright (C) 2000 TALMO Dev. Corp.", {66, 128, 255, 13}, 0},
-        {version, "Line1_1", K::Line, "", {14, 150, 327, 1}, 0},
-        {version, "Line1_0", K::Line, "", {15, 150, 326, 2}, 0},
+        {conv, "imText1", Kind::TextField, "", {24, 34, 411, 21}, 1},
+        {conv, "Command1", Kind::Button, "参照", {436, 34, 53, 21}, 2},
+        {conv, "imText2", Kind::TextField, "", {24, 108, 411, 21}, 3},
+        {conv, "Command2", Kind::Button, "バージョン情報", {12, 214, 107, 25}, 4},
+        {conv, "CmdConv", Kind::PictureButton, "データ変換", {268, 214, 107, 25}, 5},
+        {conv, "CmdClose", Kind::Button, "終了", {382, 214, 107, 25}, 6},
+        {conv, "Label3_0", Kind::Label, "■変換するファイル名を指定して下さい", {12, 16, 229, 15}, 0},
+        {conv, "Label4", Kind::Label, "↓", {190, 60, 43, 35}, 0},
+        {conv, "Label3_2", Kind::Label, "■変換後のファイル名を指定して下さい", {12, 90, 211, 15}, 0},
+        {conv, "Frame1", Kind::Frame, "プログラム説明", {6, 146, 483, 57}, 0},
+        {conv, "Label2", Kind::Label, "これは" + purpose, {12, 22, 469, 31}, 0}, // inside Frame1
+        {version, "cmdOK", Kind::Button, "OK", {250, 156, 92, 25}, 1},
+        {version, "picIcon", Kind::PictureBox, "", {16, 16, 36, 36}, 2},
+        {version, "lblTitle", Kind::Label, "カルトゥーバ　データ変換", {66, 16, 259, 18}, 0},
+        {version, "lblVersion", Kind::Label, "バージョン 1.00", {66, 36, 259, 15}, 0},
+        {version, "lblDescription", Kind::Label, "このプログラムは、" + purpose, {66, 62, 273, 52}, 0},
+        {version, "Label1", Kind::Label, "Copyright (C) 2000 TALMO Dev. Corp.", {66, 128, 255, 13}, 0},
+        {version, "Line1_1", Kind::Line, "", {14, 150, 327, 1}, 0},
+        {version, "Line1_0", Kind::Line, "", {15, 150, 326, 2}, 0},
     };
     const Font gothic9{"ＭＳ Ｐゴシック", 9, false}, arrow{"ＭＳ Ｐゴシック", 18, true};
     for (const auto& [window, name, kind, text, position, focusOrder] : rows) {

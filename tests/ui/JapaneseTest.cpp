@@ -23,6 +23,7 @@ TEST(Japanese, MessageBoxesNameTheirButtonsInJapaneseKeepLinesWholeAndLeaveTheTi
             std::string buttons;
             const ModalScript::Step check = [&](QWidget* modal) {
                 auto* box = qobject_cast<QMessageBox*>(modal);
+                buttons += box->icon() == QMessageBox::Warning ? "warning: " : "";
                 for (QAbstractButton* button : box->buttons())
                     buttons += button->text().toStdString() + " ";
                 auto* label = box->findChild<QLabel*>("qt_msgbox_label");
@@ -35,10 +36,11 @@ TEST(Japanese, MessageBoxesNameTheirButtonsInJapaneseKeepLinesWholeAndLeaveTheTi
                     << "title";
                 box->buttons().front()->click();
             };
-            ModalScript script({check, check});
+            ModalScript script({check, check, check});
             messages.Inform(text.toStdString());
+            messages.Warn(text.toStdString());
             messages.AskYesNo(text.toStdString());
-            EXPECT_EQ(buttons, "OK はい いいえ ") << installed;
+            EXPECT_EQ(buttons, "OK warning: OK はい いいえ ") << installed;
         }
     }
     QCoreApplication::installTranslator(qtTexts);
@@ -46,13 +48,12 @@ TEST(Japanese, MessageBoxesNameTheirButtonsInJapaneseKeepLinesWholeAndLeaveTheTi
 
 // At the width MessageTextWidth gives, as few lines as the widest allowed needs, and no short tail.
 TEST(Japanese, MessageLinesWrapEvenlyWithoutAShortTail) {
-    const QFont font = QApplication::font();
-    const QFontMetrics metrics(font);
+    const QFontMetrics metrics(QApplication::font());
     const QString sentence = "念のため元のファイルをバックアップしました。必要がなければ消して下さい。";
     for (int widest : {300, 420, 640})
         for (qsizetype length = 1; length <= 4 * sentence.size(); ++length) {
             const QString text = sentence.repeated(4).left(length);
-            QTextLayout layout(text, font);
+            QTextLayout layout(text, QApplication::font());
             layout.beginLayout();
             std::vector<qreal> lines;
             for (QTextLine l = layout.createLine(); l.isValid(); l = layout.createLine()) {
@@ -70,8 +71,7 @@ TEST(Japanese, MessageLinesWrapEvenlyWithoutAShortTail) {
 // Qt's own dialog: title, filter, Japanese labels, a missing file refused in Japanese, an existing one
 // returned with its full name.
 TEST(OpenDialog, IsJapaneseRefusesAMissingFileAndReturnsTheFullName) {
-    ASSERT_FALSE(zel::ui::InstallJapaneseTranslation()->filePath().isEmpty())
-        << "qtbase_ja.qm not found (Debian: qt6-translations-l10n)";
+    ASSERT_FALSE(zel::ui::InstallJapaneseTranslation()->filePath().isEmpty()) << "qt6-translations-l10n?";
     zel::test::TempDir dir;
     zel::test::WriteBytes(dir.file("site.zel"), {1});
     const QString folder = QString::fromStdString(dir.path().string());

@@ -63,8 +63,9 @@ TEST_F(ConvWindow, WindowsAreBuiltFromTheirTablesAndCentredAndTheWin32FaceIsTheQ
     CheckWindow(version, table::VersionWindow());
     // The etched separator: grey over the top row of the white line.
     const QImage shot = version.grab().toImage();
-    EXPECT_EQ(QColor(shot.pixel(QPoint(100, 150) * shot.devicePixelRatio())), QColor(128, 128, 128));
-    EXPECT_EQ(QColor(shot.pixel(QPoint(100, 151) * shot.devicePixelRatio())), QColor(255, 255, 255));
+    const qreal r = shot.devicePixelRatio();
+    EXPECT_EQ(std::pair(shot.pixelColor(QPoint(100, 150) * r), shot.pixelColor(QPoint(100, 151) * r)),
+              std::pair(QColor(128, 128, 128), QColor(255, 255, 255)));
     for (auto [ratio, dpi] : {std::pair{1, 96}, {2, 192}}) {
         // A bitmap file: 54 bytes of headers, then the rows bottom-up as 32-bit premultiplied pixels.
         const QImage face = zel::ui::ConvertFacePixmap(ratio).toImage().mirrored();

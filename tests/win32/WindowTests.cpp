@@ -32,7 +32,6 @@ void PressKey(win32::TableWindow& window, WPARAM key) {
         if (!window.handleDialogMessage(message)) DispatchMessageW(&message);
 }
 
-// A visible window over a disabled owner: one shown modally.
 BOOL CALLBACK FindModal(HWND window, LPARAM found) {
     const HWND owner = GetWindow(window, GW_OWNER);
     if (IsWindowVisible(window) && owner && !IsWindowEnabled(owner)) *reinterpret_cast<HWND*>(found) = window;
@@ -139,11 +138,9 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
     // Dropped as Explorer drops files: one file fills both fields; two files or a folder do nothing.
     for (const std::wstring& names : {file + L'\0', file + L'\0' + file + L'\0', folder + L'\0'}) {
         Type(L"C:\\a.zel", L"C:\\b");
-        HGLOBAL drop = GlobalAlloc(GHND, sizeof(DROPFILES) + (names.size() + 1) * sizeof(wchar_t));
-        auto* header = static_cast<DROPFILES*>(GlobalLock(drop));
-        *header = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
-        std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(header + 1));
-        GlobalUnlock(drop);
+        auto* drop = static_cast<DROPFILES*>(GlobalAlloc(GPTR, sizeof(DROPFILES) + 2 * (names.size() + 1)));
+        *drop = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
+        std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(drop + 1));
         SendMessageW(window.handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
         EXPECT_EQ(Names(), names == file + L'\0' ? both : typed);
     }
@@ -160,7 +157,7 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
 
 TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
     zel::test::TempDir dir;
-    const std::string name = dir.file("現場.zel");
+    const std::string name = dir.file("現場.zel"), none = dir.file("none.zel");
     const std::vector<std::uint8_t> original = zel::test::SampleFile(zel::FileVersion::V101);
     zel::test::WriteBytes(name, original);
     zel::test::WriteBytes(dir.file("copy.zel"), {1});
@@ -195,6 +192,9 @@ TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
             {{question, overwrite, name, IDYES},
              {MB_OK | MB_ICONINFORMATION, converted + dir.file("現場.bak"), name, IDOK}});
     EXPECT_EQ(zel::test::ReadBytes(dir.file("現場.bak")), original);
+    convert(none, dir.file("new"), // a warning, with the field settled before it
+            {{MB_OK | MB_ICONWARNING, "フォルダが見つかりませんでした\r\nファイル名：" + none,
+              dir.file("new.zel"), IDOK}});
 }
 
 TEST_F(Win32ConvWindow, OpenDialogHasItsTitleFilterAndNoReadOnlyBoxAndReturnsTheFullName) {
