@@ -5,7 +5,6 @@
 #include "usrdata/FileImage.h"
 
 #include <random>
-#include <stdexcept>
 
 namespace zel::test {
 
@@ -92,15 +91,6 @@ template <class T> std::vector<std::uint8_t> Encode(const T& v) {
     EncodeRecord(w, v);
     w.Flush();
     return std::move(sink.bytes);
-}
-
-// Decodes a T that must take up all of `bytes`.
-template <class T> T Decode(const std::vector<std::uint8_t>& bytes) {
-    ByteReader r(bytes);
-    T v{};
-    DecodeRecord(r, v);
-    if (r.remaining() != 0) throw std::logic_error("bytes left after the record");
-    return v;
 }
 
 } // namespace zel::test
