@@ -28,24 +28,6 @@ TEST(Encoding, LayoutsOnDisk) {
     EXPECT_EQ(Encode(anchor(Anchor101{})).size(), 30119u);
     EXPECT_EQ(Encode(anchor(Anchor102{})).size(), 30199u);
 
-    Anchor102 a = anchor(Anchor102{});
-    a.Data.DataRest.bytes[63] = 0x5A;
-    a.EntryFlag = 0xE1;
-    a.FootPair1.at(2) = Value4{0x11111111};
-    a.FootPair2.at(1) = Value4{0x22222222};
-    a.FootByte5 = 0x33;
-    a.FootBytes = {{0x44, 0x55}};
-    a.FootValue6 = Value4{0x66666666};
-    a.FootValue7 = Value4{0x77777777};
-    const Bytes bytes = Encode(a);
-    // EntryFlag follows the last byte of Data, then the entries' header.
-    auto rest = std::find(bytes.begin(), bytes.end(), 0x5A);
-    ASSERT_NE(rest, bytes.end());
-    EXPECT_EQ(Bytes(rest + 1, rest + 4), (Bytes{0xE1, 1, 0}));
-    EXPECT_EQ(*(std::search_n(bytes.begin(), bytes.end(), 4, 0x11) + 4), 0x22); // FootPair2 follows FootPair1
-    EXPECT_EQ(Bytes(bytes.end() - 11, bytes.end()),
-              (Bytes{0x33, 0x44, 0x55, 0x66, 0x66, 0x66, 0x66, 0x77, 0x77, 0x77, 0x77}));
-
     CycleTable t;
     EXPECT_EQ(Encode(t), Bytes(13393, 0));
     t.Levels.at(1).Value = 0x0101;
