@@ -113,8 +113,7 @@ TEST_F(Win32ConvWindow, WindowsAreBuiltFromTheirTables) {
 }
 
 TEST_F(Win32ConvWindow, EnterAndEscPressNoButtonAndTabFollowsTheTable) {
-    // Command1, Command2 and CmdConv (with empty names) would each open a window.
-    WithModal([&] {
+    WithModal([&] { // Command1, Command2 and CmdConv (with empty names) would each open a window
         for (const table::Control* c : window.table().focusChain()) {
             EXPECT_EQ(GetFocus(), window.control(c->name)) << c->name;
             for (WPARAM key : {VK_RETURN, VK_ESCAPE, VK_TAB})
