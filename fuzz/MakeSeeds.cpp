@@ -1,23 +1,20 @@
 // Writes small valid user-data files of the three formats into a folder, as the starting corpus of
 // zel_fuzz: without them the fuzzer would first have to find a 64-byte signature and a body of some
-// 30 KB per anchor by chance. With a second argument it also writes a libFuzzer dictionary of the
-// code page 932 texts that the upgrade compares with (the comparisons happen on decoded UTF-8, so
-// libFuzzer cannot learn these bytes by itself) and of counts that sit on a limit.
+// 30 KB per anchor by chance.
 //
-//   zel_fuzz_seeds <folder> [<dictionary file>]
+//   zel_fuzz_seeds <folder>
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
 #include "upgrade/Set102Module.h"
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
 using namespace zel;
 
 int main(int argc, char** argv) {
-    if (argc != 2 && argc != 3) {
-        std::fprintf(stderr, "usage: zel_fuzz_seeds <folder> [<dictionary file>]\n");
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: zel_fuzz_seeds <folder>\n");
         return 2;
     }
     std::filesystem::create_directories(argv[1]);
@@ -37,28 +34,6 @@ int main(int argc, char** argv) {
             test::WriteBytes(stem + "-102.zel", test::FileBytes(FileVersion::V102, *project));
         } catch (const ConversionFailure&) {
             // The failing shapes have no 1.02 form; their old forms reach the failure paths.
-        }
-    }
-    if (argc == 3) {
-        std::vector<std::string> entries;
-        for (const char* text : {kSslPermanentAnchor, kMultiCycle, kOneCycle})
-            entries.push_back(String::FromText(text).bytes);
-        for (FileVersion version : {FileVersion::V100, FileVersion::V101, FileVersion::V102})
-            entries.emplace_back(SignatureOf(version));
-        // Little-endian 16-bit 10, 11, 32767 and −1, and the 32-bit extremes.
-        for (std::string value :
-             {std::string("\x0A\x00", 2), std::string("\x0B\x00", 2), std::string("\xFF\x7F"),
-              std::string("\xFF\xFF"), std::string("\xFF\xFF\xFF\x7F"), std::string("\0\0\0\x80", 4)})
-            entries.push_back(value);
-        std::ofstream out(argv[2], std::ios::trunc);
-        for (const std::string& entry : entries) {
-            out << '"';
-            for (unsigned char c : entry) {
-                char hex[5];
-                std::snprintf(hex, sizeof hex, "\\x%02X", c);
-                out << hex;
-            }
-            out << "\"\n";
         }
     }
     return 0;

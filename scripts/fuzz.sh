@@ -4,7 +4,7 @@
 #   scripts/fuzz.sh [SECONDS] [LIBFUZZER OPTIONS...]
 #
 # Builds the fuzz configuration in build-fuzz (clang, AddressSanitizer, UndefinedBehaviorSanitizer),
-# writes the seed files to build-fuzz/seeds and a dictionary to build-fuzz/zel.dict, and fuzzes for SECONDS (default 60) with the growing
+# writes the seed files to build-fuzz/seeds, and fuzzes for SECONDS (default 60) with the dictionary fuzz/zel.dict and the growing
 # corpus in build-fuzz/corpus, which is kept between runs. Crash, leak, timeout and out-of-memory
 # inputs are saved in build-fuzz/artifacts; the script exits non-zero when any was found.
 #
@@ -43,7 +43,7 @@ cmake --build "$build" -j2 --target zel_fuzz zel_fuzz_seeds
 mkdir -p "$build/corpus" "$build/artifacts" "$build/logs"
 rm -f "$build"/logs/fuzz-*.log
 rm -rf "$build/seeds"
-"$build/fuzz/zel_fuzz_seeds" "$build/seeds" "$build/zel.dict"
+"$build/fuzz/zel_fuzz_seeds" "$build/seeds"
 
 log="$build/logs/fuzz.log"
 status=0
@@ -52,7 +52,7 @@ status=0
     cd "$build/logs"
     "$build/fuzz/zel_fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 -malloc_limit_mb="$malloc_mb" \
         -max_len="$max_len" -timeout=10 -print_final_stats=1 -artifact_prefix="$build/artifacts/" \
-        -dict="$build/zel.dict" "$@" "$build/corpus" "$build/seeds"
+        -dict="$root/fuzz/zel.dict" "$@" "$build/corpus" "$build/seeds"
 ) >"$log" 2>&1 || status=$?
 
 # The last progress line and the final statistics of each run.
