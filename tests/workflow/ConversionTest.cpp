@@ -1,5 +1,5 @@
-// The name rule, and one press of Convert over real files: which messages the user sees, in which order, and
-// what happens to the source, the target and the backup in every outcome.
+// The name rule, and one press of Convert over real files: which messages the user sees, in which
+// order, and what happens to the source, the target and the backup in every outcome.
 #include "platform/Platform.h"
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
@@ -8,6 +8,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace zel {
 namespace {
@@ -23,15 +28,6 @@ const std::string kReadOnly =
     "指定したファイル(またはフォルダ)は読み取り専用です\r別のファイル(またはフォルダ)名を指定してください";
 const Shown kQuestion{Shown::Question, "データが存在します。上書きしてもよろしいですか？"};
 const Bytes kFolder = {'<', 'f', 'o', 'l', 'd', 'e', 'r', '>'};
-
-// Records what the target field showed when the question was asked.
-struct WatchingMessages : test::RecordingMessages {
-    std::string shownTarget, targetAtQuestion;
-    bool AskYesNo(const std::string& text) override {
-        targetAtQuestion = shownTarget;
-        return RecordingMessages::AskYesNo(text);
-    }
-};
 
 // Runs that end before anything is written: the files are as they were, only the expected messages
 // were shown, the target field keeps its settled name and the last backup name is kept.
@@ -90,9 +86,12 @@ TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
             if (leaf != c.folder) test::WriteBytes(dir.file(leaf), bytes);
         ConversionState state{full(c.source), full(c.target), "earlier.bak", {}};
         WorkingSet ws;
-        WatchingMessages messages;
+        test::RecordingMessages messages;
         messages.answers = {c.answer};
-        state.targetSettled = [&messages](const std::string& name) { messages.shownTarget = name; };
+        std::string shownTarget; // what the target field would show
+        state.targetSettled = [&](const std::string& name) {
+            shownTarget = name + "@" + std::to_string(messages.shown.size());
+        };
         platform::InjectWriteFault(c.fault);
         EXPECT_EQ(RunConversion(state, ws, messages), c.outcome);
         platform::InjectWriteFault(0, 0);
@@ -105,12 +104,8 @@ TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
         EXPECT_EQ(messages.shown, expected);
         EXPECT_EQ(test::SnapshotOf(dir.path()), c.files);
         EXPECT_EQ(state.targetName, full(c.targetAfter));
-        if (c.outcome != Outcome::EmptyFields) {
-            EXPECT_EQ(messages.shownTarget, state.targetName) << "the field was told";
-        }
-        if (c.outcome == Outcome::Declined) {
-            EXPECT_EQ(messages.targetAtQuestion, state.targetName);
-        }
+        // The field is told the settled name before any message is shown.
+        EXPECT_EQ(shownTarget, c.outcome == Outcome::EmptyFields ? "" : state.targetName + "@0");
         EXPECT_EQ(state.backupFileName, "earlier.bak");
     }
 }
@@ -235,6 +230,67 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
     for (const NameCase& c : cases)
         EXPECT_EQ(DeriveName(c.name, c.extension), c.expected) << c.name;
 }
+
+#ifndef _WIN32
+// A conversion killed at any byte it writes leaves the target as its old content, the complete
+// 1.01 file (1.00 sources) or the complete 1.02 file, a backup that is complete or absent, and no
+// temporary file. Each run is a child process that the fault seam kills, as kill -9 would.
+// Runs the conversion in a child process that is killed after `bytes` bytes were written; true when
+// the child was killed (false: the conversion ended first).
+bool ConvertKilledAfter(std::uint64_t bytes, const std::string& source, const std::string& target) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        platform::InjectCrashAfter(bytes);
+        ConversionState state{source, target, "", {}};
+        auto ws = std::make_unique<WorkingSet>();
+        test::RecordingMessages yes;
+        RunConversion(state, *ws, yes);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+TEST(Crash, EveryKillLeavesTheTargetWholeAndNoTemporaryFile) {
+    struct Path {
+        const char* what;
+        FileVersion version;
+        bool inPlace;
+    };
+    for (const Path& path :
+         {Path{"1.00 in place", FileVersion::V100, true}, Path{"1.01 in place", FileVersion::V101, true},
+          Path{"1.00 over another file", FileVersion::V100, false}}) {
+        SCOPED_TRACE(path.what);
+        const auto project = test::SampleProject({.anchorCount = 1});
+        const Bytes source = test::FileBytes(path.version, *project), other(5000, 'o');
+        project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}};
+        const Bytes as101 = test::FileBytes(FileVersion::V101, *project),
+                    as102 = test::FileBytes(FileVersion::V102, *project);
+        const std::uint64_t total =
+            source.size() + (path.version == FileVersion::V100 ? as101.size() : 0) + as102.size();
+        int killed = 0;
+        // Every write's first and last bytes, and points in between.
+        for (std::uint64_t at = 0; at <= total; at += at < 64 ? 16 : 4999) {
+            test::TempDir dir;
+            test::WriteBytes(dir.file("site.zel"), source);
+            const Bytes before = path.inPlace ? source : other;
+            if (!path.inPlace) test::WriteBytes(dir.file("out.zel"), other);
+            const std::string target = dir.file(path.inPlace ? "site.zel" : "out.zel");
+            killed += ConvertKilledAfter(at, dir.file("site.zel"), target);
+            test::Snapshot files = test::SnapshotOf(dir.path());
+            const Bytes result = files[path.inPlace ? "site.zel" : "out.zel"];
+            EXPECT_TRUE(result == before || result == as102 ||
+                        (path.version == FileVersion::V100 && result == as101))
+                << "killed after " << at << " bytes";
+            const std::string backup = path.inPlace ? "site.bak" : "out.bak";
+            EXPECT_TRUE(!files.count(backup) || files[backup] == source) << at;
+            EXPECT_LE(files.size(), path.inPlace ? 2u : 3u) << "a temporary file stayed after " << at;
+        }
+        EXPECT_GT(killed, 20);
+    }
+}
+#endif
 
 } // namespace
 } // namespace zel
