@@ -1,5 +1,4 @@
-// The window tables, checked once for both toolkits: titles, client sizes, and every control's kind,
-// text, place, focus order and font. The toolkit tests check only that each toolkit applies them.
+// The window tables, checked once for both toolkits, whose tests check only that they apply them.
 #include "ui/table/WindowTable.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// Japanese whatever the locale: the message-box buttons (also without Qt's translation) and the
-// open-file dialog with its refusal; message boxes keep their lines whole and their title readable.
+// Japanese whatever the locale (message boxes, the open-file dialog); message boxes that wrap well.
 #include "support/TestSupport.h"
 #include "ui/ModalScript.h"
 #include "ui/qt/MessageBoxes.h"

@@ -1,5 +1,4 @@
-// The two Qt windows built from their tables and placed, the face shared with Win32, and what the
-// keys, buttons and drops of the conversion window do, its message boxes and the version window.
+// The Qt windows built from their tables and placed; what keys, buttons and drops do in them.
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
 #include "ui/ModalScript.h"

@@ -1,4 +1,3 @@
-// The window tests need one QApplication for the whole run.
 #include <QApplication>
 #include <gtest/gtest.h>
 

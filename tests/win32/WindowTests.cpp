@@ -2,6 +2,7 @@
 #include "platform/Utf16.h"
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
+#include "ui/win32/Pictures.h"
 #include "ui/win32/frmConv.h"
 
 #include <shlobj.h>
@@ -106,10 +107,13 @@ void CheckWindow(win32::TableWindow& window) {
     }
 }
 
-TEST_F(Win32ConvWindow, WindowsAreBuiltFromTheirTables) {
+TEST_F(Win32ConvWindow, WindowsAreBuiltFromTheirTablesAndTakeDroppedFiles) {
     CheckWindow(window);
     win32::frmVersion version(window.handle());
     CheckWindow(version);
+    EXPECT_TRUE(GetWindowLongPtrW(window.handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    for (std::uint32_t p : win32::Resampled({3, 3, std::vector<std::uint32_t>(9, 0x80402010)}, 7, 2).argb)
+        EXPECT_EQ(p, 0x80402010u) << "a plain area of the face stays plain at any size";
 }
 
 TEST_F(Win32ConvWindow, EnterAndEscPressNoButtonAndTabFollowsTheTable) {
@@ -214,14 +218,14 @@ TEST_F(Win32ConvWindow, OpenDialogHasItsTitleFilterAndNoReadOnlyBoxAndReturnsThe
 }
 
 TEST_F(Win32ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {
+    SetWindowPos(window.handle(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER); // off centre
     for (int way = 0; way < 4; ++way) {
         WithModal([&] { Click("Command2"); },
                   [&](HWND version) {
                       auto* self =
                           reinterpret_cast<win32::TableWindow*>(GetWindowLongPtrW(version, GWLP_USERDATA));
                       ASSERT_TRUE(self && self->table().name == "frmVersion");
-                      EXPECT_EQ(std::pair(GetWindow(version, GW_OWNER), GetFocus()),
-                                std::pair(window.handle(), self->control("cmdOK")));
+                      EXPECT_EQ(GetWindow(version, GW_OWNER), window.handle());
                       RECT a, b; // centred over the conversion window
                       GetWindowRect(window.handle(), &a);
                       GetWindowRect(version, &b);
