@@ -21,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <random>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -182,10 +183,18 @@ int main(int argc, char** argv) {
     const std::string copy = (folder / "zelconv-bench-copy.zel").string();
     bool ok = true;
 
-    // The ordinary file, against a plain copy.
-    WriteFile(source, test::SampleFile(FileVersion::V100,
-                                       {.anchorCount = anchors,
-                                        .anchor = {.cycleCount = 5, .entries = 5, .randomData = true}}));
+    // The ordinary file, against a plain copy: each anchor's data body full of random bytes.
+    {
+        auto project =
+            test::SampleProject({.anchorCount = anchors, .anchor = {.cycleCount = 5, .entries = 5}});
+        std::mt19937 rng(7);
+        for (Anchor101& anchor : project->main.Anchors.items)
+            for (auto& group : anchor.Data.Groups.items)
+                for (auto& unit : group.Units.items)
+                    for (auto& byte : unit.Bytes.bytes)
+                        byte = static_cast<std::uint8_t>(rng());
+        WriteFile(source, test::FileBytes(FileVersion::V100, *project));
+    }
     if (inputsOnly) std::filesystem::copy_file(source, folder / "ordinary-100.zel");
     const double sourceMb = static_cast<double>(std::filesystem::file_size(source)) / 1e6;
     const int rounds = inputsOnly ? 0 : 3;

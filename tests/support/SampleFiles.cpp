@@ -2,7 +2,6 @@
 
 #include "upgrade/Set102Module.h"
 
-#include <random>
 #include <string>
 
 namespace zel::test {
@@ -33,15 +32,7 @@ Anchor101 SampleAnchor(int number, const AnchorShape& shape) {
     a.Cycle.ReferenceLevel = Single::of(50.0f);
     a.Series.SeriesText = String::FromText("系列");
     a.Data.DataText = String::FromText("データ");
-    if (shape.randomData) {
-        std::mt19937 rng(static_cast<unsigned>(number));
-        for (auto& group : a.Data.Groups.items)
-            for (auto& unit : group.Units.items)
-                for (auto& b : unit.Bytes.bytes)
-                    b = static_cast<std::uint8_t>(rng());
-    } else {
-        a.Data.Groups.at(1).Units.at(1).Bytes.bytes[0] = 0xAB;
-    }
+    a.Data.Groups.at(1).Units.at(1).Bytes.bytes[0] = 0xAB;
     if (shape.entries > 0) a.Entries.Dimension(1, shape.entries);
     for (int i = 1; i <= shape.entries; ++i) {
         Entry101& e = a.Entries.at(i);

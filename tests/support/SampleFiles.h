@@ -18,8 +18,7 @@ struct AnchorShape {
     Integer stepCount = 3;
     Integer cycleCount = 3;
     int entries = 3;
-    bool footItems = true;   // Foot.Items dimensioned 0..1, else never dimensioned
-    bool randomData = false; // Data.Groups filled with random bytes, else one marked byte
+    bool footItems = true; // Foot.Items dimensioned 0..1, else never dimensioned
 };
 
 Anchor101 SampleAnchor(int number, const AnchorShape& shape = {});
