@@ -86,8 +86,11 @@ TEST_F(Cli, ConvertsSeveralFilesInPlaceAndRefusesNamesThatTheNameRuleWouldChange
     EXPECT_FALSE(Contains(console.err, "\r"));
     const auto files = test::SnapshotOf(dir.path());
     EXPECT_EQ(files.size(), 9u);
+    EXPECT_TRUE(Contains(console.err,
+                         "警告: インデックスが有効範囲にありません。\n1 番目のアンカー：段階数が 11 あり"));
     EXPECT_TRUE(files.at("一.bak") == a && files.at("二.bak") == b && files.at("bad.bak") == bad &&
-                files.at("SITE.ZEL") == a && files.at("SITE.ZEL.zel") == Bytes(10, 'e'));
+                files.at("bad.zel") == bad && files.at("SITE.ZEL") == a &&
+                files.at("SITE.ZEL.zel") == Bytes(10, 'e'));
     // With -o the user names the other file.
     EXPECT_EQ(Run({"--yes", "-o", dir.file("SITE.ZEL"), dir.file("SITE.ZEL")}), 0);
     EXPECT_NE(test::ReadBytes(dir.file("SITE.ZEL.zel")), Bytes(10, 'e'));

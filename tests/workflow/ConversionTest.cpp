@@ -132,7 +132,7 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
         {.what = "new target", .source = old101, .target = "new", .targetAfter = "new.zel", .backup = "new.bak",
          .asked = false},
         {.what = "other existing target", .source = old100, .target = "other.zel", .targetAfter = "other.zel",
-         .backup = "other.bak", .before = {{"other.zel", Bytes(20, 'q')}}},
+         .backup = "other.bak", .before = {{"other.zel", Bytes(200000, 'q')}}}, // longer: replaced exactly
         {.what = "capital extension", .source = old101, .sourceLeaf = "site.ZEL", .target = "site.ZEL",
          .targetAfter = "site.ZEL.zel", .backup = "site.ZEL.bak", .asked = false},
     };
