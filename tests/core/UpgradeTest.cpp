@@ -263,13 +263,7 @@ const std::string kMulti3 =
 const std::string kOther3 = "L1:1 L2:1 L3:1 L4:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2";
 
 TEST(CycleTable, LayoutsByMethodAndCycleCount) {
-    struct Case {
-        Integer cycles;
-        const char* method;
-        bool current;
-        std::string expected;
-    };
-    const Case cases[] = {
+    const std::tuple<Integer, const char*, bool, std::string> cases[] = {
         {0, "多サイクル", false, "L1:1"},
         {0, "", false, "L1:1"},
         {1, "多サイクル", false, "L1:1 L2:1"},
@@ -283,13 +277,12 @@ TEST(CycleTable, LayoutsByMethodAndCycleCount) {
         {3, "", true, kMulti3},
         {-1, "多サイクル", false, ""},
         {10, "", false,
-         "L1:1 L2:1 L3:1 L4:1 L5:1 L6:1 L7:1 L8:1 L9:1 L10:1 L11:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 "
-         "C3F1:2 C3S1:2 C4F1:2 C4S1:2 C5F1:2 C5S1:2 C6F1:2 C6S1:2 C7F1:2 C7S1:2 C8F1:2 C8S1:2 "
-         "C9F1:2 C9S1:2 C10F1:2 C10S1:2"},
+         "L1:1 L2:1 L3:1 L4:1 L5:1 L6:1 L7:1 L8:1 L9:1 L10:1 L11:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2 "
+         "C4F1:2 C4S1:2 C5F1:2 C5S1:2 C6F1:2 C6S1:2 C7F1:2 C7S1:2 C8F1:2 C8S1:2 C9F1:2 C9S1:2 C10F1:2 "
+         "C10S1:2"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(Build(AnchorFor(c.cycles, c.method), c.current), c.expected)
-            << c.cycles << c.method << c.current;
+    for (const auto& [cycles, method, current, expected] : cases)
+        EXPECT_EQ(Build(AnchorFor(cycles, method), current), expected) << cycles << method << current;
     // Ten cycles of the multi-cycle layout: cycles 2 to 10, each with its steps 1..i.
     const std::string ten = Build(AnchorFor(10, "多サイクル"), false);
     EXPECT_EQ(std::count(ten.begin(), ten.end(), ' ') + 1, 11 + 99 + 1);
@@ -298,16 +291,8 @@ TEST(CycleTable, LayoutsByMethodAndCycleCount) {
 }
 
 TEST(CycleTable, FailuresSayWhatWasTooLarge) {
-    using platform::code::Overflow;
-    using platform::code::SubscriptOutOfRange;
     const std::string cycles = "サイクル数が 11 あり、上限の 10 を超えています。";
-    const struct {
-        Integer cycles;
-        const char* method;
-        bool current;
-        int count1, count2, code;
-        std::string detail;
-    } cases[] = {
+    const std::tuple<Integer, const char*, bool, int, int, int, std::string> cases[] = {
         {11, "多サイクル", false, 2, 3, SubscriptOutOfRange, cycles},
         {11, "", false, 2, 3, SubscriptOutOfRange, cycles},
         {11, "１サイクル", false, 2, 3, SubscriptOutOfRange, cycles},
@@ -318,18 +303,18 @@ TEST(CycleTable, FailuresSayWhatWasTooLarge) {
         {2, "", false, 10, 11, SubscriptOutOfRange,
          "グループ 2 の点数が 11 あり、上限の 10 を超えています。"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [cycleCount, method, current, count1, count2, code, detail] : cases) {
         CycleTable t;
-        int code = 0;
-        std::string detail;
-        try {
-            BuildCycleTable(t, AnchorFor(c.cycles, c.method, c.count1, c.count2), c.current);
-        } catch (const ConversionFailure& f) {
-            code = f.code();
-            detail = f.detail();
-        }
-        EXPECT_EQ(code, c.code) << c.cycles << c.method << c.count1 << c.count2;
-        EXPECT_EQ(detail, c.detail) << c.cycles << c.method << c.count1 << c.count2;
+        std::string said;
+        const int failure = FailureCode([&] {
+            try {
+                BuildCycleTable(t, AnchorFor(cycleCount, method, count1, count2), current);
+            } catch (const ConversionFailure& f) {
+                said = f.detail();
+                throw;
+            }
+        });
+        EXPECT_TRUE(failure == code && said == detail) << cycleCount << method << count1 << count2 << said;
     }
     // One value 0: BothValuesSet stays 0; a group of no point fills none.
     Anchor101 one = AnchorFor(0, "", 0, 10);
