@@ -59,13 +59,13 @@ TEST_F(Cli, ConvertsSeveralFilesInPlaceAndRefusesNamesThatTheNameRuleWouldChange
     const Bytes a = test::SampleFile(FileVersion::V100, {.anchorCount = 3}),
                 b = test::SampleFile(FileVersion::V101),
                 bad = test::SampleFile(FileVersion::V101, {.failingAnchor = 1});
-    std::vector<std::string> args{"--yes",
-                                  Put("一.zel", a),
-                                  Put("二.zel", b),
-                                  Put("三.zel", test::SampleFile(FileVersion::V102)),
-                                  dir.file("missing.zel"),
-                                  Put("bad.zel", bad),
-                                  Put("SITE.ZEL", a)};
+    const std::vector<std::string> args{"--yes",
+                                        Put("一.zel", a),
+                                        Put("二.zel", b),
+                                        Put("三.zel", test::SampleFile(FileVersion::V102)),
+                                        dir.file("missing.zel"),
+                                        Put("bad.zel", bad),
+                                        Put("SITE.ZEL", a)};
     Put("SITE.ZEL.zel", Bytes(10, 'e'));
     EXPECT_EQ(Run(args), 1);
     EXPECT_TRUE(Contains(console.out, "[1/6] " + dir.file("一.zel") + "\n"));

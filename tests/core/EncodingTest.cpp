@@ -119,29 +119,4 @@ TEST(Encoding, ImpossibleCountsAreRefusedBeforeAnythingIsAllocated) {
     EXPECT_THROW(DecodeRecord(r, a), DamagedFile);
 }
 
-TEST(Encoding, TheMemoryBudgetStopsRecordsFarLargerThanTheirBytes) {
-    // 100000 empty strings: 2 bytes each on disk, a string object each in memory.
-    Bytes list{1, 0, 0xA0, 0x86, 0x01, 0, 1, 0, 0, 0};
-    list.resize(10 + 200000, 0);
-    auto decode = [&list](std::size_t budget) {
-        ByteReader r(list);
-        MemoryBudget limit(budget);
-        DynArray<String> strings;
-        DecodeRecord(r, strings, &limit);
-        return strings.Count();
-    };
-    EXPECT_THROW(decode(100000 * sizeof(String) - 1), RecordsTooLarge);
-    EXPECT_EQ(decode(100000 * sizeof(String)), 100000);
-    // Long strings are charged with their allocation too.
-    Bytes text{40, 0};
-    text.resize(42, 'a');
-    ByteReader r(text);
-    MemoryBudget limit(40);
-    String s;
-    EXPECT_THROW(DecodeRecord(r, s, &limit), RecordsTooLarge);
-    // The budget of a file leaves room for small files and grows with the size.
-    EXPECT_GE(DecodingBudget(0), 16u << 20);
-    EXPECT_EQ(DecodingBudget(200u << 20) - DecodingBudget(0), 300u << 20);
-}
-
 } // namespace
