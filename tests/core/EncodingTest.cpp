@@ -28,27 +28,7 @@ TEST(Encoding, LayoutsOnDisk) {
     EXPECT_EQ(Encode(anchor(Anchor101{})).size(), 30119u);
     EXPECT_EQ(Encode(anchor(Anchor102{})).size(), 30199u);
 
-    CycleTable t;
-    EXPECT_EQ(Encode(t), Bytes(13393, 0));
-    t.Levels.at(1).Value = 0x0101;
-    t.Levels.at(1).List.PointCount = 2;
-    t.Levels.at(1).List.PointData.bytes[0] = 3;
-    t.Levels.at(2).Value = 0x0404;
-    t.Cycles.at(2).FirstSteps.at(1).Value = 0x0505;
-    t.Cycles.at(2).SecondSteps.at(1).Value = 0x0606;
-    const Bytes table = Encode(t);
-    for (auto [offset, value] : {std::pair{5, 1}, {27, 2}, {28, 3}, {68, 4}, {1958, 5}, {2588, 6}})
-        EXPECT_EQ(table[static_cast<std::size_t>(offset)], value) << "offset " << offset;
-
-    // A 1.01 file: ListA's header at offset 79 when the four texts are empty; the factors close it.
-    Main101 empty;
-    empty.ListA.Dimension(1, 1);
-    VectorSink file;
-    EncodeFile101(file, FileVersion::V101, empty, {}, {Single{0x3F8CCCCD}, Single{0x3F666666}});
-    EXPECT_EQ(DetectVersion({reinterpret_cast<const char*>(file.bytes.data()), 64}), FileVersion::V101);
-    EXPECT_EQ(Bytes(file.bytes.begin() + 79, file.bytes.begin() + 81), (Bytes{1, 0}));
-    EXPECT_EQ(Bytes(file.bytes.end() - 8, file.bytes.end()),
-              (Bytes{0xCD, 0xCC, 0x8C, 0x3F, 0x66, 0x66, 0x66, 0x3F}));
+    EXPECT_EQ(Encode(CycleTable{}), Bytes(13393, 0));
 }
 
 // Bytes delivered a few at a time, as a file may deliver them.
@@ -103,7 +83,6 @@ TEST(Encoding, ImpossibleCountsAreRefusedBeforeAnythingIsAllocated) {
         {"negative count", {1, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0}},
         {"count larger than the bytes left", {1, 0, 0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 0, 0}},
         {"bounds beyond 32 bits", {1, 0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}},
-        {"header cut short", {1, 0, 1, 0}},
         {"string beyond the end", {1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 'a'}},
     };
     for (const auto& c : cases) {

@@ -72,8 +72,7 @@ TEST_F(Files, ExistenceCountsOrdinaryFilesOnlyAndKindsTellWhatANameIs) {
                                {dir.file("link.zel"), true, NameKind::File},
                                {dir.file("dirlink.zel"), false, NameKind::Folder},
                                {dir.file("dangling.zel"), false, NameKind::Missing},
-                               {dir.file("loop.zel"), false, NameKind::LinkLoop},
-                               {"/dev/null", false, NameKind::Special}});
+                               {dir.file("loop.zel"), false, NameKind::LinkLoop}});
 #endif
     for (const auto& c : cases)
         EXPECT_TRUE(FileExists(c.name) == c.exists && KindOfName(c.name) == c.kind) << c.name;
@@ -117,17 +116,7 @@ TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
     EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"sub", "t.zel", "u.zel"}));
 }
 
-#ifdef _WIN32
-TEST_F(Files, ReplaceKeepsTheTargetsAttributes) {
-    const std::wstring name = test::PathFromUtf8(dir.file("kept.zel")).wstring();
-    WriteBytes(dir.file("kept.zel"), kOld);
-    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-    ASSERT_TRUE(SetFileAttributesW(name.c_str(), kept));
-    const DWORD before = GetFileAttributesW(name.c_str()) & kept;
-    EXPECT_EQ(ReplaceFileContents(dir.file("kept.zel"), kNew), std::nullopt);
-    EXPECT_EQ(GetFileAttributesW(name.c_str()) & kept, before);
-}
-#else
+#ifndef _WIN32
 TEST_F(Files, ReplaceKeepsOwnerAndPermissionsAndFollowsLinks) {
     const std::string name = dir.file("real.zel");
     WriteBytes(name, kOld);

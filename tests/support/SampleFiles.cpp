@@ -6,6 +6,8 @@
 
 namespace zel::test {
 
+namespace {
+
 Anchor101 SampleAnchor(int number, const AnchorShape& shape) {
     Anchor101 a;
     a.HeadText = String::FromText("アンカー" + std::to_string(number));
@@ -51,6 +53,8 @@ Anchor101 SampleAnchor(int number, const AnchorShape& shape) {
     a.FootInts.at(4) = -1;
     return a;
 }
+
+} // namespace
 
 std::unique_ptr<Body101> SampleProject(const ProjectShape& shape) {
     auto body = std::make_unique<Body101>();

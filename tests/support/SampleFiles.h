@@ -21,8 +21,6 @@ struct AnchorShape {
     bool footItems = true; // Foot.Items dimensioned 0..1, else never dimensioned
 };
 
-Anchor101 SampleAnchor(int number, const AnchorShape& shape = {});
-
 // How a sample project is made: `anchorCount` in the record and max(anchorCount, 1) elements,
 // every other one with the one-cycle method; anchor `failingAnchor` (1-based, 0 = none) has 11
 // steps.
