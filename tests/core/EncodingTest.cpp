@@ -1,7 +1,7 @@
 // The encoding of members and records, the layouts on disk, and the reader's refusal of bodies that
 // cannot be what they claim, in memory and streamed.
-#include "core/RecordHelpers.h"
 #include "support/SampleFiles.h"
+#include "usrdata/FileImage.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +13,14 @@ using namespace zel::test;
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+
+template <class T> std::vector<std::uint8_t> Encode(const T& v) {
+    VectorSink sink;
+    ByteWriter w(sink);
+    EncodeRecord(w, v);
+    w.Flush();
+    return std::move(sink.bytes);
+}
 
 TEST(Encoding, LayoutsOnDisk) {
     DynArray<Integer> list;
