@@ -362,9 +362,8 @@ TEST(CycleTable, LayoutsByMethodAndCycleCount) {
         EXPECT_EQ(Build(AnchorFor(cycles, method), current), expected) << cycles << method << current;
     // Ten cycles of the multi-cycle layout: cycles 2 to 10, each with its steps 1..i.
     const std::string ten = Build(AnchorFor(10, "多サイクル"), false);
-    EXPECT_EQ(std::count(ten.begin(), ten.end(), ' ') + 1, 11 + 99 + 1);
-    EXPECT_NE(ten.find("L11:1 C2F1:2"), std::string::npos);
-    EXPECT_NE(ten.find("C10F10:2 C10S1:2 C10S2:2"), std::string::npos);
+    EXPECT_TRUE(std::count(ten.begin(), ten.end(), ' ') == 110 &&
+                ten.find("C10F10:2 C10S1:2 C10S2:2") != ten.npos);
 }
 
 TEST(CycleTable, FailuresSayWhatWasTooLarge) {
