@@ -38,20 +38,14 @@ bool Read(const std::uint8_t* data, std::size_t size, Body& body, Decode decode,
     return true;
 }
 
-// The file written again must be the bytes that were read.
-void RequireSameFile(const std::vector<std::uint8_t>& written, const std::uint8_t* data,
-                     std::size_t consumed) {
-    Require(written.size() == consumed && std::memcmp(written.data(), data, consumed) == 0);
-}
-
 void CheckUpgrade(const Body101& old) {
     auto built = std::make_unique<Main102>();
     try {
         BuildMain102(old.main, *built);
     } catch (const ConversionFailure& failure) {
-        Require(failure.code() == platform::code::Overflow ||
-                failure.code() == platform::code::SubscriptOutOfRange);
-        Require(!failure.detail().empty());
+        Require((failure.code() == platform::code::Overflow ||
+                 failure.code() == platform::code::SubscriptOutOfRange) &&
+                !failure.detail().empty());
         return;
     }
     VectorSink sink;
@@ -77,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (!Read(data, size, *body, decode, consumed)) return 0;
         VectorSink sink;
         EncodeFile101(sink, version, body->main, body->fixedBlock, body->factorPair);
-        RequireSameFile(sink.bytes, data, consumed);
+        Require(sink.bytes.size() == consumed && std::memcmp(sink.bytes.data(), data, consumed) == 0);
         CheckUpgrade(*body);
     } else if (version == FileVersion::V102) {
         auto body = std::make_unique<Body102>();
@@ -87,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             return 0;
         VectorSink sink;
         EncodeFile102(sink, body->main, body->fixedBlock, body->factorPair, body->wordPair);
-        RequireSameFile(sink.bytes, data, consumed);
+        Require(sink.bytes.size() == consumed && std::memcmp(sink.bytes.data(), data, consumed) == 0);
     }
     return 0;
 }

@@ -39,41 +39,7 @@ TEST(Encoding, LayoutsOnDisk) {
     EXPECT_EQ(Encode(CycleTable{}), Bytes(13393, 0));
 }
 
-// Bytes delivered a few at a time, as a file may deliver them.
-class TrickleSource : public ByteSource {
-public:
-    TrickleSource(const Bytes& bytes, std::size_t step) : bytes_(bytes), step_(step) {}
-    std::size_t Read(std::uint8_t* buffer, std::size_t size) override {
-        const std::size_t n = std::min({size, step_, bytes_.size() - at_});
-        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer);
-        at_ += n;
-        return n;
-    }
-
-private:
-    const Bytes& bytes_;
-    std::size_t step_, at_ = 0;
-};
-
-TEST(Encoding, StreamedReadingGivesTheSameRecordsAndEveryCutIsRefused) {
-    const Bytes file = SampleFile(FileVersion::V101, {.anchorCount = 3});
-    const Bytes body(file.begin() + 64, file.end());
-    auto inMemory = std::make_unique<Body101>();
-    ByteReader whole(body);
-    DecodeBody101(whole, FileVersion::V101, *inMemory);
-    for (std::size_t step : {1u, 7u, 70000u}) {
-        TrickleSource source(body, step);
-        ByteReader streamed(source, body.size());
-        auto read = std::make_unique<Body101>();
-        DecodeBody101(streamed, FileVersion::V101, *read);
-        EXPECT_TRUE(read->main == inMemory->main && read->factorPair == inMemory->factorPair) << step;
-    }
-    // A file shorter than it said when it was opened.
-    const Bytes shortened(body.begin(), body.end() - 100);
-    TrickleSource source(shortened, 4096);
-    ByteReader lying(source, body.size());
-    EXPECT_THROW(DecodeBody101(lying, FileVersion::V101, *std::make_unique<Body101>()), DamagedFile);
-
+TEST(Encoding, EveryCutOfABodyIsRefused) {
     const Bytes small = SampleFile(FileVersion::V101, {.anchorCount = 0, .anchor = {.entries = 1}});
     for (std::size_t cut = 64; cut < small.size(); ++cut) {
         ByteReader r(small.data() + 64, cut - 64);

@@ -28,11 +28,8 @@ Anchor101 SampleAnchor(int number, const AnchorShape& shape) {
         a.Settings.FirstPoints.at(p) = static_cast<Integer>(10 * p);
         a.Settings.SecondPoints.at(p) = static_cast<Integer>(5 * p);
     }
-    a.Settings.FirstText = String::FromText("第1グループ");
-    a.Named.NameA = String::FromText("名前Ａ");
     a.Cycle.CycleCount = shape.cycleCount;
     a.Cycle.ReferenceLevel = Single::of(50.0f);
-    a.Series.SeriesText = String::FromText("系列");
     a.Data.DataText = String::FromText("データ");
     a.Data.Groups.at(1).Units.at(1).Bytes.bytes[0] = 0xAB;
     if (shape.entries > 0) a.Entries.Dimension(1, shape.entries);
@@ -50,7 +47,6 @@ Anchor101 SampleAnchor(int number, const AnchorShape& shape) {
         a.Foot.Items.Dimension(0, 2);
         a.Foot.Items.at(0).Bytes.bytes[5] = 0x42;
     }
-    a.FootInts.at(4) = -1;
     return a;
 }
 
