@@ -47,20 +47,21 @@ void InjectCrashAfter(std::uint64_t bytes) {
 
 namespace detail {
 
-int TakeWriteFault() {
-    return TakeOne(writeFaultsLeft) ? writeFaultCode.load() : 0;
-}
-
 bool TakeReadFault() {
     return TakeOne(readFaultsLeft);
 }
 
-std::size_t BytesBeforeCrash(std::size_t size) {
-    if (!crashArmed) return size;
-    const std::uint64_t left = bytesBeforeCrash.load();
-    const std::size_t allowed = static_cast<std::size_t>(std::min<std::uint64_t>(left, size));
-    bytesBeforeCrash = left - allowed;
-    return allowed < size ? allowed : size;
+WritePlan PlanWrite(std::size_t size) {
+    WritePlan plan{size, TakeOne(writeFaultsLeft) ? writeFaultCode.load() : 0, false};
+    // An injected fault writes half of the data and then fails as the system would.
+    if (plan.fault != 0) plan.limit = size / 2;
+    if (crashArmed) {
+        const std::uint64_t left = bytesBeforeCrash.load();
+        plan.crash = left < plan.limit;
+        if (plan.crash) plan.limit = static_cast<std::size_t>(left);
+        bytesBeforeCrash = left - plan.limit;
+    }
+    return plan;
 }
 
 void CrashNow() {

@@ -28,15 +28,17 @@ std::string TemporaryStem(const std::string& leaf, std::size_t suffixLength, std
 // Whether `name` is a temporary name made from `stem` with a suffix of `suffixLength` characters.
 bool IsTemporaryName(const std::string& name, const std::string& stem, std::size_t suffixLength);
 
-// Consumes one injected write fault. Returns the code to fail with, or 0 when none is pending.
-int TakeWriteFault();
-
 // Consumes one injected read fault. True when this open must fail.
 bool TakeReadFault();
 
-// How many of the next `size` bytes may be written before an injected crash; size when none is
-// armed. The caller writes that many and then calls CrashNow() when it is less than `size`.
-std::size_t BytesBeforeCrash(std::size_t size);
+// What a write of `size` bytes may do under the test seams: write `limit` bytes, then end the
+// process (`crash`) or fail with the injected fault's code (`fault`, 0 for none).
+struct WritePlan {
+    std::size_t limit;
+    int fault;
+    bool crash;
+};
+WritePlan PlanWrite(std::size_t size);
 [[noreturn]] void CrashNow();
 
 } // namespace zel::platform::detail

@@ -182,15 +182,11 @@ struct WriteStopped {
     int error;
 };
 
-// Writes all of `size` bytes, going on after partial writes; throws WriteStopped on failure. An
-// injected fault writes half of the data and then fails like the system would; an injected crash
-// writes what its budget allows and ends the process.
+// Writes all of `size` bytes, going on after partial writes; throws WriteStopped on failure (or
+// what the test seams plan).
 void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    const int fault = detail::TakeWriteFault();
-    std::size_t limit = fault != 0 ? size / 2 : size;
-    const std::size_t beforeCrash = detail::BytesBeforeCrash(limit);
-    const bool crash = beforeCrash < limit;
-    limit = beforeCrash;
+    const detail::WritePlan plan = detail::PlanWrite(size);
+    const std::size_t limit = plan.limit;
     std::size_t done = 0;
     while (done < limit) {
         ssize_t n = ::write(fd, data + done, limit - done);
@@ -200,8 +196,8 @@ void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
         }
         done += static_cast<std::size_t>(n);
     }
-    if (crash) detail::CrashNow();
-    if (fault != 0) throw WriteStopped{fault == code::DiskFull ? ENOSPC : EIO};
+    if (plan.crash) detail::CrashNow();
+    if (plan.fault != 0) throw WriteStopped{plan.fault == code::DiskFull ? ENOSPC : EIO};
 }
 
 int FsyncRetry(int fd) {

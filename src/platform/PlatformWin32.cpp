@@ -196,15 +196,10 @@ struct WriteStopped {
     DWORD error;
 };
 
-// Writes all of `size` bytes; throws WriteStopped on failure. An injected fault writes half of the
-// data and then fails like the system would; an injected crash writes what its budget allows and
-// ends the process.
+// Writes all of `size` bytes; throws WriteStopped on failure (or what the test seams plan).
 void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
-    const int fault = detail::TakeWriteFault();
-    std::size_t limit = fault != 0 ? size / 2 : size;
-    const std::size_t beforeCrash = detail::BytesBeforeCrash(limit);
-    const bool crash = beforeCrash < limit;
-    limit = beforeCrash;
+    const detail::WritePlan plan = detail::PlanWrite(size);
+    const std::size_t limit = plan.limit;
     std::size_t done = 0;
     while (done < limit) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(limit - done, 1u << 30));
@@ -213,9 +208,10 @@ void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
         if (written == 0) throw WriteStopped{ERROR_WRITE_FAULT};
         done += written;
     }
-    if (crash) detail::CrashNow();
-    if (fault != 0)
-        throw WriteStopped{static_cast<DWORD>(fault == code::DiskFull ? ERROR_DISK_FULL : ERROR_WRITE_FAULT)};
+    if (plan.crash) detail::CrashNow();
+    if (plan.fault != 0)
+        throw WriteStopped{
+            static_cast<DWORD>(plan.fault == code::DiskFull ? ERROR_DISK_FULL : ERROR_WRITE_FAULT)};
 }
 
 // --- Temporary files ------------------------------------------------------------------------
