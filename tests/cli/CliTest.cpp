@@ -32,9 +32,8 @@ struct FakeConsole : Console {
     }
     bool InputIsTerminal() override { return terminal; }
     std::optional<std::string> ReadLine() override {
-        if (lines.empty()) return std::nullopt;
-        std::string line = lines.front();
-        lines.pop_front();
+        std::optional<std::string> line;
+        if (!lines.empty()) line = lines.front(), lines.pop_front();
         return line;
     }
 };

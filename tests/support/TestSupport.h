@@ -29,10 +29,9 @@ public:
     void Warn(const std::string& text) override { shown.push_back({Shown::Warning, text}); }
     bool AskYesNo(const std::string& text) override {
         shown.push_back({Shown::Question, text});
-        if (answers.empty()) return true;
-        bool a = answers.front();
-        answers.pop_front();
-        return a;
+        const bool yes = answers.empty() || answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return yes;
     }
 };
 
