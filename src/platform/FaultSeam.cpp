@@ -20,6 +20,7 @@ std::atomic<int> writeFaultCode{0};
 std::atomic<int> readFaultsLeft{0};
 std::atomic<bool> crashArmed{false};
 std::atomic<std::uint64_t> bytesBeforeCrash{0};
+std::atomic<bool> withoutLinks{false};
 
 // Takes one from `counter` when it is positive; true when it did.
 bool TakeOne(std::atomic<int>& counter) {
@@ -45,7 +46,15 @@ void InjectCrashAfter(std::uint64_t bytes) {
     crashArmed = true;
 }
 
+void InjectFileSystemWithoutLinks(bool on) {
+    withoutLinks = on;
+}
+
 namespace detail {
+
+bool WithoutLinks() {
+    return withoutLinks;
+}
 
 bool TakeReadFault() {
     return TakeOne(readFaultsLeft);

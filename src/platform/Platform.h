@@ -164,4 +164,10 @@ void InjectReadFault(int count = 1);
 // ReplaceFileContents / CopyFileNoReplace. Only crash tests call this, in a child process.
 void InjectCrashAfter(std::uint64_t bytes);
 
+// Makes file writes behave as on a file system that has neither unnamed temporary files nor hard
+// links (FAT or exFAT on a USB stick, some network shares): the temporary file has a name from the
+// start, and a copy that must not replace a file is moved into place. Linux only; only tests call
+// this.
+void InjectFileSystemWithoutLinks(bool on);
+
 } // namespace zel::platform

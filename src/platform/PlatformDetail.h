@@ -28,6 +28,9 @@ std::string TemporaryStem(const std::string& leaf, std::size_t suffixLength, std
 // Whether `name` is a temporary name made from `stem` with a suffix of `suffixLength` characters.
 bool IsTemporaryName(const std::string& name, const std::string& stem, std::size_t suffixLength);
 
+// Whether writes act as on a file system without unnamed files and hard links (a test seam).
+bool WithoutLinks();
+
 // Consumes one injected read fault. True when this open must fail.
 bool TakeReadFault();
 

@@ -360,7 +360,8 @@ public:
     // Creates the file with `mode`; 0 or the system error number.
     int Create(mode_t mode) {
         fd_.Reset();
-        int fd = OpenAtRetry(dir_, ".", O_TMPFILE | O_WRONLY, mode);
+        int fd = detail::WithoutLinks() ? (errno = EOPNOTSUPP, -1)
+                                        : OpenAtRetry(dir_, ".", O_TMPFILE | O_WRONLY, mode);
         if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
             // No unnamed files on this file system.
             for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
@@ -404,10 +405,10 @@ public:
             }
         } else if (!replace) {
             // A hard link fails on a taken name, where a rename would replace it.
-            if (::linkat(dir_, name_.c_str(), dir_, target.c_str(), 0) == 0) {
+            if (!detail::WithoutLinks() && ::linkat(dir_, name_.c_str(), dir_, target.c_str(), 0) == 0) {
                 ::unlinkat(dir_, name_.c_str(), 0);
             } else {
-                const int e = errno;
+                const int e = detail::WithoutLinks() ? EPERM : errno;
                 if (e != EPERM && e != ENOTSUP && e != ENOSYS && e != EMLINK) return e;
                 // A file system without hard links: move the name over, refusing a taken one.
                 if (::renameat2(dir_, name_.c_str(), dir_, target.c_str(), RENAME_NOREPLACE) != 0)

@@ -71,6 +71,11 @@ TEST(Japanese, MessageLinesWrapEvenlyWithoutAShortTail) {
 // returned with its full name.
 TEST(OpenDialog, IsJapaneseRefusesAMissingFileAndReturnsTheFullName) {
     ASSERT_FALSE(zel::ui::InstallJapaneseTranslation()->filePath().isEmpty()) << "qt6-translations-l10n?";
+    // Texts that Qt's file lacks are completed, others of their context left alone.
+    const char* provider = "QAbstractFileIconProvider";
+    EXPECT_EQ(QCoreApplication::translate(provider, "Drive") +
+                  QCoreApplication::translate(provider, "Nothing"),
+              "ドライブNothing");
     zel::test::TempDir dir;
     zel::test::WriteBytes(dir.file("site.zel"), {1});
     const QString folder = QString::fromStdString(dir.path().string());

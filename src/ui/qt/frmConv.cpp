@@ -21,7 +21,7 @@ namespace {
 // The full name of the one file that a drag carries, or nothing for folders, several files or
 // anything else.
 std::optional<QString> DraggedFile(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().size() != 1) return std::nullopt;
+    if (!data || data->urls().size() != 1) return std::nullopt;
     const QUrl url = data->urls().front();
     if (!url.isLocalFile() || !QFileInfo(url.toLocalFile()).isFile()) return std::nullopt;
     return QDir::toNativeSeparators(QFileInfo(url.toLocalFile()).absoluteFilePath());
