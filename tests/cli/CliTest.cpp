@@ -147,7 +147,7 @@ TEST_F(Cli, CheckReportsEachFileFromOneReading) {
     EXPECT_EQ(Run(args), 1);
     for (const auto& [name, verdict] : cases)
         EXPECT_TRUE(Contains(console.out, name + ": " + verdict)) << name;
-    EXPECT_EQ(Run({"--check", dir.file("a100.zel"), dir.file("a102.zel")}), 0);
+    EXPECT_EQ(Run({"--check", dir.file("a100.zel"), dir.file("a101.zel"), dir.file("a102.zel")}), 0);
     EXPECT_EQ(test::SnapshotOf(dir.path()), before);
 }
 

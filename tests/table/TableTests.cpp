@@ -12,10 +12,14 @@ using namespace zel::ui::table;
 TEST(WindowTable, TitlesSizesAndEveryControlsKindTextPlaceFocusAndFont) {
     const Window& conv = ConversionWindow();
     const Window& version = VersionWindow();
-    EXPECT_EQ(std::tuple(conv.title, conv.clientWidth, conv.clientHeight),
-              std::tuple("カルトゥーバ　データ変換", 497, 246));
-    EXPECT_EQ(std::tuple(version.title, version.clientWidth, version.clientHeight),
-              std::tuple("カルトゥーバ　データ変換のバージョン情報", 351, 187));
+    EXPECT_EQ(
+        std::tuple(conv.name, conv.title, conv.clientWidth, conv.clientHeight, conv.border, conv.placement),
+        std::tuple("frmConv", "カルトゥーバ　データ変換", 497, 246, Border::FixedSingle,
+                   Placement::CentreOfScreen));
+    EXPECT_EQ(std::tuple(version.name, version.title, version.clientWidth, version.clientHeight,
+                         version.border, version.placement),
+              std::tuple("frmVersion", "カルトゥーバ　データ変換のバージョン情報", 351, 187,
+                         Border::FixedDialog, Placement::CentreOfOwner));
 
     const std::string purpose =
         "カルトゥーバ Version1.04より前のシステムで作成したファイルを、新しいバージョン"

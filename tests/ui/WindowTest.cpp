@@ -28,10 +28,14 @@ void CheckWindow(QWidget& window, const table::Window& t) {
         ASSERT_NE(w, nullptr);
         EXPECT_EQ(w->parentWidget()->objectName().toStdString(), c.parent.empty() ? t.name : c.parent);
         EXPECT_EQ(w->geometry(), QRect(c.position.left, c.position.top, c.position.width, c.position.height));
-        // The text shown: a frame's title, a picture button's accessible name, else the text.
-        auto* face = qobject_cast<QPushButton*>(w);
-        const QString text = w->property(qobject_cast<QGroupBox*>(w) ? "title" : "text").toString() +
-                             (face && !face->icon().isNull() ? face->accessibleName() : QString());
+        // The text shown: a picture button's accessible name (beside its face), a frame's title, else the
+        // text.
+        auto* button = qobject_cast<QPushButton*>(w);
+        const bool pictured = c.picture == table::Picture::ConvertFace;
+        EXPECT_EQ(button && !button->icon().isNull(), pictured);
+        const QString text = pictured
+                                 ? button->accessibleName()
+                                 : w->property(qobject_cast<QGroupBox*>(w) ? "title" : "text").toString();
         EXPECT_EQ(text.toStdString(), c.text);
         const table::Font& font = t.fontOf(c);
         EXPECT_EQ(std::tuple(w->font().family().toStdString(), w->font().pointSize(), w->font().bold()),
