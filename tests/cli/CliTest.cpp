@@ -111,7 +111,11 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
          false},
         {{}, true, {"maybe", " Y "}, "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
         {{}, true, {""}, "[Y/n] ", true}, // Enter answers Yes
+        {{}, true, {"ja", "Yes\t"}, "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
+        {{}, true, {"はい"}, "[Y/n] ", true},
         {{}, true, {"いいえ"}, "[Y/n] ", false},
+        {{}, true, {" N"}, "[Y/n] ", false},
+        {{}, true, {"NO"}, "[Y/n] ", false},
         {{}, true, {}, "[Y/n] \nいいえ (入力が終わりました)", false},
     };
     const Bytes old = test::SampleFile(FileVersion::V101);
@@ -160,15 +164,23 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         bool outFails = false;
     } cases[] = {
         {{"--help"}, 0, "「情報: 」「警告: 」「質問: 」", ""},
+        {{"-h"}, 0, "使い方:", ""},
+        {{"--check", "--", "--help", "-"},
+         1,
+         "--help: ファイルが見つかりません\n-: ファイルが見つかりません",
+         ""},
         {{"--version"}, 0, "1.00.0037\n旧ファイルを新しいバージョンに変換するプログラム", ""},
         {{}, 2, "", "使い方:"},
         {{"--bogus", a}, 2, "", "不明なオプションです: --bogus"},
         {{"-o", dir.file("out") + "/", a}, 2, "", "フォルダではなく"},
         {{"-o", t, a, a}, 2, "", "一つだけ"},
         {{"--yes", "--no", a}, 2, "", "同時に"},
+        {{"-o", t, "-o", t, a}, 2, "", "-o は一度だけ"},
+        {{a, "-o"}, 2, "", "-o の後に"},
         {{"--check", "-o", t, a}, 2, "", "一緒には使えません"},
         {{"--help"}, 3, "", "標準出力に書き込めませんでした", true},
         {{"--check", a}, 3, "", "標準出力に書き込めませんでした", true},
+        {{"--check", t}, 1, "", "標準出力に書き込めませんでした", true},
     };
     for (const auto& c : cases) {
         console = FakeConsole{};
