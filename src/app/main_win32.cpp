@@ -1,4 +1,6 @@
 // The window program on Windows: shows the conversion window; closing it ends the program.
+// Built on Windows only; the guard says so to tools that read every source on other systems.
+#ifdef _WIN32
 #include "fileops/LoadReadModule.h"
 #include "platform/Platform.h"
 #include "ui/win32/frmConv.h"
@@ -24,3 +26,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     zel::ui::win32::RunUntilClosed(window);
     return 0;
 }
+
+#endif // _WIN32

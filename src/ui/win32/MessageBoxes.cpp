@@ -1,3 +1,5 @@
+// Built on Windows only; the guard says so to tools that read every source on other systems.
+#ifdef _WIN32
 #include "ui/win32/MessageBoxes.h"
 
 #include "platform/Utf16.h"
@@ -35,3 +37,5 @@ bool MessageBoxes::AskYesNo(const std::string& text) {
 }
 
 } // namespace zel::ui::win32
+
+#endif // _WIN32

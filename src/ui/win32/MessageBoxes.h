@@ -1,5 +1,7 @@
 // The program's messages as Win32 message boxes over the conversion window.
 #pragma once
+// Built on Windows only; the guard says so to tools that read every source on other systems.
+#ifdef _WIN32
 
 #include "fileops/Messages.h"
 
@@ -40,3 +42,5 @@ private:
 };
 
 } // namespace zel::ui::win32
+
+#endif // _WIN32

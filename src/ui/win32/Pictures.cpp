@@ -1,3 +1,5 @@
+// Built on Windows only; the guard says so to tools that read every source on other systems.
+#ifdef _WIN32
 #include "ui/win32/Pictures.h"
 
 #include "ui/win32/Resources.h"
@@ -135,3 +137,5 @@ HICON AppIcon(int size) {
 }
 
 } // namespace zel::ui::win32
+
+#endif // _WIN32

@@ -1,6 +1,8 @@
 // The pictures of the Win32 windows: the program icon and the convert button's face, the same
 // pictures as the Qt windows show, at the size a screen's DPI asks for.
 #pragma once
+// Built on Windows only; the guard says so to tools that read every source on other systems.
+#ifdef _WIN32
 
 #include <windows.h>
 
@@ -32,3 +34,5 @@ HICON IconFromPixels(const Pixels& picture);
 HICON AppIcon(int size);
 
 } // namespace zel::ui::win32
+
+#endif // _WIN32

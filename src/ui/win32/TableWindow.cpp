@@ -1,3 +1,5 @@
+// Built on Windows only; the guard says so to tools that read every source on other systems.
+#ifdef _WIN32
 #include "ui/win32/TableWindow.h"
 
 #include "platform/Utf16.h"
@@ -401,3 +403,5 @@ void RunUntilClosed(TableWindow& window) {
 }
 
 } // namespace zel::ui::win32
+
+#endif // _WIN32

@@ -1,6 +1,8 @@
 // A Win32 window built from its toolkit-free table (ui/table): the same controls in the same places
 // as the Qt window, scaled from 96 dpi to the DPI of the screen the window is on.
 #pragma once
+// Built on Windows only; the guard says so to tools that read every source on other systems.
+#ifdef _WIN32
 
 #include "ui/table/WindowTable.h"
 
@@ -82,3 +84,5 @@ private:
 void RunUntilClosed(TableWindow& window);
 
 } // namespace zel::ui::win32
+
+#endif // _WIN32

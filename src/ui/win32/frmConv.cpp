@@ -1,3 +1,5 @@
+// Built on Windows only; the guard says so to tools that read every source on other systems.
+#ifdef _WIN32
 #include "ui/win32/frmConv.h"
 
 #include "platform/Utf16.h"
@@ -113,3 +115,5 @@ frmVersion::frmVersion(HWND owner) : TableWindow(table::VersionWindow(), owner) 
 }
 
 } // namespace zel::ui::win32
+
+#endif // _WIN32

@@ -1,6 +1,8 @@
 // The conversion window in Win32: the source and target name fields, the browse button, Convert,
 // the version window and Close. Closing it ends the program.
 #pragma once
+// Built on Windows only; the guard says so to tools that read every source on other systems.
+#ifdef _WIN32
 
 #include "ui/win32/MessageBoxes.h"
 #include "ui/win32/TableWindow.h"
@@ -61,3 +63,5 @@ public:
 };
 
 } // namespace zel::ui::win32
+
+#endif // _WIN32
