@@ -200,6 +200,14 @@ void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
     if (plan.fault != 0) throw WriteStopped{plan.fault == code::DiskFull ? ENOSPC : EIO};
 }
 
+ssize_t ReadRetry(int fd, std::uint8_t* buffer, std::size_t size) {
+    ssize_t n;
+    do
+        n = ::read(fd, buffer, size);
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
 int FsyncRetry(int fd) {
     while (::fsync(fd) != 0)
         if (errno != EINTR) return errno;
@@ -520,11 +528,9 @@ bool InputFile::Open(const std::string& name) {
 }
 
 std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t size) {
-    for (;;) {
-        ssize_t n = ::read(static_cast<int>(handle_), buffer, size);
-        if (n >= 0) return static_cast<std::size_t>(n);
-        if (errno != EINTR) return std::nullopt;
-    }
+    const ssize_t n = ReadRetry(static_cast<int>(handle_), buffer, size);
+    if (n < 0) return std::nullopt;
+    return static_cast<std::size_t>(n);
 }
 
 // --- Writing --------------------------------------------------------------------------------
@@ -588,8 +594,7 @@ CopyResult CopyFileNoReplace(const std::string& source, const std::string& targe
     int e = Produce(temp.fd(), [&](const ContentWriter& write) {
         std::vector<std::uint8_t> buffer(1 << 20);
         for (;;) {
-            ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR) continue;
+            const ssize_t n = ReadRetry(in.get(), buffer.data(), buffer.size());
             if (n < 0) throw WriteStopped{errno};
             if (n == 0) break;
             write(buffer.data(), static_cast<std::size_t>(n));
