@@ -332,6 +332,7 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
         slashCase,
         {d + "現場.zel.旧版", ".zel", d + "現場.ze.zel"},  // four characters dropped, not four bytes
         {d + "site.zel𠮷𠮷𠮷", ".zel", d + "site.ze.zel"}, // characters of four bytes each
+        {d + "site.zel\x80\xBF\xF5\x80", ".zel", d + "site.zel.zel"}, // bytes that begin no character
         {"現場.zel" + s + "名前", ".zel", "現場.zel" + s + "名前.zel"},
         {"   ", ".zel", "   .zel"},
     };
