@@ -16,8 +16,9 @@ inline constexpr std::string_view kSignature102 =
     "Tarvelquistmoranda 1.02 UsrData (c) 2000 TALMO Development Corp.";
 inline constexpr std::size_t kSignatureSize = 64;
 
-static_assert(kSignature100.size() == kSignatureSize && kSignature101.size() == kSignatureSize &&
-              kSignature102.size() == kSignatureSize);
+static_assert(kSignature100.size() == kSignatureSize);
+static_assert(kSignature101.size() == kSignatureSize);
+static_assert(kSignature102.size() == kSignatureSize);
 
 // The format a file's signature names; Unknown for a file that begins with none of them.
 enum class FileVersion : std::uint8_t { Unknown, V100, V101, V102 };
