@@ -41,6 +41,7 @@ TEST(Encoding, LayoutsOnDisk) {
 
 TEST(Encoding, EveryCutOfABodyIsRefused) {
     const Bytes small = SampleFile(FileVersion::V101, {.anchorCount = 0, .anchor = {.entries = 1}});
+    EXPECT_EQ(DetectVersion({reinterpret_cast<const char*>(small.data()), small.size()}), FileVersion::V101);
     for (std::size_t cut = 64; cut < small.size(); ++cut) {
         ByteReader r(small.data() + 64, cut - 64);
         ASSERT_THROW(DecodeBody101(r, FileVersion::V101, *std::make_unique<Body101>()), DamagedFile) << cut;

@@ -130,8 +130,16 @@ TEST_F(Files, ReplaceKeepsOwnerAndPermissionsAndFollowsLinks) {
     EXPECT_TRUE(fs::is_symlink(dir.file("link.zel")) && ReadBytes(name) == kNew);
     // A link to a missing file creates that file.
     fs::create_symlink(dir.file("made.zel"), dir.file("dangling.zel"));
+    const mode_t umask = ::umask(027); // with the permissions that the umask leaves
     EXPECT_EQ(ReplaceFileContents(dir.file("dangling.zel"), kNew), std::nullopt);
+    ::umask(umask);
     EXPECT_EQ(ReadBytes(dir.file("made.zel")), kNew);
+    ASSERT_EQ(::stat(dir.file("made.zel").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    // A link to itself is refused as such.
+    fs::create_symlink("loop.zel", dir.file("loop.zel"));
+    EXPECT_NE(ReplaceFileContents(dir.file("loop.zel"), kNew).value_or(FileError{}).description.find("ELOOP"),
+              std::string::npos);
 }
 
 TEST_F(Files, NothingIsWrittenWhereNoNewFileMayBeMade) {
