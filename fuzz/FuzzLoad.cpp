@@ -38,6 +38,10 @@ bool Read(const std::uint8_t* data, std::size_t size, Body& body, Decode decode,
     return true;
 }
 
+void Decode102(ByteReader& reader, Body102& body, MemoryBudget* budget) {
+    DecodeBody102(reader, body, budget);
+}
+
 void CheckUpgrade(const Body101& old) {
     auto built = std::make_unique<Main102>();
     try {
@@ -52,9 +56,7 @@ void CheckUpgrade(const Body101& old) {
     EncodeFile102(sink, *built, old.fixedBlock, old.factorPair, WordPair{});
     auto back = std::make_unique<Body102>();
     std::size_t consumed = 0;
-    Require(Read(
-        sink.bytes.data(), sink.bytes.size(), *back,
-        [](ByteReader& r, Body102& b, MemoryBudget*) { DecodeBody102(r, b); }, consumed));
+    Require(Read(sink.bytes.data(), sink.bytes.size(), *back, Decode102, consumed));
     Require(consumed == sink.bytes.size() && back->main == *built && back->fixedBlock == old.fixedBlock);
 }
 
@@ -75,10 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CheckUpgrade(*body);
     } else if (version == FileVersion::V102) {
         auto body = std::make_unique<Body102>();
-        if (!Read(
-                data, size, *body, [](ByteReader& r, Body102& b, MemoryBudget* m) { DecodeBody102(r, b, m); },
-                consumed))
-            return 0;
+        if (!Read(data, size, *body, Decode102, consumed)) return 0;
         VectorSink sink;
         EncodeFile102(sink, body->main, body->fixedBlock, body->factorPair, body->wordPair);
         Require(sink.bytes.size() == consumed && std::memcmp(sink.bytes.data(), data, consumed) == 0);

@@ -67,17 +67,12 @@ Snapshot SnapshotOf(const std::filesystem::path& folder) {
         const auto path = folder / PathFromUtf8(leaf);
         std::error_code ec;
         const auto status = std::filesystem::symlink_status(path, ec);
-        std::string kind;
-        if (std::filesystem::is_directory(status))
-            kind = "<folder>";
-        else if (!std::filesystem::is_regular_file(status))
-            kind = "<other>";
-        if (!kind.empty()) {
-            snapshot[leaf] = std::vector<std::uint8_t>(kind.begin(), kind.end());
-        } else {
-            auto u8 = path.u8string();
-            snapshot[leaf] = ReadBytes(std::string(u8.begin(), u8.end()));
-        }
+        const std::string kind = std::filesystem::is_directory(status)      ? "<folder>"
+                                 : std::filesystem::is_regular_file(status) ? ""
+                                                                            : "<other>";
+        const auto u8 = path.u8string();
+        snapshot[leaf] = kind.empty() ? ReadBytes(std::string(u8.begin(), u8.end()))
+                                      : std::vector<std::uint8_t>(kind.begin(), kind.end());
     }
     return snapshot;
 }

@@ -2,7 +2,6 @@
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
 #include "ui/ModalScript.h"
-#include "ui/qt/Pictures.h"
 #include "ui/qt/frmConv.h"
 #include "ui/qt/frmVersion.h"
 #include "ui/table/WindowTable.h"
