@@ -45,16 +45,12 @@ TEST_F(Files, ExistenceCountsOrdinaryFilesOnlyAndKindsTellWhatANameIs) {
     WriteBytes(dir.file("locked.zel"), kOld);
     MakeReadOnly(dir.file("locked.zel"));
     fs::create_directory(dir.path() / "folder.zel");
-    struct Case {
-        std::string name;
-        bool exists;
-        NameKind kind;
-    };
-    std::vector<Case> cases = {{dir.file("plain.zel"), true, NameKind::File},
-                               {dir.file("locked.zel"), true, NameKind::File},
-                               {dir.file("folder.zel"), false, NameKind::Folder},
-                               {dir.file("gone.zel"), false, NameKind::Missing},
-                               {"", false, NameKind::Missing}};
+    std::vector<std::tuple<std::string, bool, NameKind>> cases = {
+        {dir.file("plain.zel"), true, NameKind::File},
+        {dir.file("locked.zel"), true, NameKind::File},
+        {dir.file("folder.zel"), false, NameKind::Folder},
+        {dir.file("gone.zel"), false, NameKind::Missing},
+        {"", false, NameKind::Missing}};
 #ifdef _WIN32
     for (auto [leaf, attributes] :
          {std::pair{"hidden.zel", FILE_ATTRIBUTE_HIDDEN}, {"system.zel", FILE_ATTRIBUTE_SYSTEM}}) {
@@ -72,8 +68,8 @@ TEST_F(Files, ExistenceCountsOrdinaryFilesOnlyAndKindsTellWhatANameIs) {
                                {dir.file("dangling.zel"), false, NameKind::Missing},
                                {dir.file("loop.zel"), false, NameKind::LinkLoop}});
 #endif
-    for (const auto& c : cases)
-        EXPECT_TRUE(FileExists(c.name) == c.exists && KindOfName(c.name) == c.kind) << c.name;
+    for (const auto& [name, exists, kind] : cases)
+        EXPECT_TRUE(FileExists(name) == exists && KindOfName(name) == kind) << name;
 }
 
 TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {

@@ -261,6 +261,7 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
 // Twelve anchors: the files are larger than the writer's buffer, which is passed on more than once.
 TEST_F(Reading, A100FileBecomesItself101AndThenA102FileAndTheNextStandsAlone) {
     const auto project = test::SampleProject({.anchorCount = 12});
+    project->main.Text2 = project->main.Text3 = String{std::string(60000, 'a')}; // past the reader's buffer
     const std::string name = Put("a.zel", test::FileBytes(FileVersion::V100, *project));
     ws.factorPair.HighFactor = Single{0x12345678};
     ASSERT_EQ(LoadUsrData(ws, name, messages), LoadResult::OldFormat);
@@ -333,6 +334,9 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
         {d + "現場.zel.旧版", ".zel", d + "現場.ze.zel"},  // four characters dropped, not four bytes
         {d + "site.zel𠮷𠮷𠮷", ".zel", d + "site.ze.zel"}, // characters of four bytes each
         {d + "site.zel\x80\xBF\xF5\x80", ".zel", d + "site.zel.zel"}, // bytes that begin no character
+        {d + "site.zel\xE3"
+             "a\x80©",
+         ".zel", d + "site.zel.zel"}, // nor a cut one
         {"現場.zel" + s + "名前", ".zel", "現場.zel" + s + "名前.zel"},
         {"   ", ".zel", "   .zel"},
     };
