@@ -96,13 +96,8 @@ TEST_F(Cli, ConvertsSeveralFilesInPlaceAndRefusesNamesThatTheNameRuleWouldChange
 }
 
 TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
-    const struct {
-        std::vector<std::string> options;
-        bool terminal;
-        std::deque<std::string> lines;
-        const char* shown;
-        bool converted;
-    } cases[] = {
+    // Options, a terminal, the lines typed, what is shown after the question, converted.
+    const std::tuple<std::vector<std::string>, bool, std::deque<std::string>, const char*, bool> cases[] = {
         {{"--no"}, false, {}, "いいえ (--no)", false},
         {{},
          false,
@@ -119,17 +114,17 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
         {{}, true, {}, "[Y/n] \nいいえ (入力が終わりました)", false},
     };
     const Bytes old = test::SampleFile(FileVersion::V101);
-    for (const auto& c : cases) {
+    for (const auto& [options, terminal, lines, shown, converted] : cases) {
         const std::string name = Put("a.zel", old);
         console = FakeConsole{};
-        console.terminal = c.terminal;
-        console.lines = c.lines;
-        std::vector<std::string> args = c.options;
+        console.terminal = terminal;
+        console.lines = lines;
+        std::vector<std::string> args = options;
         args.push_back(name);
-        EXPECT_EQ(Run(args), c.converted ? 0 : 1) << c.shown;
-        EXPECT_TRUE(Contains(console.err, "上書きしてもよろしいですか？ (" + name + ") " + c.shown))
+        EXPECT_EQ(Run(args), converted ? 0 : 1) << shown;
+        EXPECT_TRUE(Contains(console.err, "上書きしてもよろしいですか？ (" + name + ") " + shown))
             << console.err;
-        EXPECT_EQ(test::ReadBytes(name) != old, c.converted) << c.shown;
+        EXPECT_EQ(test::ReadBytes(name) != old, converted) << shown;
     }
 }
 

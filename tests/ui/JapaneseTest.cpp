@@ -68,7 +68,7 @@ TEST(Japanese, MessageLinesWrapEvenlyWithoutAShortTail) {
 }
 
 // Qt's own dialog: title, filter, Japanese labels, a missing file refused in Japanese, an existing one
-// returned with its full name.
+// returned with its full name, nothing when cancelled.
 TEST(OpenDialog, IsJapaneseRefusesAMissingFileAndReturnsTheFullName) {
     ASSERT_FALSE(zel::ui::InstallJapaneseTranslation()->filePath().isEmpty()) << "qt6-translations-l10n?";
     // Texts that Qt's file lacks are completed, others of their context left alone.
@@ -79,29 +79,32 @@ TEST(OpenDialog, IsJapaneseRefusesAMissingFileAndReturnsTheFullName) {
     zel::test::TempDir dir;
     zel::test::WriteBytes(dir.file("site.zel"), {1});
     const QString folder = QString::fromStdString(dir.path().string());
-    ModalScript script({[&](QWidget* modal) {
-        auto* dialog = qobject_cast<QFileDialog*>(modal);
-        EXPECT_EQ(dialog->windowTitle().toStdString(), "カルトゥーバファイルを開く");
-        EXPECT_EQ(dialog->nameFilters(), QStringList{"カルトゥーバファイル (*.ZEL)"});
-        dialog->setDirectory(folder);
-        QStringList shown;
-        for (const char* label : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
-            shown << dialog->findChild<QLabel*>(label)->text();
-        for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons())
-            shown << button->text();
-        EXPECT_EQ(shown,
-                  QStringList({"アドレス:", "ファイル名(&N):", "ファイルの種類:", "開く(&O)", "キャンセル"}));
-        ModalScript refusal({[&](QWidget* box) { // modal inside this step
-            EXPECT_TRUE(qobject_cast<QMessageBox*>(box)->text().contains("ファイルが見つかりません。"));
-            box->close();
-        }});
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText(folder + "/none.zel");
-        static_cast<QDialog*>(dialog)->accept();
-        dialog->findChild<QLineEdit*>("fileNameEdit")->setText("site.zel");
-        static_cast<QDialog*>(dialog)->accept();
-    }});
+    ModalScript script(
+        {[&](QWidget* modal) {
+             auto* dialog = qobject_cast<QFileDialog*>(modal);
+             EXPECT_EQ(dialog->windowTitle().toStdString(), "カルトゥーバファイルを開く");
+             EXPECT_EQ(dialog->nameFilters(), QStringList{"カルトゥーバファイル (*.ZEL)"});
+             dialog->setDirectory(folder);
+             QStringList shown;
+             for (const char* label : {"lookInLabel", "fileNameLabel", "fileTypeLabel"})
+                 shown << dialog->findChild<QLabel*>(label)->text();
+             for (QAbstractButton* button : dialog->findChild<QDialogButtonBox*>()->buttons())
+                 shown << button->text();
+             EXPECT_EQ(shown, QStringList({"アドレス:", "ファイル名(&N):", "ファイルの種類:", "開く(&O)",
+                                           "キャンセル"}));
+             ModalScript refusal({[&](QWidget* box) { // modal inside this step
+                 EXPECT_TRUE(qobject_cast<QMessageBox*>(box)->text().contains("ファイルが見つかりません。"));
+                 box->close();
+             }});
+             dialog->findChild<QLineEdit*>("fileNameEdit")->setText(folder + "/none.zel");
+             static_cast<QDialog*>(dialog)->accept();
+             dialog->findChild<QLineEdit*>("fileNameEdit")->setText("site.zel");
+             static_cast<QDialog*>(dialog)->accept();
+         },
+         [](QWidget* dialog) { static_cast<QDialog*>(dialog)->reject(); }});
     EXPECT_EQ(zel::ui::frmConv::ChooseWithDialog(nullptr).value_or("none"),
               QDir::toNativeSeparators(folder + "/site.zel"));
+    EXPECT_EQ(zel::ui::frmConv::ChooseWithDialog(nullptr), std::nullopt);
 }
 
 } // namespace

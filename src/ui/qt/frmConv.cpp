@@ -77,10 +77,8 @@ std::optional<QString> frmConv::ChooseWithDialog(QWidget* parent) {
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
 #endif
     dialog.setNameFilter(kOpenFilter);
-    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-    const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty() || chosen.front().isEmpty()) return std::nullopt;
-    return QDir::toNativeSeparators(chosen.front());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().front());
 }
 
 void frmConv::fillBothNames(const QString& fullName) {
