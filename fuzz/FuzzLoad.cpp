@@ -1,12 +1,7 @@
-// libFuzzer target: the input is a whole user-data file held in memory. Its signature chooses the
-// reader as LoadUsrData chooses it, with the same memory budget; a body that reads completely must
-// then survive the whole conversion:
-//  - a 1.00/1.01 body, written again in its format, gives back exactly the bytes it was read from;
-//  - the 1.02 record built from it either fails with one of the two conversion codes, or writes a
-//    1.02 file that reads back to the same records, consuming every byte;
-//  - a 1.02 body written again gives back exactly the bytes it was read from.
-// A damaged or oversized body must be refused; any other exception, sanitizer report or mismatch
-// is a finding.
+// libFuzzer target: a whole user-data file in memory, read as LoadUsrData reads it (same budget). A
+// body that reads must be written again to exactly the bytes it was read from; an old one's upgrade
+// must fail with one of its two codes or write a 1.02 file that reads back to the same records. A
+// damaged or oversized body is refused; any other exception, sanitizer report or mismatch is a finding.
 #include "fileops/LoadReadModule.h"
 #include "platform/Platform.h"
 #include "upgrade/Set102Module.h"

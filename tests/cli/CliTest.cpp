@@ -1,6 +1,5 @@
-// The command line run in-process through a console that records its output and answers its
-// questions, on real files; and once the built program itself. What a conversion does is the
-// workflow's and tested there; here: arguments, answers, output, exit codes.
+// The command line in-process through a recording console, on real files, and once the built program:
+// arguments, answers, output, exit codes (what a conversion does is tested with the workflow).
 #include "cli/CliApp.h"
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"

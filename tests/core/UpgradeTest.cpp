@@ -271,9 +271,8 @@ TEST(UpgradeProject, BoundsAndCounts) {
     EXPECT_TRUE(n->Anchors.Count() == 1 && n->Extras.Count() == 1 && n->CycleTables.Count() == 1);
     EXPECT_TRUE(n->Anchors.lower == 1 && n->Extras.lower == 1 && n->CycleTables.lower == 1);
     EXPECT_EQ(n->CycleTables.at(1), CycleTable{}); // stays zero although the anchor was converted
-    // More anchors than the array holds (also far more, failing without allocating for them first),
-    // a negative count, one beyond 16 bits, the largest that fits, an array stored as 0..N−1, no
-    // element 1 at all.
+    // More anchors than the array holds (also far more), a negative count, one beyond 16 bits, the
+    // largest that fits, an array stored as 0..N−1, no element 1 at all.
     const std::tuple<Long, Long, int> cases[] = {
         {2, 1, SubscriptOutOfRange}, {30000, 1, SubscriptOutOfRange}, {-1, 1, SubscriptOutOfRange},
         {40000, 1, Overflow},        {32767, 1, SubscriptOutOfRange}, {1, 0, SubscriptOutOfRange},

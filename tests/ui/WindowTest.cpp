@@ -21,6 +21,7 @@ void CheckWindow(QWidget& window, const table::Window& t) {
     const auto boxes =
         Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
     EXPECT_EQ(window.windowFlags() & boxes, Qt::WindowCloseButtonHint) << "close box only";
+    EXPECT_EQ(window.windowType(), t.border == table::Border::FixedDialog ? Qt::Dialog : Qt::Window);
     for (const table::Control& c : t.controls) {
         SCOPED_TRACE(c.name);
         auto* w = window.findChild<QWidget*>(QString::fromStdString(c.name));

@@ -196,8 +196,7 @@ TEST(Conversion, AReadOnlyFileInPlaceIsBackedUpOnceAndNotWritten) {
     }
 }
 
-// --- Reading a source and writing the targets: every refusal with its message, what lands in the
-// target ----------------------------------------------------------------------------------------
+// --- Reading sources and writing targets: every refusal with its message, what lands in the target
 
 const std::string kNotData = "カルトゥーバのデータではありません。ファイル形式が違います。\r\r     ";
 const std::string kDamaged = "ファイルが壊れているため変換できません。\r\r     ";
@@ -240,8 +239,7 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
         {Put("case.zel", WithSignature("t" + std::string(kSignature100.substr(1)), good)), kNotData + "@"},
         {Put("locked.zel", good), kNotData + "@", true},
         {Put("cut.zel", truncated), kDamaged + "@"},
-        // Two megabytes claiming a million strings: refused before they take the memory (the records
-        // of a file may take 1.5 times its size and 16 MB).
+        // Two megabytes claiming a million strings: refused before they take the memory.
         {Put("strings.zel", test::ManyEmptyStrings(FileVersion::V101, 1000000)), kMemory + "@"},
     };
     ASSERT_EQ(LoadUsrData(ws, Put("good.zel", good), messages), LoadResult::OldFormat);
@@ -345,12 +343,8 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
 }
 
 #ifndef _WIN32
-// A conversion killed at any byte it writes leaves the target as its old content, the complete
-// 1.01 file (1.00 sources) or the complete 1.02 file, a backup that is complete or absent, and no
-// temporary file (one at most on a file system without unnamed files, which the next write of that
-// file removes). Each run is a child process that the fault seam kills, as kill -9 would.
-// Runs the conversion in a child process that is killed after `bytes` bytes were written; true when
-// the child was killed (false: the conversion ended first).
+// Runs a conversion in a child process that the fault seam kills after `bytes` bytes were written,
+// as kill -9 would; true when the child was killed (false: the conversion ended first).
 bool ConvertKilledAfter(std::uint64_t bytes, const std::string& source, const std::string& target,
                         bool withoutLinks) {
     const pid_t child = ::fork();
@@ -368,6 +362,8 @@ bool ConvertKilledAfter(std::uint64_t bytes, const std::string& source, const st
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
 
+// A kill at any byte leaves the target old, complete 1.01 (1.00 sources) or complete 1.02, the backup
+// complete or absent, and no temporary file (one at most where files have names from the start).
 TEST(Crash, EveryKillLeavesTheTargetWholeAndNoTemporaryFile) {
     for (auto [version, inPlace, withoutLinks] : {std::tuple{FileVersion::V100, true, false},
                                                   {FileVersion::V101, true, false},
