@@ -2,9 +2,9 @@
 # Installs what is missing, then builds and passes every test: the Linux build with its tests
 # under AddressSanitizer and UndefinedBehaviorSanitizer (the window tests once more on an X server
 # with a window manager), the Windows build of the window program and the command line with their tests
-# under wine, a bounded fuzz run of the reader, and the Debian package installed, checked and
-# removed again; the Windows window used under wine as a person would, and the Windows installer
-# installed and removed under wine.
+# under wine, a bounded fuzz run of the reader, a plain Release build with Clang, and the Debian
+# package installed, checked and removed again; the Windows window used under wine as a person
+# would, and the Windows installer installed and removed under wine.
 #   FUZZ_SECONDS (default 60) sets the length of the fuzz run.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -28,6 +28,10 @@ scripts/windows-tests.sh
 
 step "Fuzzing the reader for ${FUZZ_SECONDS:-60} s"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
+
+step "A packager's plain Release build with Clang and every default option"
+CC=clang CXX=clang++ cmake -S . -B build/plain-clang -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/plain-clang -j "${JOBS:-2}"
 
 step "The Windows and the Linux zelconv-cli give the same files"
 scripts/cross-check.sh

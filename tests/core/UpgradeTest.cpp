@@ -177,8 +177,9 @@ TEST(UpgradeAnchor, EntriesCycleNumbersAndReferenceValues) {
         a.Cycle.CycleCount = 3;
         a.Entries.at(1).EntryLevel = Single{level};
         a.Entries.at(1).CycleNo = cycle;
-        const int failure =
-            FailureCode([&] { EXPECT_EQ(Upgrade(a).Entries.at(1).CycleNo, expected) << cycle; });
+        const int failure = FailureCode([&, cycle = cycle, expected = expected] {
+            EXPECT_EQ(Upgrade(a).Entries.at(1).CycleNo, expected) << cycle;
+        });
         EXPECT_EQ(failure, cycle == 32767 ? Overflow : 0);
     }
 
@@ -382,8 +383,9 @@ TEST(CycleTable, FailuresSayWhatWasTooLarge) {
     for (const auto& [cycleCount, method, current, count1, count2, code, detail] : cases) {
         CycleTable t;
         std::string said;
-        const int failure = FailureCode(
-            [&] { BuildCycleTable(t, AnchorFor(cycleCount, method, count1, count2), current); }, &said);
+        const int failure = FailureCode([&, anchor = AnchorFor(cycleCount, method, count1, count2),
+                                         current = current] { BuildCycleTable(t, anchor, current); },
+                                        &said);
         EXPECT_TRUE(failure == code && said == detail) << cycleCount << method << count1 << count2 << said;
     }
     // One value 0: BothValuesSet stays 0; a group of no point fills none.
