@@ -159,6 +159,7 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
     } cases[] = {
         {{"--help"}, 0, "「情報: 」「警告: 」「質問: 」", ""},
         {{"-h"}, 0, "使い方:", ""},
+        {{"--no", a, a}, 1, "合計 2 件: 変換 0 件、変換不要 0 件、スキップ (上書きしない) 2 件", ""},
         {{"--check", "--", "--help", "-"},
          1,
          "--help: ファイルが見つかりません\n-: ファイルが見つかりません",

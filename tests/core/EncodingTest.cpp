@@ -27,6 +27,7 @@ TEST(Encoding, LayoutsOnDisk) {
     list.Dimension(5, 3);
     EXPECT_EQ(Encode(list), (Bytes{1, 0, 3, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(Encode(String::FromText("多サイクル"))[0], 10);
+    EXPECT_EQ(Encode(String{std::string(0xFFFF, 'a')}).size(), 0x10001u); // the longest string
     EXPECT_EQ(Encode(DynArray<String>{}), (Bytes{0, 0}));
     auto anchor = [](auto a) {
         a.Entries.Dimension(1, 2);
