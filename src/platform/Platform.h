@@ -126,8 +126,11 @@ using ContentProducer = std::function<void(const ContentWriter& write)>;
 std::optional<FileError> ReplaceFileContents(const std::string& target, const ContentProducer& produce);
 
 // The same for content held in memory.
-std::optional<FileError> ReplaceFileContents(const std::string& target,
-                                             const std::vector<std::uint8_t>& bytes);
+inline std::optional<FileError> ReplaceFileContents(const std::string& target,
+                                                    const std::vector<std::uint8_t>& bytes) {
+    return ReplaceFileContents(target,
+                               [&bytes](const ContentWriter& write) { write(bytes.data(), bytes.size()); });
+}
 
 // Result of CopyFileNoReplace.
 enum class CopyResult { Copied, TargetExists, Failed };

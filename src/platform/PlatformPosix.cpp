@@ -563,12 +563,6 @@ std::optional<FileError> ReplaceFileContents(const std::string& target, const Co
     return std::nullopt;
 }
 
-std::optional<FileError> ReplaceFileContents(const std::string& target,
-                                             const std::vector<std::uint8_t>& bytes) {
-    return ReplaceFileContents(target,
-                               [&bytes](const ContentWriter& write) { write(bytes.data(), bytes.size()); });
-}
-
 CopyResult CopyFileNoReplace(const std::string& source, const std::string& target, FileError& error) {
     auto fail = [&error](FileError e) {
         error = std::move(e);
