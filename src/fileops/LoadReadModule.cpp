@@ -10,9 +10,6 @@ namespace zel {
 
 namespace {
 
-constexpr char CR = '\r';
-const std::string kFiveBlanks = "     ";
-
 // A read of the file failed after it was opened.
 struct ReadFailed {};
 
@@ -82,16 +79,21 @@ private:
     const platform::ContentWriter& write_;
 };
 
-// Writes what `encode` puts into its sink as the new content of the target; reports a failure.
+// Writes what `encode` puts into its sink as the new content of the target; reports a failure, or
+// a warning when the new content may not have reached the disk for good.
 template <class Encode>
 WriteResult WriteTarget(const std::string& target, Encode encode, Messages& messages) {
-    auto error = platform::ReplaceFileContents(target, [&](const platform::ContentWriter& write) {
-        ContentSink sink(write);
-        encode(sink);
-    });
-    if (!error) return WriteResult::Written;
-    ReportWriteError(messages, *error);
-    return WriteResult::Failed;
+    const platform::FileResult result =
+        platform::ReplaceFileContents(target, [&](const platform::ContentWriter& write) {
+            ContentSink sink(write);
+            encode(sink);
+        });
+    if (result.error) {
+        ReportWriteError(messages, *result.error);
+        return WriteResult::Failed;
+    }
+    if (result.warning) ReportWriteWarning(messages, *result.warning, target);
+    return WriteResult::Written;
 }
 
 WriteResult ReportOutOfMemory(Messages& messages) {
@@ -120,7 +122,7 @@ LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messag
         state = ReadSource(name, version, body.get(), nullptr);
     } catch (const std::bad_alloc&) {
     }
-    const std::string shownName = std::string(1, CR) + CR + kFiveBlanks + name;
+    const std::string shownName = NameBelow(name);
     switch (state) {
     case SourceState::Missing:
         messages.Warn(std::string("フォルダが見つかりませんでした") + CR + "ファイル名：" + name);
@@ -214,6 +216,12 @@ WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messag
         ws.main102 = Main102{};
         return ReportOutOfMemory(messages);
     }
+}
+
+void ReportWriteWarning(Messages& messages, const platform::FileError& warning, const std::string& name) {
+    messages.Warn("ファイルは書き込みましたが、ディスクへの記録を確認できませんでした。" +
+                  std::string(1, CR) + "停電などがあると、書き込む前の状態に戻ることがあります。" + CR +
+                  warning.description + NameBelow(name));
 }
 
 void ReportWriteError(Messages& messages, const platform::FileError& error) {

@@ -52,6 +52,10 @@ void SetDefaultFactors(WorkingSet& ws);
 // and the advice to use another disk for code 61, the description alone for any other code.
 void ReportWriteError(Messages& messages, const platform::FileError& error);
 
+// Warns that `name` was written completely but its folder could not be flushed to disk, so that a
+// power cut may still take the new content back.
+void ReportWriteWarning(Messages& messages, const platform::FileError& warning, const std::string& name);
+
 // What a file is, from reading it once, signature and body, whatever its format; shows nothing
 // and keeps nothing (the command line's --check).
 enum class FileCheck { Missing, NotData, Damaged, TooLarge, Format100, Format101, Format102 };

@@ -8,6 +8,14 @@
 
 namespace zel {
 
+// Lines inside a message are joined by this single character.
+inline constexpr char CR = '\r';
+
+// A file name shown at the end of a message: after an empty line, indented by five blanks.
+inline std::string NameBelow(const std::string& name) {
+    return std::string(2, CR) + "     " + name;
+}
+
 class Messages {
 public:
     virtual ~Messages() = default;

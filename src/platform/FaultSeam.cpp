@@ -1,7 +1,8 @@
-// The test seams: pending injected write and read faults, and the injected crash.
+// The test seams: pending injected write, read and flush faults, and the injected crash. Compiled
+// only into the test builds.
 #include "platform/PlatformDetail.h"
+#include "platform/TestSeams.h"
 
-#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 
@@ -18,8 +19,9 @@ namespace {
 std::atomic<int> writeFaultsLeft{0};
 std::atomic<int> writeFaultCode{0};
 std::atomic<int> readFaultsLeft{0};
+std::atomic<int> folderFlushFault{0};
 std::atomic<bool> crashArmed{false};
-std::atomic<std::uint64_t> bytesBeforeCrash{0};
+std::atomic<std::uint64_t> pointsBeforeCrash{0};
 std::atomic<bool> withoutLinks{false};
 
 // Takes one from `counter` when it is positive; true when it did.
@@ -41,8 +43,12 @@ void InjectReadFault(int count) {
     readFaultsLeft = count > 0 ? count : 0;
 }
 
-void InjectCrashAfter(std::uint64_t bytes) {
-    bytesBeforeCrash = bytes;
+void InjectFolderFlushFault(int errorCode) {
+    folderFlushFault = errorCode;
+}
+
+void InjectCrashAt(std::uint64_t point) {
+    pointsBeforeCrash = point;
     crashArmed = true;
 }
 
@@ -60,20 +66,19 @@ bool TakeReadFault() {
     return TakeOne(readFaultsLeft);
 }
 
-WritePlan PlanWrite(std::size_t size) {
-    WritePlan plan{size, TakeOne(writeFaultsLeft) ? writeFaultCode.load() : 0, false};
-    // An injected fault writes half of the data and then fails as the system would.
-    if (plan.fault != 0) plan.limit = size / 2;
-    if (crashArmed) {
-        const std::uint64_t left = bytesBeforeCrash.load();
-        plan.crash = left < plan.limit;
-        if (plan.crash) plan.limit = static_cast<std::size_t>(left);
-        bytesBeforeCrash = left - plan.limit;
-    }
-    return plan;
+int TakeFolderFlushFault() {
+    return folderFlushFault.exchange(0);
 }
 
-void CrashNow() {
+WritePlan PlanWrite(std::size_t size) {
+    // An injected fault writes half of the data and then fails as the system would.
+    const int fault = TakeOne(writeFaultsLeft) ? writeFaultCode.load() : 0;
+    return {fault != 0 ? size / 2 : size, fault};
+}
+
+void CrashPoint() {
+    if (!crashArmed) return;
+    if (pointsBeforeCrash.fetch_sub(1) != 0) return;
 #ifdef _WIN32
     TerminateProcess(GetCurrentProcess(), 137);
 #else

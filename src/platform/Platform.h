@@ -108,6 +108,15 @@ private:
 
 // --- Writing --------------------------------------------------------------------------------
 
+// What a write or a copy reports. `error`: it failed, and the name it was to write holds what it
+// held before. `warning`: it succeeded, but something the user should hear of went wrong after the
+// new content had its name (the folder could not be flushed to disk).
+struct [[nodiscard]] FileResult {
+    std::optional<FileError> error;
+    std::optional<FileError> warning;
+    bool ok() const { return !error; }
+};
+
 // Takes the next piece of a file's content.
 using ContentWriter = std::function<void(const std::uint8_t* data, std::size_t size)>;
 // Produces a file's whole content by handing it to the writer in pieces.
@@ -115,33 +124,36 @@ using ContentProducer = std::function<void(const ContentWriter& write)>;
 
 // Replaces the content of `target` with what `produce` writes, so that at every moment the target
 // holds either its old content or the complete new one: the content goes to a temporary file in
-// the target's folder that has no name while it is written (where the system allows it), is
-// flushed to disk and only then takes the target's place. The replaced file keeps its permission
-// bits, owner and group where allowed; a symbolic link has the file it points to replaced. A
-// read-only target (POSIX: not writable, or without any write permission bit when running as
-// root; Windows: the read-only attribute), a folder or a special file of that name, and a folder
-// that allows no new file, fail with code 75 before anything is written. Leftovers of earlier
-// runs that were killed while writing this target are removed first. On failure nothing of the
-// new content remains. An exception thrown by `produce` passes through, likewise leaving nothing.
-std::optional<FileError> ReplaceFileContents(const std::string& target, const ContentProducer& produce);
+// the target's folder (without a name while it is written where the system allows it; else locked,
+// or on Windows held unshared and marked to vanish with the process), is flushed to disk and then
+// takes the target's place in one rename. The replaced file keeps its permission bits, owner and
+// group where allowed (Windows: its access list, creation time and attributes); a symbolic link has
+// the file it points to replaced. A read-only target (POSIX: not writable, or without any write
+// permission bit when running as root; Windows: the read-only attribute), a folder or a special
+// file of that name, and a folder that allows no new file, fail with code 75 before anything is
+// written; a target that another program holds open (Windows) fails with code 70 after a few
+// brief retries. On failure nothing of the new content remains. An exception thrown by `produce`
+// passes through, likewise leaving nothing.
+FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce);
 
 // The same for content held in memory.
-inline std::optional<FileError> ReplaceFileContents(const std::string& target,
-                                                    const std::vector<std::uint8_t>& bytes) {
+inline FileResult ReplaceFileContents(const std::string& target, const std::vector<std::uint8_t>& bytes) {
     return ReplaceFileContents(target,
                                [&bytes](const ContentWriter& write) { write(bytes.data(), bytes.size()); });
 }
 
-// Result of CopyFileNoReplace.
-enum class CopyResult { Copied, TargetExists, Failed };
+// Copies `source` byte for byte to `target` unless something of the name `target` exists already
+// (a file of any kind, a folder, a dangling link): then nothing is written and the error has code
+// 58 (code::FileAlreadyExists). The copy is complete before it gets the target's name, and an
+// existing file of that name is never replaced, so a failure or a kill never leaves a partial copy
+// under the target name. Other errors: 53 for a missing source, 76 for a missing folder.
+FileResult CopyFileNoReplace(const std::string& source, const std::string& target);
 
-// Copies `source` byte for byte to `target` unless a file (of any kind) of the name `target`
-// exists already, in which case nothing is written. The copy is complete before it gets the
-// target's name, and an existing file of that name is never replaced, so a failure or a kill never
-// leaves a partial copy under the target name. `error` is set on Failed (53 for a missing source,
-// 76 for a missing folder of the target). TargetExists also stands for names that FileExists does
-// not count (folders, hidden files, dangling links): the caller tells them apart.
-CopyResult CopyFileNoReplace(const std::string& source, const std::string& target, FileError& error);
+// Removes the temporary files that runs of this program left for the file `name` when they were
+// killed (".<leaf>.zelconv-XXXXXX" in its folder), except those that a live run still holds.
+// Where nothing of the name `name` exists, its leftovers may be the only copy of its content: they
+// are kept, and their full names returned so that the user can be told.
+std::vector<std::string> RemoveLeftovers(const std::string& name);
 
 // Makes Ctrl-C, SIGTERM and SIGHUP (Windows: console close events) remove a named temporary file
 // that a write of this process has open at that moment before the program ends. The programs call
@@ -150,27 +162,5 @@ void RemoveTemporaryFilesOnInterrupt();
 
 // The part of a temporary file's name that marks it as this program's (".<name>.zelconv-").
 inline constexpr std::string_view kTemporaryMark = ".zelconv-";
-
-// --- Test seams -----------------------------------------------------------------------------
-
-// Makes the next `count` file writes of ReplaceFileContents / CopyFileNoReplace fail, after part
-// of the data was written, as if the system had reported the failure that maps to `errorCode`
-// (code::DiskFull: ENOSPC / ERROR_DISK_FULL; code::DeviceIO: EIO / ERROR_WRITE_FAULT). count 0
-// switches the fault off. Only tests call this.
-void InjectWriteFault(int errorCode, int count = 1);
-
-// Makes InputFile::Open fail for the next `count` opens, as for a file that exists but cannot be
-// read (which file modes cannot arrange for root). Only tests call this.
-void InjectReadFault(int count = 1);
-
-// Kills the process (as kill -9 would) once `bytes` more bytes have been written to files by
-// ReplaceFileContents / CopyFileNoReplace. Only crash tests call this, in a child process.
-void InjectCrashAfter(std::uint64_t bytes);
-
-// Makes file writes behave as on a file system that has neither unnamed temporary files nor hard
-// links (FAT or exFAT on a USB stick, some network shares): the temporary file has a name from the
-// start, and a copy that must not replace a file is moved into place. Linux only; only tests call
-// this.
-void InjectFileSystemWithoutLinks(bool on);
 
 } // namespace zel::platform

@@ -28,20 +28,42 @@ std::string TemporaryStem(const std::string& leaf, std::size_t suffixLength, std
 // Whether `name` is a temporary name made from `stem` with a suffix of `suffixLength` characters.
 bool IsTemporaryName(const std::string& name, const std::string& stem, std::size_t suffixLength);
 
-// Whether writes act as on a file system without unnamed files and hard links (a test seam).
+// The test seams (platform/TestSeams.h). In builds without them these are constants that the
+// compiler removes with the branches that use them.
+#ifdef ZEL_TEST_SEAMS
+// Whether writes act as on a file system without unnamed files and hard links.
 bool WithoutLinks();
-
 // Consumes one injected read fault. True when this open must fail.
 bool TakeReadFault();
-
-// What a write of `size` bytes may do under the test seams: write `limit` bytes, then end the
-// process (`crash`) or fail with the injected fault's code (`fault`, 0 for none).
+// Consumes the injected folder-flush fault: its code, or 0.
+int TakeFolderFlushFault();
+// What a write of `size` bytes may do: write `limit` bytes and then fail with the injected fault's
+// code (`fault`, 0 for none).
 struct WritePlan {
     std::size_t limit;
     int fault;
-    bool crash;
 };
 WritePlan PlanWrite(std::size_t size);
-[[noreturn]] void CrashNow();
+// One step of the write protocol: ends the process here when a crash test asked for this step.
+void CrashPoint();
+#else
+constexpr bool WithoutLinks() {
+    return false;
+}
+constexpr bool TakeReadFault() {
+    return false;
+}
+constexpr int TakeFolderFlushFault() {
+    return 0;
+}
+struct WritePlan {
+    std::size_t limit;
+    int fault;
+};
+constexpr WritePlan PlanWrite(std::size_t size) {
+    return {size, 0};
+}
+constexpr void CrashPoint() {}
+#endif
 
 } // namespace zel::platform::detail

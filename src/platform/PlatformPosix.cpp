@@ -130,7 +130,8 @@ bool IsFolderWriteRefusal(int e) {
 
 // --- File descriptors -----------------------------------------------------------------------
 
-// Closes the descriptor at the end of a scope unless it was closed on purpose.
+// Closes the descriptor at the end of a scope. Its close comes after everything the descriptor was
+// for: the data is flushed and the file has its name by then, so what close says changes nothing.
 class Fd {
 public:
     explicit Fd(int fd = -1) : fd_(fd) {}
@@ -148,12 +149,6 @@ public:
         int fd = fd_;
         fd_ = -1;
         return fd;
-    }
-    // Closes and reports the close's own failure (some file systems only report write errors here).
-    int Close() {
-        int r = ::close(fd_);
-        fd_ = -1;
-        return r == 0 ? 0 : errno;
     }
 
 private:
@@ -182,21 +177,27 @@ struct WriteStopped {
     int error;
 };
 
-// Writes all of `size` bytes, going on after partial writes; throws WriteStopped on failure (or
-// what the test seams plan).
-void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    const detail::WritePlan plan = detail::PlanWrite(size);
-    const std::size_t limit = plan.limit;
+// Writes all of `size` bytes, going on after partial writes; throws WriteStopped on failure.
+void WriteRange(int fd, const std::uint8_t* data, std::size_t size) {
     std::size_t done = 0;
-    while (done < limit) {
-        ssize_t n = ::write(fd, data + done, limit - done);
+    while (done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
             throw WriteStopped{errno};
         }
         done += static_cast<std::size_t>(n);
     }
-    if (plan.crash) detail::CrashNow();
+}
+
+// Writes a piece of content in two halves, with a step of the crash tests between them (a kill in
+// the middle of a write); throws WriteStopped on failure, or where the test seams plan one.
+void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+    const detail::WritePlan plan = detail::PlanWrite(size);
+    const std::size_t half = plan.limit / 2;
+    WriteRange(fd, data, half);
+    detail::CrashPoint();
+    WriteRange(fd, data + half, plan.limit - half);
     if (plan.fault != 0) throw WriteStopped{plan.fault == code::DiskFull ? ENOSPC : EIO};
 }
 
@@ -324,33 +325,48 @@ void SetPendingTemporary(const std::string& fullName) {
         pendingTemporary[0] = '\0';
 }
 
-// Removes temporary files for `leaf` in the folder `dir` that earlier runs left when they were
-// killed. A file whose writer is still alive is locked by it and stays.
-void RemoveLeftovers(int dir, const std::string& leaf) {
+// Whether `name` in the folder `dir` names the open file `fd` at this moment.
+bool IsNamedBy(int dir, const std::string& name, int fd) {
+    struct stat byName {
+    }, byFd{};
+    return ::fstatat(dir, name.c_str(), &byName, AT_SYMLINK_NOFOLLOW) == 0 && ::fstat(fd, &byFd) == 0 &&
+           byName.st_dev == byFd.st_dev && byName.st_ino == byFd.st_ino;
+}
+
+// The names in the folder `dir` that are temporary names of this program for the file `leaf`.
+std::vector<std::string> TemporaryNamesFor(int dir, const std::string& leaf) {
     const std::string stem = detail::TemporaryStem(leaf, kSuffixLength, kMaxLeaf);
+    std::vector<std::string> found;
     int listFd = ::dup(dir);
-    if (listFd < 0) return;
+    if (listFd < 0) return found;
     DIR* list = ::fdopendir(listFd);
     if (!list) {
         ::close(listFd);
-        return;
+        return found;
     }
-    std::vector<std::string> found;
     while (const dirent* entry = ::readdir(list))
         if (detail::IsTemporaryName(entry->d_name, stem, kSuffixLength)) found.emplace_back(entry->d_name);
     ::closedir(list);
-    for (const std::string& name : found) {
-        Fd fd(OpenAtRetry(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
-        struct stat st {};
-        if (fd.valid() && ::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) &&
-            ::flock(fd.get(), LOCK_EX | LOCK_NB) == 0)
-            ::unlinkat(dir, name.c_str(), 0);
-    }
+    return found;
+}
+
+// Whether the temporary file `name` in `dir` is a leftover: a regular file that no live run holds.
+// A writer locks its file from the moment the file exists until it has its final name, so a free
+// lock means its writer is gone. With `remove`, a leftover is removed while the lock is held, so
+// that a writer that created it a moment ago finds its name gone when it gets the lock.
+bool TakeLeftover(int dir, const std::string& name, bool remove) {
+    Fd fd(OpenAtRetry(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return false;
+    return !remove || (IsNamedBy(dir, name, fd.get()) && ::unlinkat(dir, name.c_str(), 0) == 0);
 }
 
 // A temporary file in a folder, written and then given a name of its own. Where the file system
 // allows it, the file has no name until it is complete, so a killed process leaves nothing; else
 // it has a temporary name from the start, which an interrupt removes and a later run cleans up.
+// Either way it is locked from its start until it has its final name.
 class TemporaryFile {
 public:
     TemporaryFile(int dir, std::string folder, const std::string& leaf)
@@ -359,7 +375,7 @@ public:
     ~TemporaryFile() {
         if (!name_.empty()) {
             ::unlinkat(dir_, name_.c_str(), 0);
-            SetPendingTemporary("");
+            Forget();
         }
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -370,37 +386,47 @@ public:
         fd_.Reset();
         int fd = detail::WithoutLinks() ? (errno = EOPNOTSUPP, -1)
                                         : OpenAtRetry(dir_, ".", O_TMPFILE | O_WRONLY, mode);
-        if (fd < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL || errno == ENOENT)) {
-            // No unnamed files on this file system.
-            for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-                name_ = stem_ + RandomSuffix();
-                SetPendingTemporary(folder_ + "/" + name_);
-                fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY, mode);
-                if (fd < 0) {
-                    const int e = errno;
-                    name_.clear();
-                    SetPendingTemporary("");
-                    if (e != EEXIST) {
-                        errno = e;
-                        break;
-                    }
-                }
-            }
+        if (fd >= 0) {
+            fd_.Reset(fd);
+            // Locked before it can have a name. A file system without locks (ENOLCK) leaves it
+            // unlocked, and a clean-up there removes nothing.
+            (void)::flock(fd, LOCK_EX | LOCK_NB);
+            detail::CrashPoint();
+            return 0;
         }
-        if (fd < 0) return errno;
-        fd_.Reset(fd);
-        // The lock tells a later run's clean-up that this file is still being written.
-        (void)::flock(fd, LOCK_EX | LOCK_NB);
-        return 0;
+        if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL && errno != ENOENT) return errno;
+        // No unnamed files on this file system: a named file, created and then locked. Between the
+        // two, another run's clean-up may take it for a leftover and remove it (under the lock):
+        // once this run has the lock, it makes sure that the name is still its file.
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            name_ = stem_ + RandomSuffix();
+            SetPendingTemporary(folder_ + "/" + name_);
+            fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY, mode);
+            if (fd < 0) {
+                const int e = errno;
+                Forget();
+                if (e != EEXIST) return e;
+                continue;
+            }
+            fd_.Reset(fd);
+            detail::CrashPoint();
+            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
+            }
+            if (IsNamedBy(dir_, name_, fd)) return 0;
+            fd_.Reset();
+            Forget();
+        }
+        return EEXIST;
     }
     int fd() const { return fd_.get(); }
 
     // Gives the complete file the name `target` in the folder: replacing an existing file, or
     // failing with EEXIST when `replace` is false and the name is taken. 0 or the error number.
+    // The file stays open (and locked) until the object ends.
     int Commit(const std::string& target, bool replace) {
         InterruptsHeld held; // a Ctrl-C now would leave the temporary name behind
         if (name_.empty()) {
-            if (!replace) return LinkUnnamed(target);
+            if (!replace) return Step(LinkUnnamed(target));
             // Unnamed files can only be linked to a free name: a temporary one, then moved.
             int e = EEXIST;
             for (int attempt = 0; attempt < 100 && e == EEXIST; ++attempt) {
@@ -411,9 +437,11 @@ public:
                 name_.clear();
                 return e;
             }
+            detail::CrashPoint();
         } else if (!replace) {
             // A hard link fails on a taken name, where a rename would replace it.
             if (!detail::WithoutLinks() && ::linkat(dir_, name_.c_str(), dir_, target.c_str(), 0) == 0) {
+                detail::CrashPoint();
                 ::unlinkat(dir_, name_.c_str(), 0);
             } else {
                 const int e = detail::WithoutLinks() ? EPERM : errno;
@@ -422,17 +450,26 @@ public:
                 if (::renameat2(dir_, name_.c_str(), dir_, target.c_str(), RENAME_NOREPLACE) != 0)
                     return errno;
             }
-            name_.clear();
-            SetPendingTemporary("");
-            return 0;
+            Forget();
+            return Step(0);
         }
         if (::renameat(dir_, name_.c_str(), dir_, target.c_str()) != 0) return errno;
-        name_.clear();
-        SetPendingTemporary("");
-        return 0;
+        Forget();
+        return Step(0);
     }
 
 private:
+    // A step of the write protocol has been taken (when `e` is 0).
+    static int Step(int e) {
+        if (e == 0) detail::CrashPoint();
+        return e;
+    }
+
+    void Forget() {
+        name_.clear();
+        SetPendingTemporary("");
+    }
+
     int LinkUnnamed(const std::string& name) {
         const std::string self = "/proc/self/fd/" + std::to_string(fd_.get());
         if (::linkat(AT_FDCWD, self.c_str(), dir_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
@@ -464,12 +501,12 @@ int Produce(int fd, const ContentProducer& produce) {
     return 0;
 }
 
-// Flushes the written file to disk and gives it the permission bits and the owner of the file it
-// is to replace. 0 or the system error number.
+// Gives the written file the permission bits and the owner of the file it is to replace, then
+// flushes it to disk. 0 or the system error number.
 int Finish(int fd, const struct stat* like, mode_t newMode) {
-    if (int e = FsyncRetry(fd)) return e;
     if (like) {
         // Owner first: changing it clears the set-user-ID and set-group-ID bits that fchmod restores.
+        // EPERM: an ordinary user cannot give a file away; the new file stays theirs.
         if ((like->st_uid != ::geteuid() || like->st_gid != ::getegid()) &&
             ::fchown(fd, like->st_uid, like->st_gid) != 0 && errno != EPERM)
             return errno;
@@ -477,7 +514,20 @@ int Finish(int fd, const struct stat* like, mode_t newMode) {
     } else if (::fchmod(fd, newMode) != 0) {
         return errno;
     }
+    if (int e = FsyncRetry(fd)) return e;
+    detail::CrashPoint();
     return 0;
+}
+
+// Flushes the folder after a new name was put in it, which makes the name durable. The rename has
+// happened and the content is complete either way, so a failure is a warning, not an error. Some
+// network and FUSE file systems cannot flush a folder at all (EINVAL, ENOTSUP): nothing can be done
+// there, and nothing is said.
+std::optional<FileError> FlushFolder(int dir) {
+    int e = detail::TakeFolderFlushFault();
+    if (e == 0) e = FsyncRetry(dir);
+    if (e == 0 || e == EINVAL || e == ENOTSUP || e == EOPNOTSUPP) return std::nullopt;
+    return FromErrno(e);
 }
 
 } // namespace
@@ -535,55 +585,52 @@ std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t siz
 
 // --- Writing --------------------------------------------------------------------------------
 
-std::optional<FileError> ReplaceFileContents(const std::string& target, const ContentProducer& produce) {
-    if (target.empty() || target.back() == '/') return MakeError(code::BadFileName);
+FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce) {
+    auto failed = [](FileError error) { return FileResult{std::move(error), std::nullopt}; };
+    if (target.empty() || target.back() == '/') return failed(MakeError(code::BadFileName));
     int err = 0;
     auto resolved = FollowLinks(target, err);
-    if (!resolved) return FromErrno(err);
+    if (!resolved) return failed(FromErrno(err));
     const std::string& name = *resolved;
 
     struct stat st {};
     const bool exists = ::stat(name.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT) return FromErrno(errno);
-    if (exists && (!S_ISREG(st.st_mode) || IsReadOnly(name, st))) return MakeError(code::PathFileAccess);
+    if (!exists && errno != ENOENT) return failed(FromErrno(errno));
+    if (exists && (!S_ISREG(st.st_mode) || IsReadOnly(name, st)))
+        return failed(MakeError(code::PathFileAccess));
 
     const std::string folder = FolderOf(name), leaf = LeafOf(name);
     Fd dir(OpenFolder(folder));
-    if (!dir.valid()) return FromErrno(errno);
-    RemoveLeftovers(dir.get(), leaf);
+    if (!dir.valid()) return failed(FromErrno(errno));
 
     TemporaryFile temp(dir.get(), folder, leaf);
     if (int e = temp.Create(exists ? 0600 : NewFileMode()))
-        return IsFolderWriteRefusal(e) ? MakeError(code::PathFileAccess) : FromErrno(e);
+        return failed(IsFolderWriteRefusal(e) ? MakeError(code::PathFileAccess) : FromErrno(e));
     int e = Produce(temp.fd(), produce);
     if (e == 0) e = Finish(temp.fd(), exists ? &st : nullptr, NewFileMode());
     if (e == 0) e = temp.Commit(leaf, true);
-    if (e != 0) return FromErrno(e);
-    (void)FsyncRetry(dir.get()); // the new name is in place; this makes it durable
-    return std::nullopt;
+    if (e != 0) return failed(FromErrno(e));
+    return {std::nullopt, FlushFolder(dir.get())};
 }
 
-CopyResult CopyFileNoReplace(const std::string& source, const std::string& target, FileError& error) {
-    auto fail = [&error](FileError e) {
-        error = std::move(e);
-        return CopyResult::Failed;
-    };
-    if (target.empty() || target.back() == '/') return fail(MakeError(code::BadFileName));
+FileResult CopyFileNoReplace(const std::string& source, const std::string& target) {
+    auto failed = [](FileError error) { return FileResult{std::move(error), std::nullopt}; };
+    if (target.empty() || target.back() == '/') return failed(MakeError(code::BadFileName));
     struct stat st {};
-    if (::lstat(target.c_str(), &st) == 0) return CopyResult::TargetExists;
-    if (errno != ENOENT) return fail(FromErrno(errno));
+    if (::lstat(target.c_str(), &st) == 0) return failed(MakeError(code::FileAlreadyExists));
+    if (errno != ENOENT) return failed(FromErrno(errno));
 
     Fd in(OpenRetry(source.c_str(), O_RDONLY | O_NONBLOCK));
     struct stat sourceStat {};
-    if (!in.valid()) return fail(FromSourceErrno(errno));
-    if (::fstat(in.get(), &sourceStat) != 0) return fail(FromErrno(errno));
-    if (!S_ISREG(sourceStat.st_mode)) return fail(MakeError(code::FileNotFound));
+    if (!in.valid()) return failed(FromSourceErrno(errno));
+    if (::fstat(in.get(), &sourceStat) != 0) return failed(FromErrno(errno));
+    if (!S_ISREG(sourceStat.st_mode)) return failed(MakeError(code::FileNotFound));
 
     const std::string folder = FolderOf(target);
     Fd dir(OpenFolder(folder));
-    if (!dir.valid()) return fail(FromErrno(errno));
+    if (!dir.valid()) return failed(FromErrno(errno));
     TemporaryFile temp(dir.get(), folder, LeafOf(target));
-    if (int e = temp.Create(NewFileMode() & (sourceStat.st_mode & 0777))) return fail(FromErrno(e));
+    if (int e = temp.Create(NewFileMode() & (sourceStat.st_mode & 0777))) return failed(FromErrno(e));
 
     int e = Produce(temp.fd(), [&](const ContentWriter& write) {
         std::vector<std::uint8_t> buffer(1 << 20);
@@ -594,17 +641,37 @@ CopyResult CopyFileNoReplace(const std::string& source, const std::string& targe
             write(buffer.data(), static_cast<std::size_t>(n));
         }
     });
-    if (e == 0) e = FsyncRetry(temp.fd());
     if (e == 0) {
         // The backup carries the source's time of last change, as a copy made by the system would.
+        // A file system that keeps no times loses only that.
         const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
         (void)::futimens(temp.fd(), times);
+        e = FsyncRetry(temp.fd());
+    }
+    if (e == 0) {
+        detail::CrashPoint();
         e = temp.Commit(LeafOf(target), false);
     }
-    if (e == EEXIST) return CopyResult::TargetExists;
-    if (e != 0) return fail(FromErrno(e));
-    (void)FsyncRetry(dir.get());
-    return CopyResult::Copied;
+    if (e == EEXIST) return failed(MakeError(code::FileAlreadyExists));
+    if (e != 0) return failed(FromErrno(e));
+    return {std::nullopt, FlushFolder(dir.get())};
+}
+
+std::vector<std::string> RemoveLeftovers(const std::string& name) {
+    std::vector<std::string> kept;
+    int err = 0;
+    // Temporary files are made beside the file that a link points to.
+    auto resolved = FollowLinks(name, err);
+    if (!resolved || resolved->empty() || resolved->back() == '/') return kept;
+    const std::string folder = FolderOf(*resolved);
+    Fd dir(OpenFolder(folder));
+    if (!dir.valid()) return kept;
+    struct stat st {};
+    const bool exists = ::lstat(resolved->c_str(), &st) == 0;
+    for (const std::string& leftover : TemporaryNamesFor(dir.get(), LeafOf(*resolved)))
+        if (TakeLeftover(dir.get(), leftover, exists) && !exists)
+            kept.push_back(resolved->find('/') == std::string::npos ? leftover : folder + "/" + leftover);
+    return kept;
 }
 
 void RemoveTemporaryFilesOnInterrupt() {

@@ -6,9 +6,12 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstring>
 #include <mutex>
 
 namespace zel::platform {
@@ -164,21 +167,15 @@ public:
     Handle& operator=(const Handle&) = delete;
     HANDLE get() const { return h_; }
     bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
-    void Reset() {
+    void Reset(HANDLE h = INVALID_HANDLE_VALUE) {
         if (valid()) CloseHandle(h_);
-        h_ = INVALID_HANDLE_VALUE;
+        h_ = h;
     }
     // Gives up ownership of the handle.
     HANDLE Release() {
         HANDLE h = h_;
         h_ = INVALID_HANDLE_VALUE;
         return h;
-    }
-    // Closes and reports the close's own failure.
-    DWORD Close() {
-        DWORD e = CloseHandle(h_) ? ERROR_SUCCESS : GetLastError();
-        h_ = INVALID_HANDLE_VALUE;
-        return e;
     }
 
 private:
@@ -196,19 +193,26 @@ struct WriteStopped {
     DWORD error;
 };
 
-// Writes all of `size` bytes; throws WriteStopped on failure (or what the test seams plan).
-void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
-    const detail::WritePlan plan = detail::PlanWrite(size);
-    const std::size_t limit = plan.limit;
+// Writes all of `size` bytes; throws WriteStopped on failure.
+void WriteRange(HANDLE h, const std::uint8_t* data, std::size_t size) {
     std::size_t done = 0;
-    while (done < limit) {
-        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(limit - done, 1u << 30));
+    while (done < size) {
+        DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
         DWORD written = 0;
         if (!WriteFile(h, data + done, chunk, &written, nullptr)) throw WriteStopped{GetLastError()};
         if (written == 0) throw WriteStopped{ERROR_WRITE_FAULT};
         done += written;
     }
-    if (plan.crash) detail::CrashNow();
+}
+
+// Writes a piece of content in two halves, with a step of the crash tests between them (a kill in
+// the middle of a write); throws WriteStopped on failure, or where the test seams plan one.
+void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
+    const detail::WritePlan plan = detail::PlanWrite(size);
+    const std::size_t half = plan.limit / 2;
+    WriteRange(h, data, half);
+    detail::CrashPoint();
+    WriteRange(h, data + half, plan.limit - half);
     if (plan.fault != 0)
         throw WriteStopped{
             static_cast<DWORD>(plan.fault == code::DiskFull ? ERROR_DISK_FULL : ERROR_WRITE_FAULT)};
@@ -218,20 +222,18 @@ void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
 
 constexpr std::size_t kSuffixLength = 6;
 constexpr std::size_t kMaxLeaf = 255;
+// A target that another program holds open is tried again this often, this many milliseconds apart.
+constexpr int kInUseRetries = 20;
+constexpr DWORD kInUsePause = 100;
 
-// The full name of the temporary file that the console handler must remove, or empty.
-std::mutex pendingLock;
-std::wstring pendingTemporary;
-
-void SetPendingTemporary(const std::wstring& name) {
-    std::lock_guard<std::mutex> lock(pendingLock);
-    pendingTemporary = name;
-}
+// Held while a temporary file is without its deletion mark, from taking the mark back until the
+// rename: the one step in which a process that ends would leave the file behind. The console
+// handler waits for it, so Ctrl-C or closing the console ends the program after that step.
+std::mutex namingStep;
 
 BOOL WINAPI OnConsoleEvent(DWORD) {
-    std::lock_guard<std::mutex> lock(pendingLock);
-    if (!pendingTemporary.empty()) DeleteFileW(pendingTemporary.c_str());
-    return FALSE; // the default handler ends the process
+    std::lock_guard<std::mutex> wait(namingStep);
+    return FALSE; // the default handler ends the process, and temporary files marked for deletion go
 }
 
 // Marks an open file for deletion when its last handle closes (`remove` true), or takes the mark
@@ -242,53 +244,168 @@ bool MarkForDeletion(HANDLE h, bool remove) {
     return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
 }
 
-// Removes temporary files for the file `target` that earlier runs left when they were killed. A
-// file that its writer still has open cannot be deleted and stays.
-void RemoveLeftovers(const std::wstring& target) {
-    const std::string stem = detail::TemporaryStem(Narrow(LeafPart(target)), kSuffixLength, kMaxLeaf);
-    const std::wstring folder = FolderPart(target);
-    WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((folder + Widen(stem) + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            detail::IsTemporaryName(Narrow(found.cFileName), stem, kSuffixLength))
-            DeleteFileW((folder + found.cFileName).c_str());
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+// Gives the open file `h` the name `target` (a full name) in one step, replacing a file of that
+// name when `replace` is true, else failing with ERROR_ALREADY_EXISTS when the name is taken.
+DWORD RenameByHandle(HANDLE h, const std::wstring& target, bool replace) {
+    const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+    std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes); // zeros end the name
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(nameBytes);
+    std::memcpy(info->FileName, target.data(), nameBytes);
+    return SetFileInformationByHandle(h, FileRenameInfo, info, static_cast<DWORD>(buffer.size()))
+               ? ERROR_SUCCESS
+               : GetLastError();
 }
 
-// A new, empty temporary file next to `target`, named after it so that a user who finds one left
-// behind knows where it comes from, and marked for deletion until it is complete.
-HANDLE CreateTemp(const std::wstring& target, std::wstring& tempName) {
-    static std::atomic<unsigned> counter{0};
-    const std::wstring stem =
-        FolderPart(target) + Widen(detail::TemporaryStem(Narrow(LeafPart(target)), kSuffixLength, kMaxLeaf));
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        LARGE_INTEGER tick{};
-        QueryPerformanceCounter(&tick);
-        unsigned long long mix = static_cast<unsigned long long>(tick.QuadPart) * 0x9E3779B97F4A7C15ull ^
-                                 (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^ counter++;
-        wchar_t suffix[kSuffixLength + 1];
-        for (std::size_t i = 0; i < kSuffixLength; ++i)
-            suffix[i] = L"0123456789abcdefghijklmnopqrstuvwxyz"[(mix >> (i * 5)) % 36];
-        suffix[kSuffixLength] = L'\0';
-        tempName = stem + suffix;
-        HANDLE h = CreateFileW(tempName.c_str(), GENERIC_WRITE | DELETE, FILE_SHARE_DELETE, nullptr,
-                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h != INVALID_HANDLE_VALUE) {
-            SetPendingTemporary(tempName);
-            MarkForDeletion(h, true);
-            return h;
-        }
-        DWORD e = GetLastError();
-        if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) {
-            SetLastError(e);
-            break;
+// Errors by which a file system says that it cannot rename through a handle.
+bool RenameByHandleRefused(DWORD e) {
+    return e == ERROR_INVALID_PARAMETER || e == ERROR_NOT_SUPPORTED || e == ERROR_INVALID_FUNCTION ||
+           e == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// Errors of a rename over a file that another program holds open.
+bool TargetInUse(DWORD e) {
+    return e == ERROR_ACCESS_DENIED || e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION;
+}
+
+// Gives the new file `h` what the file `target` has and a rename would not carry over: its creation
+// time, its attributes (hidden, system, archive, not indexed) and its access list. What the system
+// refuses the new file goes without; the content is what matters.
+void CarryOver(const std::wstring& target, HANDLE h) {
+    WIN32_FILE_ATTRIBUTE_DATA old{};
+    if (GetFileAttributesExW(target.c_str(), GetFileExInfoStandard, &old)) {
+        FILE_BASIC_INFO basic{}; // zero times and attributes stay as they are
+        basic.CreationTime.LowPart = old.ftCreationTime.dwLowDateTime;
+        basic.CreationTime.HighPart = static_cast<LONG>(old.ftCreationTime.dwHighDateTime);
+        basic.FileAttributes =
+            old.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                    FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+        (void)SetFileInformationByHandle(h, FileBasicInfo, &basic, sizeof basic);
+    }
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (GetNamedSecurityInfoW(target.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &dacl, nullptr, &security) != ERROR_SUCCESS)
+        return;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    // A protected list is copied as it is; an inheriting one takes its inherited entries from the
+    // folder again, as the old file did.
+    const bool isProtected =
+        GetSecurityDescriptorControl(security, &control, &revision) && (control & SE_DACL_PROTECTED);
+    (void)SetSecurityInfo(h, SE_FILE_OBJECT,
+                          DACL_SECURITY_INFORMATION | (isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                   : UNPROTECTED_DACL_SECURITY_INFORMATION),
+                          nullptr, nullptr, dacl, nullptr);
+    LocalFree(security);
+}
+
+// A temporary file next to the file it is written for, named after it so that a user who finds
+// one left behind knows where it comes from. It is opened without sharing, so that no other run can
+// open or delete it while this one holds it, and marked for deletion until it is complete: a process
+// that dies while writing it leaves nothing. Deleted when the object ends without Commit.
+class TemporaryFile {
+public:
+    TemporaryFile() = default;
+    ~TemporaryFile() {
+        if (committed_ || (!handle_.valid() && name_.empty())) return;
+        if (!handle_.valid() || !MarkForDeletion(handle_.get(), true)) {
+            handle_.Reset();
+            DeleteFileW(name_.c_str());
         }
     }
-    return INVALID_HANDLE_VALUE;
-}
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    // Creates the file next to `target` (a full name); ERROR_SUCCESS or the system error.
+    DWORD Create(const std::wstring& target) {
+        static std::atomic<unsigned> counter{0};
+        const std::wstring stem = FolderPart(target) + Widen(detail::TemporaryStem(Narrow(LeafPart(target)),
+                                                                                   kSuffixLength, kMaxLeaf));
+        // Access to the security list, to carry the old file's over; without it where refused.
+        DWORD access = GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            LARGE_INTEGER tick{};
+            QueryPerformanceCounter(&tick);
+            unsigned long long mix = static_cast<unsigned long long>(tick.QuadPart) * 0x9E3779B97F4A7C15ull ^
+                                     (static_cast<unsigned long long>(GetCurrentProcessId()) << 20) ^
+                                     counter++;
+            wchar_t suffix[kSuffixLength + 1];
+            for (std::size_t i = 0; i < kSuffixLength; ++i)
+                suffix[i] = L"0123456789abcdefghijklmnopqrstuvwxyz"[(mix >> (i * 5)) % 36];
+            suffix[kSuffixLength] = L'\0';
+            name_ = stem + suffix;
+            HANDLE h =
+                CreateFileW(name_.c_str(), access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (h != INVALID_HANDLE_VALUE) {
+                handle_.Reset(h);
+                MarkForDeletion(h, true);
+                detail::CrashPoint();
+                return ERROR_SUCCESS;
+            }
+            const DWORD e = GetLastError();
+            if (e == ERROR_ACCESS_DENIED && access != (GENERIC_WRITE | DELETE)) {
+                access = GENERIC_WRITE | DELETE;
+                continue;
+            }
+            if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) {
+                name_.clear();
+                return e;
+            }
+        }
+        name_.clear();
+        return ERROR_FILE_EXISTS;
+    }
+
+    HANDLE get() const { return handle_.get(); }
+
+    // Flushes the complete file to disk; ERROR_SUCCESS or the system error.
+    DWORD Flush() {
+        if (!FlushFileBuffers(handle_.get())) return GetLastError();
+        detail::CrashPoint();
+        return ERROR_SUCCESS;
+    }
+
+    // Gives the complete file the name `target` (a full name) in one rename: replacing an existing
+    // file, or failing with ERROR_ALREADY_EXISTS when `replace` is false and the name is taken. A
+    // target that another program holds open is tried again for a moment.
+    DWORD Commit(const std::wstring& target, bool replace) {
+        for (int attempt = 0;; ++attempt) {
+            const DWORD e = RenameOnce(target, replace);
+            if (e == ERROR_SUCCESS || !replace || !TargetInUse(e) || attempt == kInUseRetries) return e;
+            Sleep(kInUsePause);
+        }
+    }
+
+private:
+    DWORD RenameOnce(const std::wstring& target, bool replace) {
+        std::lock_guard<std::mutex> step(namingStep);
+        // A file marked for deletion cannot be renamed: the mark goes first, and comes back when
+        // the rename fails.
+        if (!MarkForDeletion(handle_.get(), false)) return GetLastError();
+        detail::CrashPoint();
+        DWORD e = RenameByHandle(handle_.get(), target, replace);
+        if (RenameByHandleRefused(e)) {
+            // A file system that renames only by name: the handle must go first.
+            handle_.Reset();
+            const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+            e = MoveFileExW(name_.c_str(), target.c_str(), flags) ? ERROR_SUCCESS : GetLastError();
+        }
+        if (e == ERROR_SUCCESS) {
+            committed_ = true;
+            detail::CrashPoint();
+        } else if (handle_.valid()) {
+            MarkForDeletion(handle_.get(), true);
+        }
+        return e;
+    }
+
+    Handle handle_;
+    std::wstring name_;
+    bool committed_ = false;
+};
 
 // Hands the producer a writer into `h`; the error of a failed write, or ERROR_SUCCESS.
 DWORD Produce(HANDLE h, const ContentProducer& produce) {
@@ -300,32 +417,9 @@ DWORD Produce(HANDLE h, const ContentProducer& produce) {
     return ERROR_SUCCESS;
 }
 
-// Flushes the complete temporary file, takes back its deletion mark and closes it, ready to be
-// moved into place.
-DWORD Finish(Handle& temp) {
-    if (!FlushFileBuffers(temp.get())) return GetLastError();
-    if (!MarkForDeletion(temp.get(), false)) return GetLastError();
-    return temp.Close();
+FileResult Failed(FileError error) {
+    return FileResult{std::move(error), std::nullopt};
 }
-
-// Deletes a temporary file that was not moved into place (its handle may still be open).
-class TemporaryCleanup {
-public:
-    TemporaryCleanup(Handle& handle, const std::wstring& name) : handle_(handle), name_(name) {}
-    ~TemporaryCleanup() {
-        if (armed_) {
-            handle_.Reset();
-            DeleteFileW(name_.c_str());
-        }
-        SetPendingTemporary(L"");
-    }
-    void Disarm() { armed_ = false; }
-
-private:
-    Handle& handle_;
-    const std::wstring& name_;
-    bool armed_ = true;
-};
 
 } // namespace
 
@@ -404,78 +498,59 @@ std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t siz
 
 // --- Writing --------------------------------------------------------------------------------
 
-std::optional<FileError> ReplaceFileContents(const std::string& target, const ContentProducer& produce) {
+FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce) {
     auto given = SystemName(target);
-    if (!given || given->back() == L'\\' || given->back() == L'/') return MakeError(code::BadFileName);
+    if (!given || given->back() == L'\\' || given->back() == L'/')
+        return Failed(MakeError(code::BadFileName));
     auto name = FullName(*given);
-    if (!name) return MakeError(code::BadFileName);
+    if (!name) return Failed(MakeError(code::BadFileName));
 
     DWORD attributes = GetFileAttributesW(name->c_str());
     bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists) {
         DWORD e = GetLastError();
-        if (e != ERROR_FILE_NOT_FOUND) return FromWin32(e);
+        if (e != ERROR_FILE_NOT_FOUND) return Failed(FromWin32(e));
     } else if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DEVICE)) {
-        // Checked here because moving a file over a read-only one may succeed (as under wine).
-        return MakeError(code::PathFileAccess);
+        // Checked here because a rename over a read-only file may succeed (as under wine).
+        return Failed(MakeError(code::PathFileAccess));
     }
 
-    RemoveLeftovers(*name);
-    std::wstring tempName;
-    Handle temp(CreateTemp(*name, tempName));
-    if (!temp.valid()) {
-        DWORD e = GetLastError();
-        if (e == ERROR_ACCESS_DENIED || e == ERROR_WRITE_PROTECT) return MakeError(code::PathFileAccess);
-        return FromWin32(e);
+    TemporaryFile temp;
+    if (DWORD e = temp.Create(*name)) {
+        if (e == ERROR_ACCESS_DENIED || e == ERROR_WRITE_PROTECT)
+            return Failed(MakeError(code::PathFileAccess));
+        return Failed(FromWin32(e));
     }
-    TemporaryCleanup cleanup(temp, tempName);
-
     DWORD e = Produce(temp.get(), produce);
-    if (e == ERROR_SUCCESS) e = Finish(temp);
-    if (e == ERROR_SUCCESS) {
-        if (exists) {
-            // ReplaceFileW keeps the target's security and creation time, and on Windows its
-            // attributes; giving them to the new file first keeps them where it does not (wine).
-            const DWORD carried = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
-                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
-            if (attributes & carried) SetFileAttributesW(tempName.c_str(), attributes & carried);
-            if (!ReplaceFileW(name->c_str(), tempName.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                              nullptr, nullptr)) {
-                e = GetLastError();
-                // The old file was moved away but the new one could not take its name: finish the move.
-                if ((e == ERROR_UNABLE_TO_MOVE_REPLACEMENT || e == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) &&
-                    MoveFileExW(tempName.c_str(), name->c_str(),
-                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-                    e = ERROR_SUCCESS;
-            }
-        } else if (!MoveFileExW(tempName.c_str(), name->c_str(), MOVEFILE_WRITE_THROUGH)) {
-            e = GetLastError();
-        }
+    if (e == ERROR_SUCCESS) e = temp.Flush();
+    if (e == ERROR_SUCCESS && exists) {
+        CarryOver(*name, temp.get());
+        detail::CrashPoint();
     }
-    if (e != ERROR_SUCCESS) return FromWin32(e);
-    cleanup.Disarm();
-    return std::nullopt;
+    if (e == ERROR_SUCCESS) e = temp.Commit(*name, true);
+    // Still refused after the retries: another program has the file open.
+    if (TargetInUse(e)) return Failed(MakeError(code::PermissionDenied));
+    if (e != ERROR_SUCCESS) return Failed(FromWin32(e));
+    return {};
 }
 
-CopyResult CopyFileNoReplace(const std::string& source, const std::string& target, FileError& error) {
-    auto fail = [&error](FileError e) {
-        error = std::move(e);
-        return CopyResult::Failed;
-    };
+FileResult CopyFileNoReplace(const std::string& source, const std::string& target) {
     auto from = SystemName(source);
-    auto to = SystemName(target);
-    if (!from || !to || to->back() == L'\\' || to->back() == L'/') return fail(MakeError(code::BadFileName));
-    if (GetFileAttributesW(to->c_str()) != INVALID_FILE_ATTRIBUTES) return CopyResult::TargetExists;
-    if (DWORD e = GetLastError(); e != ERROR_FILE_NOT_FOUND) return fail(FromWin32(e));
+    auto given = SystemName(target);
+    if (!from || !given || given->back() == L'\\' || given->back() == L'/')
+        return Failed(MakeError(code::BadFileName));
+    auto to = FullName(*given);
+    if (!to) return Failed(MakeError(code::BadFileName));
+    if (GetFileAttributesW(to->c_str()) != INVALID_FILE_ATTRIBUTES)
+        return Failed(MakeError(code::FileAlreadyExists));
+    if (DWORD e = GetLastError(); e != ERROR_FILE_NOT_FOUND) return Failed(FromWin32(e));
 
     Handle in(OpenForReading(*from));
-    if (!in.valid()) return fail(LastError());
-    std::wstring tempName;
-    Handle out(CreateTemp(*to, tempName));
-    if (!out.valid()) return fail(LastError());
-    TemporaryCleanup cleanup(out, tempName);
+    if (!in.valid()) return Failed(LastError());
+    TemporaryFile temp;
+    if (DWORD e = temp.Create(*to)) return Failed(FromWin32(e));
 
-    DWORD e = Produce(out.get(), [&](const ContentWriter& write) {
+    DWORD e = Produce(temp.get(), [&](const ContentWriter& write) {
         std::vector<std::uint8_t> buffer(1 << 20);
         for (;;) {
             DWORD got = 0;
@@ -488,18 +563,43 @@ CopyResult CopyFileNoReplace(const std::string& source, const std::string& targe
     // The backup carries the source's time of last change, as a copy made by the system would.
     FILETIME written{};
     if (e == ERROR_SUCCESS && GetFileTime(in.get(), nullptr, nullptr, &written))
-        SetFileTime(out.get(), nullptr, nullptr, &written);
+        (void)SetFileTime(temp.get(), nullptr, nullptr, &written);
     in.Reset();
-    if (e == ERROR_SUCCESS) e = Finish(out);
-    // Without MOVEFILE_REPLACE_EXISTING the move fails when the name was taken meanwhile.
-    if (e == ERROR_SUCCESS && !MoveFileExW(tempName.c_str(), to->c_str(), MOVEFILE_WRITE_THROUGH))
-        e = GetLastError();
-    if (e == ERROR_SUCCESS) {
-        cleanup.Disarm();
-        return CopyResult::Copied;
-    }
-    if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS) return CopyResult::TargetExists;
-    return fail(FromWin32(e));
+    if (e == ERROR_SUCCESS) e = temp.Flush();
+    if (e == ERROR_SUCCESS) e = temp.Commit(*to, false);
+    if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS)
+        return Failed(MakeError(code::FileAlreadyExists));
+    if (e != ERROR_SUCCESS) return Failed(FromWin32(e));
+    return {};
+}
+
+std::vector<std::string> RemoveLeftovers(const std::string& name) {
+    std::vector<std::string> kept;
+    auto given = SystemName(name);
+    if (!given || given->back() == L'\\' || given->back() == L'/') return kept;
+    auto full = FullName(*given);
+    if (!full) return kept;
+    const bool exists = GetFileAttributesW(full->c_str()) != INVALID_FILE_ATTRIBUTES;
+    const std::string stem = detail::TemporaryStem(Narrow(LeafPart(*full)), kSuffixLength, kMaxLeaf);
+    const std::wstring folder = FolderPart(*full);
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + Widen(stem) + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return kept;
+    do {
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            !detail::IsTemporaryName(Narrow(found.cFileName), stem, kSuffixLength))
+            continue;
+        const std::wstring path = folder + found.cFileName;
+        // A live run holds its file unshared, so neither the delete nor the test open gets it.
+        if (exists) {
+            DeleteFileW(path.c_str());
+        } else if (Handle probe(CreateFileW(path.c_str(), DELETE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+                   probe.valid()) {
+            kept.push_back(Narrow(FolderPart(*given)) + Narrow(found.cFileName));
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return kept;
 }
 
 void RemoveTemporaryFilesOnInterrupt() {

@@ -18,7 +18,6 @@ constexpr const char* kBackupNoteText =
 
 constexpr const char* kTargetExtension = ".zel";
 constexpr const char* kBackupExtension = ".bak";
-const std::string kFiveBlanks = "     ";
 
 // Byte offsets at which the characters of a UTF-8 text start. A byte that does not begin a valid
 // sequence counts as one character of its own, so that a damaged name still gets a definite length.
@@ -77,21 +76,19 @@ BackupResult SetExtension(ConversionState& state, const std::string& name, const
 }
 
 BackupResult MakeBackup(ConversionState& state, const std::string& backupName, Messages& messages) {
-    platform::FileError error;
-    switch (platform::CopyFileNoReplace(state.sourceName, backupName, error)) {
-    case platform::CopyResult::Copied:
+    const platform::FileResult copy = platform::CopyFileNoReplace(state.sourceName, backupName);
+    if (copy.ok()) {
         state.backupFileName = backupName;
+        if (copy.warning) ReportWriteWarning(messages, *copy.warning, backupName);
         return BackupResult::Made;
-    case platform::CopyResult::TargetExists:
+    }
+    platform::FileError error = *copy.error;
+    if (error.code == platform::code::FileAlreadyExists) {
         // Only an ordinary file (read-only ones included) keeps its name for the earlier backup.
         // A folder, or a hidden or system file, under that name is not an earlier backup: the copy
         // cannot be made there, and the user is told that the name may not be written.
         if (platform::FileExists(backupName)) return BackupResult::NameTaken;
-        error.code = platform::code::PathFileAccess;
-        error.description = platform::DescribeError(error.code);
-        break;
-    case platform::CopyResult::Failed:
-        break;
+        error = {platform::code::PathFileAccess, platform::DescribeError(platform::code::PathFileAccess)};
     }
     ReportWriteError(messages, error);
     return BackupResult::Failed;
@@ -116,23 +113,20 @@ std::string NotAFileText(platform::NameKind kind, const std::string& name) {
     case platform::NameKind::File:
         break;
     }
-    return what + "\r別のファイル名を指定して下さい。\r\r" + kFiveBlanks + name;
+    return what + "\r別のファイル名を指定して下さい。" + NameBelow(name);
 }
 
-} // namespace
+// The temporary files that killed runs left for the target and its backup: removed where the name
+// exists; kept, and returned, where it does not, for then they may hold the only copy of its content.
+std::vector<std::string> ClearLeftovers(const std::string& target) {
+    std::vector<std::string> kept = platform::RemoveLeftovers(target);
+    for (std::string& name : platform::RemoveLeftovers(DeriveName(target, kBackupExtension)))
+        kept.push_back(std::move(name));
+    return kept;
+}
 
-Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages) {
-    BackupResult backupResult = BackupResult::NameTaken;
-
-    // A field of blanks is a name, only a field with nothing in it is not.
-    if (state.sourceName.empty() || state.targetName.empty()) {
-        messages.Inform(kNoFileNameText);
-        return Outcome::EmptyFields;
-    }
-
-    // The target name is settled first and stays in the target field whatever happens next.
-    SetExtension(state, state.targetName, kTargetExtension, messages);
-
+// The conversion of a settled target name, from reading the source to the final message.
+Outcome ConvertTo(ConversionState& state, WorkingSet& ws, Messages& messages) {
     LoadResult loaded = LoadUsrData(ws, state.sourceName, messages);
     if (loaded == LoadResult::Refused) return Outcome::Refused;
     if (loaded == LoadResult::AlreadyCurrent) return Outcome::AlreadyCurrent;
@@ -150,18 +144,48 @@ Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages
     if (platform::FileExists(state.targetName) && !messages.AskYesNo(kOverwriteText))
         return Outcome::Declined;
 
-    backupResult = SetExtension(state, state.targetName, kBackupExtension, messages);
+    const BackupResult backupResult = SetExtension(state, state.targetName, kBackupExtension, messages);
     if (backupResult == BackupResult::Failed) return Outcome::BackupFailed;
     if (version == FileVersion::V100 && Write101(ws, state.targetName, messages) == WriteResult::Failed)
         return Outcome::WriteFailed;
     if (Write102(ws, state.targetName, messages) == WriteResult::Failed) return Outcome::WriteFailed;
 
     if (backupResult == BackupResult::Made) {
-        messages.Inform(std::string(kConvertedText) + "\r\r" + kBackupNoteText + "\r" + state.backupFileName);
+        messages.Inform(std::string(kConvertedText) + CR + CR + kBackupNoteText + CR + state.backupFileName);
     } else {
         messages.Inform(kConvertedText);
     }
     return Outcome::Converted;
+}
+
+} // namespace
+
+Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages) {
+    // A field of blanks is a name, only a field with nothing in it is not.
+    if (state.sourceName.empty() || state.targetName.empty()) {
+        messages.Inform(kNoFileNameText);
+        return Outcome::EmptyFields;
+    }
+
+    // The target name is settled first and stays in the target field whatever happens next.
+    SetExtension(state, state.targetName, kTargetExtension, messages);
+    const std::vector<std::string> kept = ClearLeftovers(state.targetName);
+
+    const Outcome outcome = ConvertTo(state, ws, messages);
+    if (kept.empty()) return outcome;
+    if (outcome == Outcome::Converted) {
+        // Both names exist now, with complete content: what was kept for want of them goes.
+        (void)ClearLeftovers(state.targetName);
+    } else {
+        std::string text = std::string("以前に中断された書き込みの一時ファイルが残っています。") + CR +
+                           "書き込み先のファイルがないため消さずに残しました。このファイルにしか残っていない"
+                           "内容があるかもしれません。" +
+                           CR;
+        for (const std::string& leftover : kept)
+            text += CR + std::string("     ") + leftover;
+        messages.Inform(text);
+    }
+    return outcome;
 }
 
 } // namespace zel

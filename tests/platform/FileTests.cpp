@@ -1,12 +1,15 @@
 // Code page 932, the error texts, files: existence and kinds of names, crash-safe replacement, the no-replace
 // copy and the injected faults.
 #include "platform/Platform.h"
+#include "platform/TestSeams.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <set>
+#include <thread>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -90,7 +93,7 @@ TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
     };
     for (const auto& c : cases) {
         InjectWriteFault(c.fault);
-        const auto error = ReplaceFileContents(c.target, kNew);
+        const auto error = ReplaceFileContents(c.target, kNew).error;
         ASSERT_TRUE(error) << c.target;
         EXPECT_EQ(error->code, c.code) << c.target;
         if (c.code == code::DeviceIO) { // the system's own words in brackets, one full stop
@@ -100,11 +103,11 @@ TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
         }
     }
     // An exception while the content is made passes through, leaving nothing.
-    EXPECT_THROW(ReplaceFileContents(name,
-                                     [](const ContentWriter& write) {
-                                         write(kNew.data(), kNew.size());
-                                         throw std::runtime_error("stop");
-                                     }),
+    EXPECT_THROW((void)ReplaceFileContents(name,
+                                           [](const ContentWriter& write) {
+                                               write(kNew.data(), kNew.size());
+                                               throw std::runtime_error("stop");
+                                           }),
                  std::runtime_error);
     EXPECT_TRUE(ReadBytes(name) == kOld && ReadBytes(locked) == kOld);
     EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"sub", "t.zel", "u.zel"}));
@@ -118,7 +121,7 @@ TEST_F(Files, ReplaceKeepsOwnerAndPermissionsAndFollowsLinks) {
     const bool root = ::geteuid() == 0;
     ASSERT_TRUE(!root || ::chown(name.c_str(), 65534, 0) == 0) << "another user's file";
     fs::create_symlink("real.zel", dir.file("link.zel"));
-    EXPECT_EQ(ReplaceFileContents(dir.file("link.zel"), kNew), std::nullopt);
+    EXPECT_TRUE(ReplaceFileContents(dir.file("link.zel"), kNew).ok());
     struct stat st {};
     ASSERT_EQ(::lstat(name.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -127,7 +130,7 @@ TEST_F(Files, ReplaceKeepsOwnerAndPermissionsAndFollowsLinks) {
     // A link to a missing file creates that file.
     fs::create_symlink(dir.file("made.zel"), dir.file("dangling.zel"));
     const mode_t umask = ::umask(027); // with the permissions that the umask leaves
-    EXPECT_EQ(ReplaceFileContents(dir.file("dangling.zel"), kNew), std::nullopt);
+    EXPECT_TRUE(ReplaceFileContents(dir.file("dangling.zel"), kNew).ok());
     ::umask(umask);
     EXPECT_EQ(ReadBytes(dir.file("made.zel")), kNew);
     ASSERT_EQ(::stat(dir.file("made.zel").c_str(), &st), 0);
@@ -146,7 +149,7 @@ TEST_F(Files, NothingIsWrittenWhereNoNewFileMayBeMade) {
         if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
         int refused = 0;
         for (const char* leaf : {"writable.zel", "locked.zel", "new.zel"})
-            if (auto error = ReplaceFileContents(dir.file(leaf), kNew);
+            if (auto error = ReplaceFileContents(dir.file(leaf), kNew).error;
                 error && error->code == code::PathFileAccess)
                 ++refused;
         ::_exit(refused);
@@ -159,9 +162,9 @@ TEST_F(Files, NothingIsWrittenWhereNoNewFileMayBeMade) {
 }
 #endif
 
-// Temporary files that a killed run left for a target are removed by the next write of it; one
-// that a live writer holds stays, as do files of other targets. Names of the longest length a folder
-// allows still get temporary names that fit.
+// Temporary files that killed runs left for a name are removed, but only where that name exists
+// (else they are reported, as they may hold the only copy); one that a live writer holds stays, as do
+// files of other names. Names of the longest length a folder allows still get temporary names that fit.
 TEST_F(Files, LeftoversOfKilledRunsAreRemovedAndNamesNearTheLimitFit) {
     const std::string mark(kTemporaryMark), dead = ".t.zel" + mark + "abc123",
                                             alive = ".t.zel" + mark + "xyz789",
@@ -175,7 +178,10 @@ TEST_F(Files, LeftoversOfKilledRunsAreRemovedAndNamesNearTheLimitFit) {
     const int held = ::open(dir.file(alive).c_str(), O_RDONLY);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
 #endif
-    EXPECT_EQ(ReplaceFileContents(dir.file("t.zel"), kNew), std::nullopt);
+    EXPECT_EQ(RemoveLeftovers(dir.file("t.zel")), std::vector<std::string>{dir.file(dead)});
+    EXPECT_EQ(ListFolder(dir.path()).size(), 3u);
+    WriteBytes(dir.file("t.zel"), kOld);
+    EXPECT_TRUE(RemoveLeftovers(dir.file("t.zel")).empty());
 #ifdef _WIN32
     CloseHandle(held);
 #else
@@ -185,17 +191,82 @@ TEST_F(Files, LeftoversOfKilledRunsAreRemovedAndNamesNearTheLimitFit) {
 
     // Characters outside code page 932, one outside the basic plane, in the longest leaf allowed.
     const std::string longest = std::string(255 - 4 - 13, 'n') + "測定①𠮷";
-    EXPECT_EQ(ReplaceFileContents(dir.file(longest + ".zel"), kNew), std::nullopt);
-    FileError error;
-    EXPECT_EQ(CopyFileNoReplace(dir.file(longest + ".zel"), dir.file(longest + ".bak"), error),
-              CopyResult::Copied);
+    EXPECT_TRUE(ReplaceFileContents(dir.file(longest + ".zel"), kNew).ok());
+    EXPECT_TRUE(CopyFileNoReplace(dir.file(longest + ".zel"), dir.file(longest + ".bak")).ok());
     EXPECT_EQ(ReadBytes(dir.file(longest + ".bak")), kNew);
+    EXPECT_EQ(CopyFileNoReplace(dir.file(longest + ".zel"), dir.file(longest + ".bak")).error->code,
+              code::FileAlreadyExists);
     // Temporary names take all of the 255 bytes: a leftover of such a name is found too.
     const std::string full = std::string(251, 'n') + ".zel";
+    WriteBytes(dir.file(full), kOld);
     WriteBytes(dir.file("." + full.substr(0, 255 - 1 - mark.size() - 6) + mark + "abc123"), kOld);
-    EXPECT_EQ(ReplaceFileContents(dir.file(full), kNew), std::nullopt);
+    EXPECT_TRUE(RemoveLeftovers(dir.file(full)).empty());
     EXPECT_EQ(ListFolder(dir.path()).size(), 6u);
 }
+
+// Two writers and a clean-up of the same name at once, over and over: every write ends complete or
+// with an error, the name always holds one complete content, and nothing is left at the end. On a
+// file system without unnamed files too, where a temporary file has a name from its first moment.
+TEST_F(Files, ConcurrentWritesOfOneNameEndCompleteAndLeaveNothing) {
+    const std::string name = dir.file("t.zel");
+    const Bytes first(40000, 'a'), second(30000, 'b');
+    for (bool withoutLinks : {false, true}) {
+#ifdef _WIN32
+        if (withoutLinks) continue;
+#endif
+        InjectFileSystemWithoutLinks(withoutLinks);
+        std::atomic<int> failed{0};
+        auto writer = [&](const Bytes& content) {
+            for (int round = 0; round < 40; ++round) {
+                failed += !ReplaceFileContents(name, content).ok();
+                (void)RemoveLeftovers(name); // the result: kept names, none while the name exists
+            }
+        };
+        WriteBytes(name, kOld);
+        std::thread a(writer, std::cref(first)), b(writer, std::cref(second));
+        for (int look = 0; look < 100; ++look) {
+            const Bytes now = ReadBytes(name);
+            ASSERT_TRUE(now == kOld || now == first || now == second) << now.size();
+        }
+        a.join();
+        b.join();
+        InjectFileSystemWithoutLinks(false);
+        EXPECT_EQ(failed, 0) << withoutLinks;
+        EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"}) << withoutLinks;
+    }
+}
+
+#ifdef _WIN32
+// A target that another program holds open is refused as in use after a few tries, and nothing of
+// the new content stays; the file is replaced as soon as it is free again.
+TEST_F(Files, TargetHeldOpenByAnotherProgramIsRefusedAsInUse) {
+    const std::string name = dir.file("t.zel");
+    WriteBytes(name, kOld);
+    HANDLE held = CreateFileW(test::PathFromUtf8(name).c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const auto error = ReplaceFileContents(name, kNew).error;
+    CloseHandle(held);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, code::PermissionDenied);
+    EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"});
+    EXPECT_EQ(ReadBytes(name), kOld);
+    EXPECT_TRUE(ReplaceFileContents(name, kNew).ok());
+    EXPECT_EQ(ReadBytes(name), kNew);
+}
+#else
+// The folder is flushed after a new name is put in it: a failure is a warning (the content is in
+// place), except where the file system cannot flush folders at all.
+TEST_F(Files, AFolderThatCannotBeFlushedIsAWarningOnly) {
+    for (auto [systemError, warned] : {std::pair{EIO, true}, {EINVAL, false}, {0, false}}) {
+        InjectFolderFlushFault(systemError);
+        const FileResult result = ReplaceFileContents(dir.file("t.zel"), kNew);
+        EXPECT_TRUE(result.ok());
+        EXPECT_EQ(ReadBytes(dir.file("t.zel")), kNew);
+        EXPECT_EQ(result.warning.has_value(), warned) << systemError;
+    }
+}
+#endif
 
 // --- Text ---------------------------------------------------------------------------------
 

@@ -3,6 +3,7 @@
 // files beneath it; the name rule; and kills at any moment of a conversion.
 #include "fileops/LoadReadModule.h"
 #include "platform/Platform.h"
+#include "platform/TestSeams.h"
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
 #include "workflow/Workflow.h"
@@ -11,7 +12,12 @@
 
 #include <filesystem>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include "platform/Utf16.h"
+
+#include <sstream>
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -342,69 +348,132 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
         EXPECT_EQ(DeriveName(c.name, c.extension), c.expected) << c.name;
 }
 
-#ifndef _WIN32
-// Runs a conversion in a child process that the fault seam kills after `bytes` bytes were written,
-// as kill -9 would; true when the child was killed (false: the conversion ended first).
-bool ConvertKilledAfter(std::uint64_t bytes, const std::string& source, const std::string& target,
-                        bool withoutLinks) {
+// --- Kills at every step ---------------------------------------------------------------------
+
+// One conversion answering Yes, as on a file system with or without unnamed files and links.
+void Convert(const std::string& source, const std::string& target, bool withoutLinks) {
+    platform::InjectFileSystemWithoutLinks(withoutLinks);
+    ConversionState state{source, target, "", {}};
+    auto ws = std::make_unique<WorkingSet>();
+    test::RecordingMessages yes;
+    (void)RunConversion(state, *ws, yes); // the crash test judges the files
+    platform::InjectFileSystemWithoutLinks(false);
+}
+
+#ifdef _WIN32
+constexpr const char* kChildVariable = "ZELCONV_CRASH_CHILD";
+
+// The child of the crash test: the conversion that the crash seam ends at the step the parent names.
+TEST(Crash, Child) {
+    wchar_t order[4096];
+    const DWORD length = GetEnvironmentVariableW(platform::Widen(kChildVariable).c_str(), order, 4096);
+    if (length == 0 || length >= 4096) GTEST_SKIP() << "runs only as the child of the crash test";
+    std::istringstream in(platform::Narrow(std::wstring_view(order, length)));
+    std::uint64_t point = 0;
+    std::string source, target;
+    in >> point;
+    in.ignore();
+    std::getline(in, source, '\n');
+    std::getline(in, target, '\n');
+    platform::InjectCrashAt(point);
+    Convert(source, target, false);
+}
+
+// Runs a conversion in a child process that the crash seam ends at step `point` of the write
+// protocol, as a kill would; true when the child was ended there (false: it finished first).
+bool ConvertKilledAt(std::uint64_t point, const std::string& source, const std::string& target, bool) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::string order = std::to_string(point) + "\n" + source + "\n" + target;
+    SetEnvironmentVariableW(platform::Widen(kChildVariable).c_str(), platform::Widen(order).c_str());
+    std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=Crash.Child";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                        &startup, &process);
+    SetEnvironmentVariableW(platform::Widen(kChildVariable).c_str(), nullptr);
+    EXPECT_TRUE(started) << GetLastError();
+    if (!started) return false;
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(process.hProcess, &status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return status == 137;
+}
+#else
+bool ConvertKilledAt(std::uint64_t point, const std::string& source, const std::string& target,
+                     bool withoutLinks) {
     const pid_t child = ::fork();
     if (child == 0) {
-        platform::InjectCrashAfter(bytes);
-        platform::InjectFileSystemWithoutLinks(withoutLinks);
-        ConversionState state{source, target, "", {}};
-        auto ws = std::make_unique<WorkingSet>();
-        test::RecordingMessages yes;
-        RunConversion(state, *ws, yes);
+        platform::InjectCrashAt(point);
+        Convert(source, target, withoutLinks);
         ::_exit(0);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
 }
+#endif
 
-// A kill at any byte leaves the target old, complete 1.01 (1.00 sources) or complete 1.02, the backup
-// complete or absent, and no temporary file (one at most where files have names from the start).
-TEST(Crash, EveryKillLeavesTheTargetWholeAndNoTemporaryFile) {
-    for (auto [version, inPlace, withoutLinks] : {std::tuple{FileVersion::V100, true, false},
-                                                  {FileVersion::V101, true, false},
-                                                  {FileVersion::V100, false, false},
-                                                  {FileVersion::V100, true, true},
-                                                  {FileVersion::V100, false, true}}) {
-        SCOPED_TRACE(testing::Message()
-                     << (version == FileVersion::V100 ? "1.00" : "1.01") << inPlace << withoutLinks);
+// A kill at any step of the write protocol (every system call that changes the disk, and the middle
+// of every write) leaves the target old, complete 1.01 (1.00 sources) or complete 1.02, and the
+// backup complete or absent; one more run leaves no temporary file. In place, to a new file and over
+// another file; on Linux also where the file system has neither unnamed files nor hard links.
+TEST(Crash, EveryKillLeavesTheTargetWholeAndOneMoreRunLeavesNothing) {
+    enum class Target { InPlace, NewFile, OverAnother };
+    struct Path {
+        FileVersion version;
+        Target target;
+        bool withoutLinks;
+    };
+    std::vector<Path> paths = {{FileVersion::V100, Target::InPlace, false},
+                               {FileVersion::V101, Target::InPlace, false},
+                               {FileVersion::V100, Target::NewFile, false},
+                               {FileVersion::V100, Target::OverAnother, false}};
+#ifndef _WIN32
+    paths.insert(paths.end(),
+                 {{FileVersion::V100, Target::InPlace, true}, {FileVersion::V100, Target::NewFile, true}});
+#endif
+    for (const Path& path : paths) {
+        SCOPED_TRACE(testing::Message() << (path.version == FileVersion::V100 ? "1.00 " : "1.01 ")
+                                        << static_cast<int>(path.target) << " " << path.withoutLinks);
         const auto project = test::SampleProject({.anchorCount = 1});
-        const Bytes source = test::FileBytes(version, *project), other(5000, 'o');
-        project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}};
+        project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // what a 1.00 file gets
+        const Bytes source = test::FileBytes(path.version, *project), other(5000, 'o');
         const Bytes as101 = test::FileBytes(FileVersion::V101, *project),
                     as102 = test::FileBytes(FileVersion::V102, *project);
-        const std::uint64_t total =
-            source.size() + (version == FileVersion::V100 ? as101.size() : 0) + as102.size();
+        const std::string targetLeaf = path.target == Target::InPlace ? "site.zel" : "out.zel";
+        const std::string backupLeaf = path.target == Target::InPlace ? "site.bak" : "out.bak";
         int killed = 0;
-        // Every write's first and last bytes, and points in between.
-        for (std::uint64_t at = 0; at <= total; at += at < 64 ? 16 : 4999) {
+        for (std::uint64_t point = 0;; ++point) {
             test::TempDir dir;
             test::WriteBytes(dir.file("site.zel"), source);
-            const Bytes before = inPlace ? source : other;
-            if (!inPlace) test::WriteBytes(dir.file("out.zel"), other);
-            const std::string target = dir.file(inPlace ? "site.zel" : "out.zel");
-            killed += ConvertKilledAfter(at, dir.file("site.zel"), target, withoutLinks);
+            if (path.target == Target::OverAnother) test::WriteBytes(dir.file("out.zel"), other);
+            const std::string target = dir.file(targetLeaf);
+            if (!ConvertKilledAt(point, dir.file("site.zel"), target, path.withoutLinks)) break;
+            ++killed;
             test::Snapshot files = test::SnapshotOf(dir.path());
-            const Bytes result = files[inPlace ? "site.zel" : "out.zel"];
-            EXPECT_TRUE(result == before || result == as102 ||
-                        (version == FileVersion::V100 && result == as101))
-                << "killed after " << at << " bytes";
-            const std::string backup = inPlace ? "site.bak" : "out.bak";
-            EXPECT_TRUE(!files.count(backup) || files[backup] == source) << at;
-            std::size_t leftovers = 0;
+            const bool targetOld = path.target == Target::InPlace       ? files[targetLeaf] == source
+                                   : path.target == Target::OverAnother ? files[targetLeaf] == other
+                                                                        : !files.count(targetLeaf);
+            const Bytes& result = files[targetLeaf];
+            EXPECT_TRUE(targetOld || result == as102 ||
+                        (path.version == FileVersion::V100 && result == as101))
+                << "killed at step " << point;
+            EXPECT_TRUE(!files.count(backupLeaf) || files[backupLeaf] == source) << point;
+
+            Convert(dir.file("site.zel"), target, path.withoutLinks);
+            files = test::SnapshotOf(dir.path());
             for (const auto& file : files)
-                leftovers += file.first.find(platform::kTemporaryMark) != std::string::npos;
-            EXPECT_LE(files.size() - leftovers, inPlace ? 2u : 3u) << at;
-            EXPECT_LE(leftovers, withoutLinks ? 1u : 0u) << "temporary files stayed after " << at;
+                EXPECT_EQ(file.first.find(platform::kTemporaryMark), std::string::npos)
+                    << file.first << " stayed after one more run; killed at step " << point;
+            EXPECT_EQ(files[targetLeaf], as102) << point;
         }
-        EXPECT_GT(killed, 20);
+        EXPECT_GE(killed, 8); // the backup and each write take several steps
     }
 }
-#endif
 
 } // namespace
 } // namespace zel

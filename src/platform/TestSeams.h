@@ -1,0 +1,37 @@
+// Fault seams of the file layer, compiled only into builds with ZEL_TEST_SEAMS (the test builds):
+// the programs that are shipped contain none of this.
+#pragma once
+
+#ifdef ZEL_TEST_SEAMS
+
+#include <cstdint>
+
+namespace zel::platform {
+
+// Makes the next `count` file writes of ReplaceFileContents / CopyFileNoReplace fail, after part
+// of the data was written, as if the system had reported the failure that maps to `errorCode`
+// (code::DiskFull: ENOSPC / ERROR_DISK_FULL; code::DeviceIO: EIO / ERROR_WRITE_FAULT). count 0
+// switches the fault off.
+void InjectWriteFault(int errorCode, int count = 1);
+
+// Makes InputFile::Open fail for the next `count` opens, as for a file that exists but cannot be
+// read (which file modes cannot arrange for root).
+void InjectReadFault(int count = 1);
+
+// Makes the next flush of a folder after a new name was put in it fail with the system error number
+// `systemError` (EIO; EINVAL as some network file systems answer). POSIX only.
+void InjectFolderFlushFault(int systemError);
+
+// Ends the process (as kill -9 would) at the `point`-th step of the write protocol from now on,
+// counting from 0: each system call of a write or copy that changes what is on disk, and the middle
+// of every write of data. Only crash tests call this, in a child process.
+void InjectCrashAt(std::uint64_t point);
+
+// Makes file writes behave as on a file system that has neither unnamed temporary files nor hard
+// links (FAT or exFAT on a USB stick, some network shares): the temporary file has a name from the
+// start, and a copy that must not replace a file is moved into place. Linux only.
+void InjectFileSystemWithoutLinks(bool on);
+
+} // namespace zel::platform
+
+#endif
