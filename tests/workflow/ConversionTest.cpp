@@ -387,11 +387,18 @@ bool ConvertKilledAt(std::uint64_t point, const std::string& source, const std::
     const std::string order = std::to_string(point) + "\n" + source + "\n" + target;
     SetEnvironmentVariableW(platform::Widen(kChildVariable).c_str(), platform::Widen(order).c_str());
     std::wstring command = L"\"" + std::wstring(self) + L"\" --gtest_filter=Crash.Child";
+    // The child's report would only repeat the parent's: it goes nowhere.
+    SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE nowhere = CreateFileW(L"NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherited,
+                                 OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere;
     PROCESS_INFORMATION process{};
-    const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                                         &startup, &process);
+    CloseHandle(nowhere);
     SetEnvironmentVariableW(platform::Widen(kChildVariable).c_str(), nullptr);
     EXPECT_TRUE(started) << GetLastError();
     if (!started) return false;
