@@ -31,7 +31,8 @@ constexpr const char* kUsage =
     "  --no        変換後のファイルが存在するとき、上書きせずにそのファイルを飛ばします。\n"
     "              どちらもないときは端末で確認します (Enter で「はい」)。\n"
     "              端末がないときは「いいえ」として飛ばします。\n"
-    "  -o ファイル 変換後のファイル名 (変換するファイルは一つだけ)。\n"
+    "  -o ファイル 変換後のファイル名 (変換するファイルは一つだけ)。名前が「.zel」で終わらない\n"
+    "              ときは、ウィンドウと同じ規則で「.zel」で終わる名前にして書き込みます。\n"
     "  --check     形式を調べるだけにします。\n"
     "  --help      この説明を表示します。\n"
     "  --version   バージョンを表示します。\n"
@@ -42,7 +43,8 @@ constexpr const char* kUsage =
     "  0  すべてのファイルを変換した、または変換の必要がなかった\n"
     "  1  拒否された、飛ばした、または失敗したファイルがある\n"
     "  2  コマンドラインの誤り\n"
-    "  3  標準出力または標準エラー出力に書き込めなかった\n";
+    "  3  標準出力または標準エラー出力に書き込めなかった\n"
+    "  1 と 3 の両方に当たるときは 1 になります。\n";
 
 constexpr const char* kInfoPrefix = "情報: ";
 constexpr const char* kWarnPrefix = "警告: ";
@@ -248,8 +250,37 @@ struct Tally {
     int failed = 0;
 };
 
+// Why the name given with -o cannot take the converted file, or nothing: a folder, a device, a FIFO
+// or a circle of links (on Windows also the names of devices, such as NUL or COM1.zel).
+std::optional<std::string> UnusableTarget(const std::string& name) {
+    std::string what;
+    switch (platform::KindOfName(name)) {
+    case platform::NameKind::Folder:
+        what = "フォルダです。フォルダの中に作るファイルの名前 (「" + name +
+               std::string(1, platform::kSeparator) + "現場.zel」など) を指定してください。";
+        break;
+    case platform::NameKind::Special:
+        what = "ファイルではなくデバイスなどを指しています。変換後のファイル名 (「現場_新.zel」など) "
+               "を指定してください。";
+        break;
+    case platform::NameKind::LinkLoop:
+        what = "循環するシンボリックリンクです。変換後のファイル名を指定してください。";
+        break;
+    case platform::NameKind::Missing:
+    case platform::NameKind::File:
+        return std::nullopt;
+    }
+    return "-o の「" + name + "」は" + what;
+}
+
 int RunConvert(const Options& options, Output& output) {
     TerminalMessages messages(output, options.answer);
+    if (options.target) {
+        if (auto problem = UnusableTarget(*options.target)) {
+            UsageError(output, *problem);
+            return kExitUsage;
+        }
+    }
     Tally tally;
     const std::size_t count = options.files.size();
     for (std::size_t i = 0; i < count; ++i) {
@@ -271,7 +302,13 @@ int RunConvert(const Options& options, Output& output) {
         ConversionState state;
         state.sourceName = source;
         state.targetName = options.target ? *options.target : source;
-        state.targetSettled = [&messages](const std::string& name) { messages.SetTarget(name); };
+        state.targetSettled = [&messages, &options](const std::string& name) {
+            messages.SetTarget(name);
+            // The name rule makes the target a ".zel" name; the user hears of a change of name.
+            if (options.target && name != *options.target)
+                messages.Inform("-o の「" + *options.target + "」ではなく、「" + name +
+                                "」に書き込みます (変換後のファイル名は「.zel」で終わる名前にします)。");
+        };
         switch (RunConversion(state, *ws, messages)) {
         case Outcome::Converted:
             ++tally.converted;

@@ -157,6 +157,24 @@ std::wstring LeafPart(const std::wstring& name) {
     return pos == std::wstring::npos ? name : name.substr(pos + 1);
 }
 
+// Whether a leaf names one of the devices that Windows reserves in every folder (NUL, CON, PRN,
+// AUX, COM1-9, LPT1-9 and their superscript-digit forms), with or without an extension and
+// whatever the letter case.
+bool IsDeviceName(std::wstring leaf) {
+    leaf = leaf.substr(0, leaf.find(L'.'));
+    while (!leaf.empty() && leaf.back() == L' ')
+        leaf.pop_back();
+    for (wchar_t& c : leaf)
+        if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+    if (leaf == L"NUL" || leaf == L"CON" || leaf == L"PRN" || leaf == L"AUX" || leaf == L"CONIN$" ||
+        leaf == L"CONOUT$")
+        return true;
+    if (leaf.size() != 4 || (leaf.compare(0, 3, L"COM") != 0 && leaf.compare(0, 3, L"LPT") != 0))
+        return false;
+    const wchar_t digit = leaf[3];
+    return (digit >= L'1' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' || digit == L'\u00B3';
+}
+
 // --- Handles --------------------------------------------------------------------------------
 
 class Handle {
@@ -451,7 +469,7 @@ std::optional<std::string> EncodeCp932(std::string_view utf8) {
 
 bool FileExists(const std::string& name) {
     auto wide = SystemName(name);
-    if (!wide) return false;
+    if (!wide || IsDeviceName(LeafPart(*wide))) return false;
     DWORD attributes = GetFileAttributesW(wide->c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     const DWORD notCounted =
@@ -462,6 +480,7 @@ bool FileExists(const std::string& name) {
 NameKind KindOfName(const std::string& name) {
     auto wide = SystemName(name);
     if (!wide) return NameKind::Missing;
+    if (IsDeviceName(LeafPart(*wide))) return NameKind::Special;
     DWORD attributes = GetFileAttributesW(wide->c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return GetLastError() == ERROR_CANT_RESOLVE_FILENAME ? NameKind::LinkLoop : NameKind::Missing;

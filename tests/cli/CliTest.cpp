@@ -92,6 +92,12 @@ TEST_F(Cli, ConvertsSeveralFilesInPlaceAndRefusesNamesThatTheNameRuleWouldChange
     // With -o the user names the other file.
     EXPECT_EQ(Run({"--yes", "-o", dir.file("SITE.ZEL"), dir.file("SITE.ZEL")}), 0);
     EXPECT_NE(test::ReadBytes(dir.file("SITE.ZEL.zel")), Bytes(10, 'e'));
+    // -o follows the name rule of the window, and says so before the file is written.
+    console = FakeConsole{};
+    EXPECT_EQ(Run({"-o", dir.file("site"), dir.file("一.bak")}), 0);
+    EXPECT_TRUE(Contains(console.err, "情報: -o の「" + dir.file("site") + "」ではなく、「" +
+                                          dir.file("site.zel") + "」に書き込みます"));
+    EXPECT_EQ(test::ReadBytes(dir.file("site.bak")), a);
 }
 
 TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
@@ -168,6 +174,14 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         {{}, 2, "", "使い方:"},
         {{"--bogus", a}, 2, "", "不明なオプションです: --bogus"},
         {{"-o", dir.file("out") + "/", a}, 2, "", "フォルダではなく"},
+        {{"-o", dir.file("."), a}, 2, "", "」はフォルダです。フォルダの中に作るファイルの名前"},
+#ifdef _WIN32
+        {{"-o", dir.file("nul"), a}, 2, "", "」はファイルではなくデバイスなどを指しています。"},
+        {{"-o", dir.file("COM1.zel"), a}, 2, "", "」はファイルではなくデバイスなどを指しています。"},
+#else
+        {{"-o", "/dev/null", a}, 2, "", "-o の「/dev/null」はファイルではなくデバイスなどを指しています。"},
+#endif
+        {{"--help"}, 0, "1 と 3 の両方に当たるときは 1 になります。", ""},
         {{"-o", t, a, a}, 2, "", "一つだけ"},
         {{"--yes", "--no", a}, 2, "", "同時に"},
         {{"-o", t, "-o", t, a}, 2, "", "-o は一度だけ"},
