@@ -202,6 +202,44 @@ TEST(Conversion, AReadOnlyFileInPlaceIsBackedUpOnceAndNotWritten) {
     }
 }
 
+// Leftovers of killed writes: those of an existing target or backup go at once; those of a missing
+// target may be the only copy of its content, so a run that does not write it keeps them and names
+// them, and the run that writes it removes them.
+TEST(Conversion, LeftoversGoUnlessTheTargetIsMissingThenTheyAreNamedUntilItIsWritten) {
+    WorkingSet ws;
+    test::TempDir dir;
+    const std::string mark(platform::kTemporaryMark), kept = ".out.zel" + mark + "cccccc";
+    test::WriteBytes(dir.file("site.zel"), test::SampleFile(FileVersion::V101));
+    for (const std::string& leaf : {".site.zel" + mark + "aaaaaa", ".site.bak" + mark + "bbbbbb", kept})
+        test::WriteBytes(dir.file(leaf), Bytes(77, 'p'));
+    const struct {
+        std::string source, target;
+        Outcome outcome;
+        std::vector<std::string> files;
+    } runs[] = {
+        {"gone.zel",
+         "out.zel",
+         Outcome::Refused,
+         {kept, ".site.bak" + mark + "bbbbbb", ".site.zel" + mark + "aaaaaa", "site.zel"}},
+        {"site.zel", "site.zel", Outcome::Converted, {kept, "site.bak", "site.zel"}},
+        {"site.zel", "out.zel", Outcome::AlreadyCurrent, {kept, "site.bak", "site.zel"}},
+        {"site.bak", "out.zel", Outcome::Converted, {"out.bak", "out.zel", "site.bak", "site.zel"}},
+    };
+    for (const auto& run : runs) {
+        ConversionState state{dir.file(run.source), dir.file(run.target), "", {}};
+        test::RecordingMessages shown;
+        EXPECT_EQ(RunConversion(state, ws, shown), run.outcome) << run.source;
+        EXPECT_EQ(test::ListFolder(dir.path()), run.files) << run.source;
+        if (run.outcome == Outcome::Converted) continue;
+        const Shown leftovers{Shown::Info,
+                              "以前に中断された書き込みの一時ファイルが残っています。\r書き込み先のファイ"
+                              "ルがないため消さずに残しました。このファイルにしか残っていない内容があるか"
+                              "もしれません。\r\r     " +
+                                  dir.file(kept)};
+        EXPECT_EQ(shown.shown.back(), leftovers);
+    }
+}
+
 // --- Reading sources and writing targets: every refusal with its message, what lands in the target
 
 const std::string kNotData = "カルトゥーバのデータではありません。ファイル形式が違います。\r\r     ";
