@@ -18,8 +18,6 @@ std::string DescribeError(int errorCode) {
         return "ファイル名が正しくありません。";
     case code::FileNotFound:
         return "ファイルが見つかりません。";
-    case code::FileAlreadyOpen:
-        return "ファイルは既に開かれています。";
     case code::DeviceIO:
         return "デバイス I/O エラーが発生しました。";
     case code::FileAlreadyExists:

@@ -39,7 +39,6 @@ inline constexpr int OutOfMemory = 7;
 inline constexpr int SubscriptOutOfRange = 9; // an array index outside the array's bounds
 inline constexpr int BadFileName = 52;
 inline constexpr int FileNotFound = 53;
-inline constexpr int FileAlreadyOpen = 55;
 inline constexpr int DeviceIO = 57;
 inline constexpr int FileAlreadyExists = 58;
 inline constexpr int DiskFull = 61;

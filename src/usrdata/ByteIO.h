@@ -282,7 +282,6 @@ public:
     explicit MemoryBudget(std::size_t bytes) : left_(bytes) {}
     // Throws RecordsTooLarge when `bytes` more would exceed the budget.
     void Charge(std::size_t bytes);
-    std::size_t left() const { return left_; }
 
 private:
     std::size_t left_;

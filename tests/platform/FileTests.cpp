@@ -346,12 +346,11 @@ TEST(Cp932, TextsConvertExactlyOrNotAtAll) {
 
 TEST(ErrorText, EveryCodeHasItsOwnJapaneseText) {
     std::set<std::string> texts;
-    for (int c :
-         {code::Overflow, code::OutOfMemory, code::SubscriptOutOfRange, code::BadFileName, code::FileNotFound,
-          code::FileAlreadyOpen, code::DeviceIO, code::FileAlreadyExists, code::DiskFull, code::TooManyFiles,
-          code::PermissionDenied, code::PathFileAccess, code::PathNotFound})
+    for (int c : {code::Overflow, code::OutOfMemory, code::SubscriptOutOfRange, code::BadFileName,
+                  code::FileNotFound, code::DeviceIO, code::FileAlreadyExists, code::DiskFull,
+                  code::TooManyFiles, code::PermissionDenied, code::PathFileAccess, code::PathNotFound})
         EXPECT_TRUE(EncodeCp932(*texts.insert(DescribeError(c)).first)) << c;
-    EXPECT_EQ(texts.size(), 13u);
+    EXPECT_EQ(texts.size(), 12u);
     EXPECT_EQ(DescribeError(code::DiskFull), "ディスクの空き容量が不足しています。");
     EXPECT_EQ(DescribeError(12345), "エラーが発生しました (エラー番号 12345)。");
 }
