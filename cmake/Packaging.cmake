@@ -11,21 +11,21 @@ set(ZELCONV_PACKAGE_MAINTAINER "ZelConv maintainers <zelconv@talmo.example>"
 set(_zel_pkg_src ${PROJECT_SOURCE_DIR}/packaging/linux)
 set(_zel_pkg_out ${PROJECT_BINARY_DIR}/packaging)
 
+# The version the manual pages name (ZELCONV_VERSION_TEXT); the changelog and the AppStream data
+# name the package's, PROJECT_VERSION.
+include(${PROJECT_SOURCE_DIR}/cmake/ProgramVersion.cmake)
+
 # Manual pages and the changelog are installed compressed, as Debian wants them: gzip -9n stores
 # neither the file's name nor its time, so the same sources give the same bytes.
 find_program(ZELCONV_GZIP gzip REQUIRED)
-configure_file(${_zel_pkg_src}/changelog ${_zel_pkg_out}/changelog @ONLY)
 set(_zel_pages zelconv-cli.1)
 if(TARGET zelconv)
   list(APPEND _zel_pages zelconv.1)
 endif()
 set(_zel_compressed)
 foreach(source IN LISTS _zel_pages ITEMS changelog)
-  if(source STREQUAL "changelog")
-    set(input ${_zel_pkg_out}/changelog)
-  else()
-    set(input ${_zel_pkg_src}/${source})
-  endif()
+  set(input ${_zel_pkg_out}/${source})
+  configure_file(${_zel_pkg_src}/${source} ${input} @ONLY)
   set(output ${_zel_pkg_out}/gz/${source}.gz)
   add_custom_command(
     OUTPUT ${output}

@@ -2,11 +2,11 @@
 ; listed in Windows' settings. It takes no file association, since .zel files belong to the main
 ; application; the window program is only offered in Explorer's "Open with" list.
 ;
-;   makensis -DVERSION=1.0.37 -DFILE_VERSION=1.0.0.37 -DSTAGE=<folder with the programs>
-;            -DICON=<zelconv.ico> -DOUTFILE=<setup.exe> zelconv.nsi
+;   makensis -DVERSION=<major.minor.build> -DFILE_VERSION=<major.minor.0.build>
+;            -DSTAGE=<folder with the programs> -DICON=<zelconv.ico> -DOUTFILE=<setup.exe> zelconv.nsi
 ;
-; scripts/package-windows.sh runs it. The texts are Unicode; the 64-bit stub needs no 32-bit
-; Windows layer (or 32-bit wine) to run.
+; scripts/package-windows.sh runs it, with the version of CMakeLists.txt. The texts are Unicode;
+; the 64-bit stub needs no 32-bit Windows layer (or 32-bit wine) to run.
 Unicode true
 Target amd64-unicode
 ManifestDPIAware true
