@@ -153,8 +153,7 @@ void BuildFromTable(QWidget& window, const table::Window& table) {
     new Centring(window, table.placement);
 
     for (const table::Control& control : table.controls) {
-        QWidget* parent =
-            control.parent.empty() ? &window : ControlOf<QWidget>(window, control.parent.c_str());
+        QWidget* parent = control.parent.empty() ? &window : ControlOf<QWidget>(window, control.parent);
         QWidget* widget = MakeControl(control, table, parent);
         widget->setObjectName(Text(control.name));
         widget->setGeometry(control.position.left, control.position.top, control.position.width,
@@ -167,9 +166,9 @@ void BuildFromTable(QWidget& window, const table::Window& table) {
 
     const std::vector<const table::Control*> chain = table.focusChain();
     for (std::size_t i = 1; i < chain.size(); ++i)
-        QWidget::setTabOrder(ControlOf<QWidget>(window, chain[i - 1]->name.c_str()),
-                             ControlOf<QWidget>(window, chain[i]->name.c_str()));
-    if (!chain.empty()) ControlOf<QWidget>(window, chain.front()->name.c_str())->setFocus();
+        QWidget::setTabOrder(ControlOf<QWidget>(window, chain[i - 1]->name),
+                             ControlOf<QWidget>(window, chain[i]->name));
+    if (!chain.empty()) ControlOf<QWidget>(window, chain.front()->name)->setFocus();
 }
 
 } // namespace zel::ui

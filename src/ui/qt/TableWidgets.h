@@ -8,6 +8,8 @@
 #include <QString>
 #include <QWidget>
 
+#include <string_view>
+
 namespace zel::ui {
 
 // The table's font as a QFont; ＭＳ Ｐゴシック falls back to an installed Japanese gothic.
@@ -20,8 +22,8 @@ QFont FontOf(const table::Font& font);
 void BuildFromTable(QWidget& window, const table::Window& table);
 
 // The control of that name on `window`; the table guarantees that it exists.
-template <class Widget> Widget* ControlOf(const QWidget& window, const char* name) {
-    auto* control = window.findChild<Widget*>(QString::fromLatin1(name));
+template <class Widget> Widget* ControlOf(const QWidget& window, std::string_view name) {
+    auto* control = window.findChild<Widget*>(QString::fromUtf8(name.data(), qsizetype(name.size())));
     Q_ASSERT(control);
     return control;
 }

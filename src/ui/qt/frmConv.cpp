@@ -18,6 +18,10 @@ namespace zel::ui {
 
 namespace {
 
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
 // The full name of the one file that a drag carries, or nothing for folders, several files or
 // anything else.
 std::optional<QString> DraggedFile(const QMimeData* data) {
@@ -31,13 +35,16 @@ std::optional<QString> DraggedFile(const QMimeData* data) {
 
 frmConv::frmConv(WorkingSet& ws, QWidget* parent) : QWidget(parent), ws_(ws) {
     BuildFromTable(*this, table::ConversionWindow());
-    sourceField_ = ControlOf<QLineEdit>(*this, "imText1");
-    targetField_ = ControlOf<QLineEdit>(*this, "imText2");
+    sourceField_ = ControlOf<QLineEdit>(*this, table::kSourceField);
+    targetField_ = ControlOf<QLineEdit>(*this, table::kTargetField);
 
-    connect(ControlOf<QPushButton>(*this, "Command1"), &QPushButton::clicked, this, &frmConv::onBrowse);
-    connect(ControlOf<QPushButton>(*this, "CmdConv"), &QPushButton::clicked, this, &frmConv::onConvert);
-    connect(ControlOf<QPushButton>(*this, "Command2"), &QPushButton::clicked, this, &frmConv::onVersion);
-    connect(ControlOf<QPushButton>(*this, "CmdClose"), &QPushButton::clicked, this, &QWidget::close);
+    connect(ControlOf<QPushButton>(*this, table::kBrowseButton), &QPushButton::clicked, this,
+            &frmConv::onBrowse);
+    connect(ControlOf<QPushButton>(*this, table::kConvertButton), &QPushButton::clicked, this,
+            &frmConv::onConvert);
+    connect(ControlOf<QPushButton>(*this, table::kVersionButton), &QPushButton::clicked, this,
+            &frmConv::onVersion);
+    connect(ControlOf<QPushButton>(*this, table::kCloseButton), &QPushButton::clicked, this, &QWidget::close);
 
     // The fields would take a dropped file as the text of its URL; the window takes it instead.
     setAcceptDrops(true);
@@ -67,7 +74,7 @@ void frmConv::dropEvent(QDropEvent* event) {
 }
 
 std::optional<QString> frmConv::ChooseWithDialog(QWidget* parent) {
-    QFileDialog dialog(parent, kOpenTitle);
+    QFileDialog dialog(parent, Utf8(table::kOpenDialogTitle));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
 #ifndef Q_OS_WIN
@@ -76,7 +83,8 @@ std::optional<QString> frmConv::ChooseWithDialog(QWidget* parent) {
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
 #endif
-    dialog.setNameFilter(kOpenFilter);
+    // Qt takes the patterns from the parentheses of the description, which name the table's pattern.
+    dialog.setNameFilter(Utf8(table::kOpenDialogFilterDescription));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return QDir::toNativeSeparators(dialog.selectedFiles().front());
 }

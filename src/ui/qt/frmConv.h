@@ -18,10 +18,6 @@ class QLineEdit;
 
 namespace zel::ui {
 
-// The filter the open-file dialog shows, and the patterns it matches in any letter case.
-inline const QString kOpenTitle = QStringLiteral("カルトゥーバファイルを開く");
-inline const QString kOpenFilter = QStringLiteral("カルトゥーバファイル (*.ZEL)");
-
 // A plain top-level window rather than a dialog, so that Enter and Esc press no button and do not
 // close it.
 class frmConv : public QWidget {

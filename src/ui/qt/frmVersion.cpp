@@ -11,7 +11,7 @@ frmVersion::frmVersion(QWidget* parent) : QDialog(parent) {
     BuildFromTable(*this, table::VersionWindow());
     setModal(true);
     // OK is the default and the cancel button: Enter, Esc (QDialog's reject) and the click close it.
-    connect(ControlOf<QPushButton>(*this, "cmdOK"), &QPushButton::clicked, this, &QDialog::accept);
+    connect(ControlOf<QPushButton>(*this, table::kOkButton), &QPushButton::clicked, this, &QDialog::accept);
 }
 
 } // namespace zel::ui

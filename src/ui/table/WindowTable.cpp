@@ -20,9 +20,9 @@ constexpr const char* kPurpose =
     "（カルトゥーバVersion1.04以降）に変換するプログラムです。";
 
 // One row of a table; the less common properties are set on the result.
-Control Row(std::string name, Kind kind, Rect position, std::string text = {}, int focusOrder = 0) {
+Control Row(std::string_view name, Kind kind, Rect position, std::string text = {}, int focusOrder = 0) {
     Control c;
-    c.name = std::move(name);
+    c.name = name;
     c.kind = kind;
     c.position = position;
     c.text = std::move(text);
@@ -54,20 +54,21 @@ Window MakeConversionWindow() {
     // typed name with Enter does not start a conversion or close the window.
     Control purpose = Row("Label2", Kind::Label, {12, 22, 469, 31}, std::string("これは") + kPurpose);
     purpose.parent = "Frame1";
-    Control convert = Row("CmdConv", Kind::PictureButton, {268, 214, 107, 25}, std::string(kConvertWords), 5);
+    Control convert =
+        Row(kConvertButton, Kind::PictureButton, {268, 214, 107, 25}, std::string(kConvertWords), 5);
     convert.picture = Picture::ConvertFace;
     w.controls = {
         Row("Label3_0", Kind::Label, {12, 16, 229, 15}, "■変換するファイル名を指定して下さい"),
-        WithFont(Row("imText1", Kind::TextField, {24, 34, 411, 21}, "", 1), Gothic(9)),
-        Row("Command1", Kind::Button, {436, 34, 53, 21}, "参照", 2),
+        WithFont(Row(kSourceField, Kind::TextField, {24, 34, 411, 21}, "", 1), Gothic(9)),
+        Row(kBrowseButton, Kind::Button, {436, 34, 53, 21}, "参照", 2),
         WithFont(Row("Label4", Kind::Label, {190, 60, 43, 35}, "↓"), Gothic(18, true)),
         Row("Label3_2", Kind::Label, {12, 90, 211, 15}, "■変換後のファイル名を指定して下さい"),
-        WithFont(Row("imText2", Kind::TextField, {24, 108, 411, 21}, "", 3), Gothic(9)),
+        WithFont(Row(kTargetField, Kind::TextField, {24, 108, 411, 21}, "", 3), Gothic(9)),
         Row("Frame1", Kind::Frame, {6, 146, 483, 57}, "プログラム説明"),
         purpose,
-        Row("Command2", Kind::Button, {12, 214, 107, 25}, "バージョン情報", 4),
+        Row(kVersionButton, Kind::Button, {12, 214, 107, 25}, "バージョン情報", 4),
         convert,
-        Row("CmdClose", Kind::Button, {382, 214, 107, 25}, "終了", 6),
+        Row(kCloseButton, Kind::Button, {382, 214, 107, 25}, "終了", 6),
     };
     return w;
 }
@@ -82,13 +83,13 @@ Window MakeVersionWindow() {
     w.border = Border::FixedDialog;
     w.placement = Placement::CentreOfOwner;
     w.font = Gothic(9);
-    w.defaultButton = "cmdOK";
-    w.cancelButton = "cmdOK";
+    w.defaultButton = kOkButton;
+    w.cancelButton = kOkButton;
     // The 32 × 32 icon in the middle of a 36 × 36 box.
     Control icon = Row("picIcon", Kind::PictureBox, {16, 16, 36, 36}, "", 2);
     icon.picture = Picture::AppIcon;
     w.controls = {
-        Row("cmdOK", Kind::Button, {250, 156, 92, 25}, "OK", 1),
+        Row(kOkButton, Kind::Button, {250, 156, 92, 25}, "OK", 1),
         icon,
         WithColour(Row("lblTitle", Kind::Label, {66, 16, 259, 18}, ZELCONV_APP_TITLE), black),
         Row("lblVersion", Kind::Label, {66, 36, 259, 15},

@@ -96,4 +96,21 @@ std::string VersionText(int major, int minor);
 // The text of the convert button's picture, which also names the button.
 inline constexpr std::string_view kConvertWords = "データ変換";
 
+// The object names of the controls that the windows' code finds by name.
+// ConversionWindow(): the source and the target name fields and the four buttons.
+inline constexpr std::string_view kSourceField = "imText1";
+inline constexpr std::string_view kTargetField = "imText2";
+inline constexpr std::string_view kBrowseButton = "Command1";
+inline constexpr std::string_view kVersionButton = "Command2";
+inline constexpr std::string_view kConvertButton = "CmdConv";
+inline constexpr std::string_view kCloseButton = "CmdClose";
+// VersionWindow(): the button that closes it.
+inline constexpr std::string_view kOkButton = "cmdOK";
+
+// The open-file dialog of the browse button, which is no table of its own: its title, and its one
+// filter as the description shown and the pattern matched (UTF-8).
+inline constexpr std::string_view kOpenDialogTitle = "カルトゥーバファイルを開く";
+inline constexpr std::string_view kOpenDialogFilterDescription = "カルトゥーバファイル (*.ZEL)";
+inline constexpr std::string_view kOpenDialogFilterPattern = "*.ZEL";
+
 } // namespace zel::ui::table

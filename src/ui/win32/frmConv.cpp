@@ -36,11 +36,11 @@ std::wstring FullName(const std::wstring& name) {
 
 frmConv::frmConv(WorkingSet& ws)
     : TableWindow(table::ConversionWindow(), nullptr), ws_(ws), messages_(handle()),
-      sourceField_(control("imText1")), targetField_(control("imText2")) {
-    onClick("Command1", [this] { onBrowse(); });
-    onClick("CmdConv", [this] { onConvert(); });
-    onClick("Command2", [this] { onVersion(); });
-    onClick("CmdClose", [this] { close(); });
+      sourceField_(control(table::kSourceField)), targetField_(control(table::kTargetField)) {
+    onClick(table::kBrowseButton, [this] { onBrowse(); });
+    onClick(table::kConvertButton, [this] { onConvert(); });
+    onClick(table::kVersionButton, [this] { onVersion(); });
+    onClick(table::kCloseButton, [this] { close(); });
     DragAcceptFiles(handle(), TRUE);
     // The workflow settles the target name before it asks or tells anything: the field shows it at once.
     state_.targetSettled = [this](const std::string& name) {
@@ -51,16 +51,19 @@ frmConv::frmConv(WorkingSet& ws)
 std::optional<std::wstring> frmConv::ChooseWithDialog(HWND owner) {
     // Long enough for any full name Windows allows.
     std::vector<wchar_t> file(32768, L'\0');
-    // The filter: one description, one pattern, each ended by a NUL, the list by another.
-    static const wchar_t filter[] = L"カルトゥーバファイル (*.ZEL)\0*.ZEL\0";
+    // The filter: one description, one pattern, each ended by a NUL, the list by another (the
+    // string's own).
+    const std::wstring filter = platform::Widen(table::kOpenDialogFilterDescription) + L'\0' +
+                                platform::Widen(table::kOpenDialogFilterPattern) + L'\0';
+    const std::wstring title = platform::Widen(table::kOpenDialogTitle);
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter;
+    dialog.lpstrFilter = filter.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrTitle = L"カルトゥーバファイルを開く";
+    dialog.lpstrTitle = title.c_str();
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
     if (!GetOpenFileNameW(&dialog) || file[0] == L'\0') return std::nullopt;
     return std::wstring(file.data());
@@ -111,7 +114,7 @@ void frmConv::onVersion() {
 }
 
 frmVersion::frmVersion(HWND owner) : TableWindow(table::VersionWindow(), owner) {
-    onClick("cmdOK", [this] { close(); });
+    onClick(table::kOkButton, [this] { close(); });
 }
 
 } // namespace zel::ui::win32
