@@ -5,16 +5,15 @@
 # .zel, runs the installed zelconv-cli.exe, uninstalls silently and finds nothing left. Needs no
 # display.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$root"
-version=$(sed -n 's/^project(ZelConv VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(zel_version) version_text=$(zel_version_text)
 setup="$root/dist/zelconv-$version-win64-setup.exe"
 [[ -f $setup ]] || { echo "missing $setup (scripts/package-windows.sh)" >&2; exit 1; }
 
-export WINEPREFIX="$root/build/package-win/wineprefix" WINEARCH=win64 WINEDEBUG=-all LC_ALL=C.UTF-8
-export DISPLAY= WAYLAND_DISPLAY= WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-rm -rf "$WINEPREFIX"
-"$root/scripts/wine-prefix.sh" null
+rm -rf "$root/build/package-win/wineprefix"
+zel_wine "$root/build/package-win/wineprefix" null
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 
 drive_c="$WINEPREFIX/drive_c"
@@ -38,7 +37,8 @@ has_key "$open_with_key\\SupportedTypes" || fail "no \"Open with\" entry"
 for key in 'HKLM\Software\Classes\.zel' 'HKCU\Software\Classes\.zel'; do
     ! has_key "$key" || fail "takes the association of .zel ($key)"
 done
-wine "$folder/zelconv-cli.exe" --version 2>&1 | grep -q "1.00.0037" || fail "the installed zelconv-cli does not start"
+wine "$folder/zelconv-cli.exe" --version 2>&1 | grep -qF "zelconv-cli $version_text" ||
+    fail "the installed zelconv-cli does not start or shows another version"
 wineserver -w
 
 run "C:\\Program Files\\ZelConv\\uninstall.exe" /S

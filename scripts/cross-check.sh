@@ -3,7 +3,8 @@
 # both give byte-identical targets and backups. Runs after scripts/test.sh has built build/test,
 # build-win and the fuzz seeds (small valid files of each format in build-fuzz/seeds).
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 linux_cli="$root/build/test/src/cli/zelconv-cli"
 windows_cli="$root/build-win/src/cli/zelconv-cli.exe"
 seeds="$root/build-fuzz/seeds"
@@ -11,7 +12,7 @@ for f in "$linux_cli" "$windows_cli"; do [[ -x $f || -f $f ]] || { echo "missing
 
 work=$(mktemp -d)
 trap 'wineserver -k >/dev/null 2>&1 || true; rm -rf "$work"' EXIT
-export WINEPREFIX="$root/build-win/wineprefix" WINEDEBUG=-all DISPLAY= WAYLAND_DISPLAY= LC_ALL=C.UTF-8
+zel_wine "$root/build-win/wineprefix" null
 wineserver -p
 
 mkdir -p "$work/linux" "$work/windows"

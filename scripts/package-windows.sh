@@ -5,16 +5,15 @@
 # default option into build/package-win, statically linked and stripped: they need no DLL beyond
 # Windows' own. scripts/package.sh calls it; scripts/check-windows-installer.sh tries the installer.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$root"
 build=build/package-win
-version=$(sed -n 's/^project(ZelConv VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(zel_version)
 IFS=. read -r major minor build_number <<<"$version"
 name="zelconv-$version-win64"
 
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
-[[ -f $build/CMakeCache.txt ]] && generator=()
+mapfile -t generator < <(zel_generator "$build")
 cmake -S . -B "$build" "${generator[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DZELCONV_TESTS=OFF -DZELCONV_WERROR=ON >/dev/null
 cmake --build "$build" -j "${JOBS:-2}" --target zelconv zelconv-cli

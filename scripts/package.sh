@@ -6,16 +6,15 @@
 #   scripts/package.sh        both
 #   scripts/package.sh deb    the Debian package only
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$root"
 build=build/package
 mkdir -p dist
 # Every hardening feature of dpkg-buildflags, binding at start included.
 export DEB_BUILD_MAINT_OPTIONS="${DEB_BUILD_MAINT_OPTIONS:-hardening=+all}"
 
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
-[[ -f $build/CMakeCache.txt ]] && generator=()
+mapfile -t generator < <(zel_generator "$build")
 cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
     -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $(dpkg-buildflags --get CPPFLAGS)" \
     -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \

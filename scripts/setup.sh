@@ -5,6 +5,8 @@
 #   scripts/setup.sh test    everything the full test run needs (Linux, Windows under wine, fuzzing,
 #                            the window tests on an X server, the Debian package and its checks)
 set -euo pipefail
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 
 run_packages=(g++ cmake ninja-build qt6-base-dev qt6-svg-dev libqt6svg6 qt6-translations-l10n
               fonts-ipafont-gothic)
@@ -27,8 +29,6 @@ for p in "${wanted[@]}"; do
 done
 if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
-    sudo=""
-    [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+    zel_apt_get update -qq
+    zel_apt_get install -y -qq "${missing[@]}" >/dev/null
 fi

@@ -11,7 +11,8 @@
 # Needs build-win (scripts/windows-tests.sh), a format 1.01 sample file (build-fuzz/seeds, made by
 # scripts/fuzz.sh), xdotool and ImageMagick's import.
 set -euo pipefail
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 if [[ -z "${DISPLAY:-}" ]]; then exec "$root/scripts/ui-tests-x11.sh" "$0" "$@"; fi
 cd "$root"
 
@@ -26,9 +27,7 @@ rm -rf "$look" && mkdir -p "$look"
 # into the build folder, since the machine may have none installed.
 export LOCPATH="$root/build-win/locale"
 [[ -d $LOCPATH/ja_JP.UTF-8 ]] || { mkdir -p "$LOCPATH" && localedef -i ja_JP -f UTF-8 "$LOCPATH/ja_JP.UTF-8"; }
-export LC_ALL=ja_JP.UTF-8 WINEPREFIX="$root/build-win/wineprefix-x11" WINEARCH=win64 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-"$root/scripts/wine-prefix.sh" x11
+zel_wine "$root/build-win/wineprefix-x11" x11 ja_JP.UTF-8
 wineserver -p
 trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
 

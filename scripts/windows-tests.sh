@@ -13,7 +13,8 @@
 # then pass "-R <regex>" to run only its tests).
 set -euo pipefail
 
-root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+# shellcheck source=scripts/lib.sh
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 build="$root/build-win"
 deps="$root/build-win-deps"
 gtest_prefix="$deps/gtest"
@@ -23,15 +24,12 @@ build_type="${BUILD_TYPE:-Debug}"
 
 step() { printf '\n== %s\n' "$*"; }
 
-# Ninja when it is installed, else the default generator.
-generator=()
-if command -v ninja >/dev/null 2>&1; then generator=(-G Ninja); fi
-
 # --- GoogleTest, cross-built once -------------------------------------------------------------
 if [[ ! -f "$gtest_prefix/lib/cmake/GTest/GTestConfig.cmake" ]]; then
     step "Building GoogleTest for mingw-w64 into $gtest_prefix"
     src=/usr/src/googletest
     [[ -f "$src/CMakeLists.txt" ]] || { echo "missing $src (apt-get install googletest)" >&2; exit 1; }
+    mapfile -t generator < <(zel_generator "$deps/gtest-build")
     cmake -S "$src" -B "$deps/gtest-build" "${generator[@]}" \
         -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_INSTALL_PREFIX="$gtest_prefix" -DBUILD_GMOCK=ON -DINSTALL_GTEST=ON \
@@ -42,6 +40,7 @@ fi
 
 # --- The Windows tree ------------------------------------------------------------------------
 step "Configuring $build"
+mapfile -t generator < <(zel_generator "$build")
 cmake -S "$root" -B "$build" "${generator[@]}" \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE="$build_type" \
     -DZELCONV_MINGW_PREFIX="$gtest_prefix" -DGTest_DIR="$gtest_prefix/lib/cmake/GTest" \
@@ -56,23 +55,11 @@ else
 fi
 
 # --- wine, headless, with its own prefix -----------------------------------------------------
-export WINEPREFIX="$build/wineprefix"
-# wine turns Windows file names into Unix names in the locale's character set: Japanese names
-# need a UTF-8 locale (C.UTF-8 is always there).
-export LC_ALL=C.UTF-8
-export WINEDEBUG=-all
-export WINEARCH=win64
-export DISPLAY=
-export WAYLAND_DISPLAY=
-# No Mono / Gecko installers, no dialogs.
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-mkdir -p "$WINEPREFIX"
-
 stop_wineserver() { wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wineserver EXIT
 
 # Create the prefix now, so that the first test program does not pay for it (and time out).
-"$root/scripts/wine-prefix.sh" null
+zel_wine "$build/wineprefix" null
 
 step "Starting wineserver (prefix $WINEPREFIX)"
 wineserver -p

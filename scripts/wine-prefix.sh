@@ -7,8 +7,9 @@
 #                                 tests without a display
 #   scripts/wine-prefix.sh x11    draws on $DISPLAY (screenshots, trying the program)
 #
-# Needs WINEPREFIX (and the other wine variables) set by the caller. The first time, it stops the
-# prefix's wine server at the end: start a persistent one (wineserver -p) after it, not before.
+# Needs WINEPREFIX (and the other wine variables) set by the caller: zel_wine in scripts/lib.sh
+# sets them and runs this script. The first time, it stops the prefix's wine server at the end:
+# start a persistent one (wineserver -p) after it, not before.
 set -euo pipefail
 driver="${1:?usage: $0 null|x11}"
 [[ -n "${WINEPREFIX:-}" ]] || { echo "WINEPREFIX is not set" >&2; exit 2; }
