@@ -188,7 +188,7 @@ int main(int argc, char** argv) {
         auto project =
             test::SampleProject({.anchorCount = anchors, .anchor = {.cycleCount = 5, .entries = 5}});
         std::mt19937 rng(7);
-        for (Anchor101& anchor : project->main.Anchors.items)
+        for (Anchor101& anchor : project->main.Anchors.MutableItems())
             for (auto& group : anchor.Data.Groups.items)
                 for (auto& unit : group.Units.items)
                     for (auto& byte : unit.Bytes.bytes)

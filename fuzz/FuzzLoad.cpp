@@ -21,7 +21,7 @@ void Require(bool condition) {
 template <class Body, class Decode>
 bool Read(const std::uint8_t* data, std::size_t size, Body& body, Decode decode, std::size_t& consumed) {
     ByteReader reader(data + kSignatureSize, size - kSignatureSize);
-    MemoryBudget budget(DecodingBudget(size));
+    MemoryBudget budget(ConversionBudget(size));
     try {
         decode(reader, body, &budget);
     } catch (const DamagedFile&) {

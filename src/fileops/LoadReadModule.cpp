@@ -51,11 +51,14 @@ SourceState ReadSource(const std::string& name, FileVersion& version, Body101* o
         const bool isOld = version != FileVersion::V102;
         if ((isOld && !old) || (!isOld && !current)) return SourceState::Read;
         ByteReader body(source, static_cast<std::size_t>(size - kSignatureSize));
-        MemoryBudget budget(DecodingBudget(size));
-        if (isOld)
+        // One budget for the records read and, for an old file, the 1.02 records built from them.
+        MemoryBudget budget(ConversionBudget(size));
+        if (isOld) {
             DecodeBody101(body, version, *old, &budget);
-        else
+            budget.Charge(Main102Cost(old->main));
+        } else {
             DecodeBody102(body, *current, &budget);
+        }
         return SourceState::Read;
     } catch (const ReadFailed&) {
         version = FileVersion::Unknown;

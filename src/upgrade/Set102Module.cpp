@@ -126,7 +126,7 @@ void UpgradeAnchor(const Anchor101& source, Anchor102& target) {
         if (!source.Entries.Contains(i))
             FailSubscript("データ数は " + Num(m) + " ですが、" + Num(i) + " 番目のデータがありません。");
         const Entry101& se = source.Entries.at(i);
-        Entry102& te = target.Entries.items.emplace_back();
+        Entry102& te = target.Entries.MutableItems().emplace_back();
         te.EntryText1 = se.EntryText1;
         te.EntryText2 = se.EntryText2;
         te.EntryInt1 = se.EntryInt1;
@@ -150,7 +150,7 @@ void UpgradeAnchor(const Anchor101& source, Anchor102& target) {
             te.RefValue2 = Single{kMinus99};
         }
     });
-    if (m == 0) target.Entries.items.emplace_back();
+    if (m == 0) target.Entries.MutableItems().emplace_back();
     target.EntryCount = m;
 
     target.FootText1 = source.FootText1;
@@ -268,6 +268,19 @@ const Anchor101& OldAnchor(const Main101& old, long i) {
 
 } // namespace
 
+std::size_t Main102Cost(const Main101& old) {
+    // An upgraded anchor copies the strings of the old one and has at least one entry.
+    auto anchorCost = [](const Anchor101& anchor) {
+        const std::size_t entries = std::max<std::size_t>(anchor.Entries.Items().size(), 1);
+        return sizeof(Anchor102) + sizeof(CycleTable) + sizeof(AnchorExtra) + entries * sizeof(Entry102) +
+               StringHeapOf(anchor);
+    };
+    std::size_t cost = sizeof(Main102) + anchorCost(old.CurrentAnchor);
+    for (const Anchor101& anchor : old.Anchors.Items())
+        cost += anchorCost(anchor);
+    return cost;
+}
+
 void BuildMain102(const Main101& old, Main102& out) {
     out = Main102{};
     out.Code = old.Code;
@@ -293,7 +306,7 @@ void BuildMain102(const Main101& old, Main102& out) {
     auto upgradeElement = [&](Integer i) {
         ForAnchor(AnchorPlace(i), [&] {
             const Anchor101& source = OldAnchor(old, i);
-            UpgradeAnchor(source, out.Anchors.items.emplace_back());
+            UpgradeAnchor(source, out.Anchors.MutableItems().emplace_back());
         });
     };
     if (n16 == 0)

@@ -11,6 +11,11 @@ namespace zel {
 // Builds the 1.02 project record from the 1.01 one into `out`, which starts empty.
 void BuildMain102(const Main101& old, Main102& out);
 
+// The memory that BuildMain102 takes for the 1.02 records it builds from `old`, at most: every
+// anchor it can build with its cycle table and entries. The lists that the 1.02 record takes over
+// whole are shared with the old record and cost nothing.
+std::size_t Main102Cost(const Main101& old);
+
 // Fills `target`, a freshly created empty Anchor102, from `source`.
 void UpgradeAnchor(const Anchor101& source, Anchor102& target);
 

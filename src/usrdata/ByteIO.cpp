@@ -18,14 +18,29 @@ void FailOverflow(std::string detail) {
     throw ConversionFailure(platform::code::Overflow, std::move(detail));
 }
 
+std::uint8_t* String::Resize(std::size_t n) {
+    if (n > kMaxSize) throw std::length_error("a string longer than 65535 bytes");
+    Free();
+    if (n == 0) return rep_.data() + 1;
+    if (n <= kInlineSize) {
+        rep_[0] = static_cast<std::uint8_t>(2 * n + 1);
+        return rep_.data() + 1;
+    }
+    auto* block = new std::uint8_t[n + 2];
+    block[0] = static_cast<std::uint8_t>(n);
+    block[1] = static_cast<std::uint8_t>(n >> 8);
+    std::memcpy(rep_.data(), &block, sizeof block);
+    return block + 2;
+}
+
 std::optional<std::string> String::Decoded() const {
-    return platform::DecodeCp932(bytes);
+    return platform::DecodeCp932(view());
 }
 
 String String::FromText(std::string_view utf8) {
     auto encoded = platform::EncodeCp932(utf8);
     if (!encoded) throw std::invalid_argument("text without a code page 932 form");
-    return String{*encoded};
+    return String(*encoded);
 }
 
 bool TextEquals(const String& s, std::string_view utf8) {

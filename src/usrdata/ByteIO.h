@@ -6,6 +6,7 @@
 // type drives reading, writing and sizing).
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -77,15 +78,81 @@ struct Value4 {
 };
 
 // A string as stored in the file: its exact code page 932 bytes (decoding and encoding again is not
-// lossless for code page 932). It is decoded to Unicode only to compare or to show.
-struct String {
-    std::string bytes;
-    bool operator==(const String&) const = default;
+// lossless for code page 932). It is decoded to Unicode only to compare or to show. A file may hold
+// millions of strings, so each takes 8 bytes in its record: up to seven bytes are held there, a
+// longer string in one block on the heap. No string then takes more than four times what it takes
+// in the file (2 bytes of length and its bytes).
+class String {
+public:
+    static constexpr std::size_t kMaxSize = 0xFFFF; // the 16-bit length of the file format
+
+    String() = default;
+    // The string of these bytes; throws std::length_error beyond kMaxSize.
+    explicit String(std::string_view bytes) { Assign(bytes); }
+    String(const String& other) { Assign(other.view()); }
+    String& operator=(const String& other) {
+        if (this != &other) Assign(other.view());
+        return *this;
+    }
+    String(String&& other) noexcept : rep_(other.rep_) { other.rep_ = {}; }
+    String& operator=(String&& other) noexcept {
+        if (this != &other) {
+            Free();
+            rep_ = other.rep_;
+            other.rep_ = {};
+        }
+        return *this;
+    }
+    ~String() { Free(); }
+
+    std::size_t size() const {
+        if (IsInline()) return rep_[0] >> 1;
+        const std::uint8_t* block = Block();
+        return block ? static_cast<std::size_t>(block[0] | (block[1] << 8)) : 0;
+    }
+    bool empty() const { return size() == 0; }
+    std::string_view view() const {
+        const std::uint8_t* bytes = IsInline() ? rep_.data() + 1 : Block() ? Block() + 2 : nullptr;
+        return bytes ? std::string_view(reinterpret_cast<const char*>(bytes), size()) : std::string_view();
+    }
+    // Makes the string `n` bytes long, of unspecified content, and returns them to be filled;
+    // throws std::length_error beyond kMaxSize.
+    std::uint8_t* Resize(std::size_t n);
+    bool operator==(const String& other) const { return view() == other.view(); }
+
     // The text as UTF-8, or nothing when the bytes are not valid code page 932.
     std::optional<std::string> Decoded() const;
     // Made from UTF-8 text (tests and generated files); throws std::invalid_argument when a
     // character has no code page 932 code.
     static String FromText(std::string_view utf8);
+    // What a string of `n` bytes takes on the heap beyond its 8 bytes: its block with the
+    // allocator's own header, rounded as the allocator rounds (nothing for seven bytes or fewer).
+    static constexpr std::size_t HeapCost(std::size_t n) {
+        return n <= kInlineSize ? 0 : std::max<std::size_t>(32, (n + 2 + 8 + 15) / 16 * 16);
+    }
+
+private:
+    static constexpr std::size_t kInlineSize = 7;
+    static_assert(std::endian::native == std::endian::little && sizeof(std::uint8_t*) == 8,
+                  "the first byte of the 8 bytes is the low byte of the block's address");
+
+    // Seven bytes or fewer: the first byte is twice the size plus one (odd), the bytes follow.
+    // Else the 8 bytes hold the address of the block (even: blocks are aligned), or zero when empty.
+    bool IsInline() const { return rep_[0] & 1; }
+    std::uint8_t* Block() const {
+        std::uint8_t* block = nullptr;
+        std::memcpy(&block, rep_.data(), sizeof block);
+        return block;
+    }
+    void Free() {
+        if (!IsInline()) delete[] Block();
+        rep_ = {};
+    }
+    void Assign(std::string_view bytes) {
+        std::uint8_t* to = Resize(bytes.size());
+        if (!bytes.empty()) std::memcpy(to, bytes.data(), bytes.size());
+    }
+    std::array<std::uint8_t, 8> rep_{};
 };
 
 // True when the decoded text equals / contains `utf8`; bytes that do not decode match nothing.
@@ -120,13 +187,14 @@ private:
 
 // A dynamic array as stored in the file: its number of dimensions (0 when it was never
 // dimensioned, else 1), its lower bound and its elements. It keeps the bounds it was read with.
+// Copies share their elements until one of them is changed, so that a list taken over whole by a
+// newer record costs nothing.
 template <class T> struct DynArray {
     Integer dims = 0;
     Long lower = 0;
-    std::vector<T> items;
 
     bool Dimensioned() const { return dims != 0; }
-    Long Count() const { return static_cast<Long>(items.size()); }
+    Long Count() const { return static_cast<Long>(Items().size()); }
     // The highest index, as a 64-bit value (lower − 1 when the array has no element).
     std::int64_t Upper() const { return static_cast<std::int64_t>(lower) + Count() - 1; }
     bool Contains(std::int64_t i) const { return Dimensioned() && i >= lower && i <= Upper(); }
@@ -135,21 +203,39 @@ template <class T> struct DynArray {
     void Dimension(Long lowerBound, Long count) {
         dims = 1;
         lower = lowerBound;
-        items.assign(static_cast<std::size_t>(count), T{});
+        items_ = std::make_shared<std::vector<T>>(static_cast<std::size_t>(count));
     }
     // Dimensions the array as lowerBound.. with no element yet; elements are appended one by one.
     void DimensionEmpty(Long lowerBound) {
         dims = 1;
         lower = lowerBound;
-        items.clear();
+        items_ = std::make_shared<std::vector<T>>();
+    }
+
+    const std::vector<T>& Items() const {
+        static const std::vector<T> none;
+        return items_ ? *items_ : none;
+    }
+    // The elements to change: this array's own, no longer shared with a copy.
+    std::vector<T>& MutableItems() {
+        if (!items_)
+            items_ = std::make_shared<std::vector<T>>();
+        else if (items_.use_count() > 1)
+            items_ = std::make_shared<std::vector<T>>(*items_);
+        return *items_;
     }
 
     T& at(std::int64_t i) {
         if (!Contains(i)) FailSubscript(IndexText(i));
-        return items[static_cast<std::size_t>(i - lower)];
+        return MutableItems()[static_cast<std::size_t>(i - lower)];
     }
-    const T& at(std::int64_t i) const { return const_cast<DynArray*>(this)->at(i); }
-    bool operator==(const DynArray&) const = default;
+    const T& at(std::int64_t i) const {
+        if (!Contains(i)) FailSubscript(IndexText(i));
+        return Items()[static_cast<std::size_t>(i - lower)];
+    }
+    bool operator==(const DynArray& other) const {
+        return dims == other.dims && lower == other.lower && Items() == other.Items();
+    }
 
 private:
     std::string IndexText(std::int64_t i) const {
@@ -157,6 +243,7 @@ private:
         return "要素番号 " + std::to_string(i) + " は " + std::to_string(lower) + "～" +
                std::to_string(Upper()) + " の範囲外です。";
     }
+    std::shared_ptr<std::vector<T>> items_;
 };
 
 // --- Reader and writer -----------------------------------------------------------------------
@@ -328,16 +415,36 @@ public:
     std::size_t size = 0;
     template <class T> void scalar(T&) { size += sizeof(T); }
     void bits32(std::uint32_t&) { size += 4; }
-    void string(String& s) { size += 2 + s.bytes.size(); }
+    void string(String& s) { size += 2 + s.size(); }
     void raw(std::uint8_t*, std::size_t n) { size += n; }
     template <class T> void dynArray(DynArray<T>& a) {
         size += 2;
         if (!a.Dimensioned()) return;
         size += 8;
-        for (auto& e : a.items)
-            (*this)(e);
+        for (const T& e : a.Items()) // sizing changes nothing: the elements stay shared
+            (*this)(const_cast<T&>(e));
     }
 };
+
+// What the strings of a record take on the heap (String::HeapCost of each).
+class StringHeapArchive : public Archive<StringHeapArchive> {
+public:
+    std::size_t size = 0;
+    template <class T> void scalar(T&) {}
+    void bits32(std::uint32_t&) {}
+    void string(String& s) { size += String::HeapCost(s.size()); }
+    void raw(std::uint8_t*, std::size_t) {}
+    template <class T> void dynArray(DynArray<T>& a) {
+        for (const T& e : a.Items()) // counting changes nothing: the elements stay shared
+            (*this)(const_cast<T&>(e));
+    }
+};
+
+template <class T> std::size_t StringHeapOf(const T& v) {
+    StringHeapArchive a;
+    a(const_cast<T&>(v));
+    return a.size;
+}
 
 // The smallest encoded size of a T: every string empty, every dynamic array undimensioned.
 // A stored element count is checked against it before an array is dimensioned.
@@ -363,9 +470,8 @@ public:
     void string(String& s) {
         std::size_t n = r_.u16();
         r_.need(n);
-        Charge(StringHeapCost(n));
-        s.bytes.resize(n);
-        r_.bytes(s.bytes.data(), n);
+        Charge(String::HeapCost(n));
+        r_.bytes(s.Resize(n), n);
     }
     void raw(std::uint8_t* p, std::size_t n) { r_.bytes(p, n); }
     template <class T> void dynArray(DynArray<T>& a) {
@@ -385,13 +491,9 @@ public:
             throw DamagedFile("an element count larger than the bytes left");
         Charge(static_cast<std::size_t>(count) * sizeof(T));
         a.Dimension(lower, count);
-        for (auto& e : a.items)
+        for (auto& e : a.MutableItems())
             (*this)(e);
     }
-
-    // What a string of n bytes takes on the heap beyond its place in the record: nothing while
-    // it fits the string's own buffer, else the allocation with the allocator's overhead.
-    static std::size_t StringHeapCost(std::size_t n) { return n <= 15 ? 0 : (n + 1 + 16 + 15) / 16 * 16; }
 
 private:
     void Charge(std::size_t bytes) {
@@ -410,10 +512,8 @@ public:
     void scalar(Byte& v) { w_.u8(v); }
     void bits32(std::uint32_t& v) { w_.u32(v); }
     void string(String& s) {
-        // A String read from a file is at most 65535 bytes; longer text cannot be stored.
-        if (s.bytes.size() > 0xFFFF) throw std::length_error("a string longer than 65535 bytes");
-        w_.u16(static_cast<std::uint16_t>(s.bytes.size()));
-        w_.bytes(s.bytes.data(), s.bytes.size());
+        w_.u16(static_cast<std::uint16_t>(s.size()));
+        w_.bytes(s.view().data(), s.size());
     }
     void raw(std::uint8_t* p, std::size_t n) { w_.bytes(p, n); }
     template <class T> void dynArray(DynArray<T>& a) {
@@ -421,8 +521,8 @@ public:
         if (!a.Dimensioned()) return;
         w_.u32(static_cast<std::uint32_t>(a.Count()));
         w_.u32(static_cast<std::uint32_t>(a.lower));
-        for (auto& e : a.items)
-            (*this)(e);
+        for (const T& e : a.Items()) // writing changes nothing: the elements stay shared
+            (*this)(const_cast<T&>(e));
     }
     // Writing walks the same member list as reading; the records are not changed.
     template <class T> void write(const T& v) { (*this)(const_cast<T&>(v)); }

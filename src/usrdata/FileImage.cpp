@@ -6,9 +6,9 @@
 
 namespace zel {
 
-std::size_t DecodingBudget(std::uint64_t fileSize) {
-    constexpr std::uint64_t kRoom = 16u << 20;
-    const std::uint64_t budget = fileSize + fileSize / 2 + kRoom;
+std::size_t ConversionBudget(std::uint64_t fileSize) {
+    constexpr std::uint64_t kRoom = 48u << 20;
+    const std::uint64_t budget = fileSize > (UINT64_MAX - kRoom) / 4 ? UINT64_MAX : 4 * fileSize + kRoom;
     return static_cast<std::size_t>(std::min<std::uint64_t>(budget, SIZE_MAX));
 }
 

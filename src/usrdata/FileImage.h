@@ -23,11 +23,13 @@ struct Body102 {
     WordPair wordPair;
 };
 
-// The memory that the records read from a file of `fileSize` bytes may take: half as much again as
-// the file, and some room for small files whose records are larger than their bytes. With the
-// records built from them for format 1.02, a conversion then stays within four times the file's
-// size (plus a constant) whatever the file holds.
-std::size_t DecodingBudget(std::uint64_t fileSize);
+// The memory that the records of a conversion of a file of `fileSize` bytes may take: the records
+// read from it and the 1.02 records built from them, together. Four times the file's size and some
+// room for small files, so that a conversion stays within four times the file's size and a constant
+// whatever the file holds. Every valid file whose records can be held in their compact form fits:
+// a list of empty strings takes 8 bytes a string for its 2 bytes, the anchor records about two and a
+// half times their size with what is built from them.
+std::size_t ConversionBudget(std::uint64_t fileSize);
 
 // Reads the body of a format 1.00 or 1.01 file (`version`) from the bytes after the signature.
 // Throws DamagedFile when the body ends early or holds a count it cannot honour, RecordsTooLarge

@@ -74,4 +74,56 @@ TEST(Encoding, ImpossibleCountsAreRefusedBeforeAnythingIsAllocated) {
     EXPECT_THROW(DecodeRecord(r, a), DamagedFile);
 }
 
+// Strings keep their exact bytes whatever their length, as values: a copy is equal and separate, a
+// moved-from string is empty. None takes more than four times its place in the file, so that a
+// list of strings always fits the memory a file's size allows.
+TEST(Encoding, StringsKeepTheirBytesAndTakeAtMostFourTimesTheirPlaceInTheFile) {
+    for (std::size_t n : {0u, 1u, 6u, 7u, 8u, 9u, 22u, 23u, 24u, 1000u, 0xFFFFu}) {
+        std::string bytes(n, '\0');
+        for (std::size_t i = 0; i < n; ++i)
+            bytes[i] = static_cast<char>(0x81 + i * 7);
+        String s(bytes);
+        EXPECT_EQ(s.view(), bytes) << n;
+        String copy = s;
+        EXPECT_EQ(copy, s) << n;
+        if (n > 0) {
+            copy.Resize(n)[0] ^= 1;
+            EXPECT_NE(copy, s) << n;
+        }
+        String moved = std::move(s);
+        EXPECT_EQ(moved.view(), bytes) << n;
+        EXPECT_TRUE(s.empty()) << n; // NOLINT(bugprone-use-after-move): a moved-from string is empty
+        EXPECT_LE(sizeof(String) + String::HeapCost(n), 4 * (2 + n)) << n;
+    }
+    EXPECT_THROW(String(std::string(0x10000, 'a')), std::length_error);
+}
+
+// Copies of a dynamic array share their elements until one of them changes: the other keeps its own.
+TEST(Encoding, CopiesOfAListShareItsElementsUntilOneChanges) {
+    DynArray<String> list;
+    list.Dimension(1, 3);
+    list.at(2) = String("abcdefghij");
+    const DynArray<String> copy = list;
+    EXPECT_EQ(&copy.Items(), &list.Items());
+    list.at(2) = String("x");
+    EXPECT_EQ(copy.at(2).view(), "abcdefghij");
+    EXPECT_EQ(list.at(2).view(), "x");
+    EXPECT_NE(&copy.Items(), &list.Items());
+}
+
+// A body whose records would take more than the budget is refused while it is read.
+TEST(Encoding, RecordsBeyondTheBudgetAreRefusedWhileRead) {
+    const Bytes file = SampleFile(FileVersion::V101, {.anchorCount = 2});
+    for (std::size_t budget : {std::size_t{1000}, sizeof(Anchor101) * 2}) {
+        ByteReader r(file.data() + 64, file.size() - 64);
+        MemoryBudget limit(budget);
+        EXPECT_THROW(DecodeBody101(r, FileVersion::V101, *std::make_unique<Body101>(), &limit),
+                     RecordsTooLarge)
+            << budget;
+    }
+    ByteReader r(file.data() + 64, file.size() - 64);
+    MemoryBudget limit(ConversionBudget(file.size()));
+    EXPECT_NO_THROW(DecodeBody101(r, FileVersion::V101, *std::make_unique<Body101>(), &limit));
+}
+
 } // namespace

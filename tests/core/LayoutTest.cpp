@@ -79,7 +79,7 @@ struct Filler {
             v.bits = Little(out);
         } else if constexpr (std::is_same_v<T, String>) {
             const Bytes text = Take(kText);
-            v.bytes.assign(text.begin(), text.end());
+            v = String(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
             out = {kText, 0};
             Append(out, text);
         } else if constexpr (IsRawBlock<T>::value) {
@@ -93,7 +93,7 @@ struct Filler {
             v.Dimension(static_cast<Long>(Little(lower)), 2);
             out = {1, 0, 2, 0, 0, 0};
             Append(out, lower);
-            for (auto& e : v.items)
+            for (auto& e : v.MutableItems())
                 Append(out, (*this)(e));
         } else {
             for (const auto& row : Layout<T>())

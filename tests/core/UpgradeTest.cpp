@@ -28,9 +28,10 @@ public:
     void string(String& s) {
         static const std::string pieces[] = {"",    "\xED\x40", "\xFA\x5C", "\x83\x53",
                                              "SSL", "\xFF",     "\x81",     "abc"};
-        s.bytes.clear();
+        std::string bytes;
         for (int i = static_cast<int>(rng_() % 4); i > 0; --i)
-            s.bytes += pieces[rng_() % 8];
+            bytes += pieces[rng_() % 8];
+        s = String(bytes);
     }
     void raw(std::uint8_t* p, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i)
@@ -42,7 +43,7 @@ public:
             return;
         }
         a.Dimension(rng_() % 2 ? 0 : 5, static_cast<Long>(rng_() % 3));
-        for (auto& e : a.items)
+        for (auto& e : a.MutableItems())
             (*this)(e);
     }
     std::mt19937& rng() { return rng_; }
@@ -67,7 +68,7 @@ public:
         if (Hit()) v ^= 1u;
     }
     void string(String& s) {
-        if (Hit()) s.bytes += 'x';
+        if (Hit()) s = String(std::string(s.view()) + 'x');
     }
     void raw(std::uint8_t* p, std::size_t n) {
         if (!Hit()) return;
@@ -82,7 +83,7 @@ public:
             else
                 a.DimensionEmpty(1);
         }
-        for (auto& e : a.items)
+        for (auto& e : a.MutableItems())
             (*this)(e);
     }
 
@@ -226,7 +227,7 @@ std::unique_ptr<Main101> RandomConvertibleProject(unsigned seed) {
     m->Anchors.lower = 1;
     m->AnchorCount = m->Anchors.Count();
     std::vector<Anchor101*> anchors{&m->CurrentAnchor};
-    for (Anchor101& a : m->Anchors.items)
+    for (Anchor101& a : m->Anchors.MutableItems())
         anchors.push_back(&a);
     for (Anchor101* a : anchors) {
         a->TypeInfo.AnchorTypeCode = static_cast<Integer>(1 + random(3));
@@ -237,7 +238,7 @@ std::unique_ptr<Main101> RandomConvertibleProject(unsigned seed) {
         if (!a->Entries.Dimensioned() || a->Entries.Count() == 0) a->Entries.Dimension(1, 1);
         a->Entries.lower = 1;
         a->EntryCount = static_cast<Integer>(a->Entries.Count());
-        for (Entry101& e : a->Entries.items)
+        for (Entry101& e : a->Entries.MutableItems())
             e.CycleNo = static_cast<Integer>(random(20));
     }
     return m;
