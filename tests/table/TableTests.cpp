@@ -1,6 +1,6 @@
 // What the window tables work out from their rows (the Tab order, places inside a frame, the keys
-// Enter and Esc, the fonts) and what the version window is filled with. The toolkit tests check that
-// each window is built as its table says.
+// Enter and Esc, the fonts), the windows' names and what the version window is filled with. The
+// toolkit tests check that each window is built as its table says.
 #include "ui/table/WindowTable.h"
 
 #include <gtest/gtest.h>
@@ -20,9 +20,10 @@ std::vector<std::string> NamesOf(const std::vector<const Control*>& controls) {
     return names;
 }
 
-TEST(WindowTable, TabOrderFramesKeysAndFonts) {
+TEST(WindowTable, NamesTabOrderFramesKeysAndFonts) {
     const Window& conv = ConversionWindow();
     const Window& version = VersionWindow();
+    EXPECT_EQ(conv.name + "/" + version.name, "frmConv/frmVersion");
     EXPECT_EQ(NamesOf(conv.focusChain()), (std::vector<std::string>{"imText1", "Command1", "imText2",
                                                                     "Command2", "CmdConv", "CmdClose"}));
     EXPECT_EQ(NamesOf(version.focusChain()), (std::vector<std::string>{"cmdOK", "picIcon"}));
