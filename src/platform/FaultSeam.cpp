@@ -19,7 +19,9 @@ namespace {
 std::atomic<int> writeFaultsLeft{0};
 std::atomic<int> writeFaultCode{0};
 std::atomic<int> readFaultsLeft{0};
-std::atomic<int> folderFlushFault{0};
+std::atomic<std::uint64_t> readFaultOffset{UINT64_MAX};
+std::atomic<int> flushFault{0};
+std::atomic<bool> flushFaultOnFolder{false};
 std::atomic<bool> crashArmed{false};
 std::atomic<std::uint64_t> pointsBeforeCrash{0};
 std::atomic<bool> withoutLinks{false};
@@ -43,8 +45,13 @@ void InjectReadFault(int count) {
     readFaultsLeft = count > 0 ? count : 0;
 }
 
-void InjectFolderFlushFault(int errorCode) {
-    folderFlushFault = errorCode;
+void InjectReadFaultAt(std::uint64_t offset) {
+    readFaultOffset = offset;
+}
+
+void InjectFlushFault(bool folder, int systemError) {
+    flushFaultOnFolder = folder;
+    flushFault = systemError;
 }
 
 void InjectCrashAt(std::uint64_t point) {
@@ -66,8 +73,13 @@ bool TakeReadFault() {
     return TakeOne(readFaultsLeft);
 }
 
-int TakeFolderFlushFault() {
-    return folderFlushFault.exchange(0);
+bool TakeReadFaultAt(std::uint64_t end) {
+    std::uint64_t offset = readFaultOffset.load();
+    return end > offset && readFaultOffset.compare_exchange_strong(offset, UINT64_MAX);
+}
+
+int TakeFlushFault(bool folder) {
+    return flushFaultOnFolder == folder ? flushFault.exchange(0) : 0;
 }
 
 WritePlan PlanWrite(std::size_t size) {

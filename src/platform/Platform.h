@@ -94,15 +94,16 @@ public:
     InputFile& operator=(const InputFile&) = delete;
 
     // Opens `name` for reading; false when it cannot be opened.
-    bool Open(const std::string& name);
+    [[nodiscard]] bool Open(const std::string& name);
     // The size of the file when it was opened.
     std::uint64_t Size() const { return size_; }
     // Reads up to `size` bytes: how many were read (0 at the end), or nothing on a read error.
-    std::optional<std::size_t> Read(std::uint8_t* buffer, std::size_t size);
+    [[nodiscard]] std::optional<std::size_t> Read(std::uint8_t* buffer, std::size_t size);
 
 private:
     std::intptr_t handle_ = -1;
     std::uint64_t size_ = 0;
+    std::uint64_t read_ = 0; // bytes read so far
 };
 
 // --- Writing --------------------------------------------------------------------------------

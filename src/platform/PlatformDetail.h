@@ -35,8 +35,10 @@ bool IsTemporaryName(const std::string& name, const std::string& stem, std::size
 bool WithoutLinks();
 // Consumes one injected read fault. True when this open must fail.
 bool TakeReadFault();
-// Consumes the injected folder-flush fault: its code, or 0.
-int TakeFolderFlushFault();
+// Consumes an injected read fault at or before `end`, the offset that a read would reach.
+bool TakeReadFaultAt(std::uint64_t end);
+// Consumes the injected flush fault of a file or a folder: its system error, or 0.
+int TakeFlushFault(bool folder);
 // What a write of `size` bytes may do: write `limit` bytes and then fail with the injected fault's
 // code (`fault`, 0 for none).
 struct WritePlan {
@@ -53,7 +55,10 @@ constexpr bool WithoutLinks() {
 constexpr bool TakeReadFault() {
     return false;
 }
-constexpr int TakeFolderFlushFault() {
+constexpr bool TakeReadFaultAt(std::uint64_t) {
+    return false;
+}
+constexpr int TakeFlushFault(bool) {
     return 0;
 }
 struct WritePlan {

@@ -171,34 +171,29 @@ int OpenAtRetry(int dir, const char* name, int flags, mode_t mode = 0) {
     return fd;
 }
 
-// A write that failed: the system error number. Thrown by the content writer handed to the
-// producer, so that producing stops at the first failure, and caught before the call returns.
-struct WriteStopped {
-    int error;
-};
-
-// Writes all of `size` bytes, going on after partial writes; throws WriteStopped on failure.
-void WriteRange(int fd, const std::uint8_t* data, std::size_t size) {
+// Writes all of `size` bytes, going on after partial writes; 0 or the system error number.
+int WriteRange(int fd, const std::uint8_t* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         const ssize_t n = ::write(fd, data + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            throw WriteStopped{errno};
+            return errno;
         }
         done += static_cast<std::size_t>(n);
     }
+    return 0;
 }
 
 // Writes a piece of content in two halves, with a step of the crash tests between them (a kill in
-// the middle of a write); throws WriteStopped on failure, or where the test seams plan one.
-void WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
+// the middle of a write); 0 or the system error number (or the one the test seams plan).
+int WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
     const detail::WritePlan plan = detail::PlanWrite(size);
     const std::size_t half = plan.limit / 2;
-    WriteRange(fd, data, half);
+    if (int e = WriteRange(fd, data, half)) return e;
     detail::CrashPoint();
-    WriteRange(fd, data + half, plan.limit - half);
-    if (plan.fault != 0) throw WriteStopped{plan.fault == code::DiskFull ? ENOSPC : EIO};
+    if (int e = WriteRange(fd, data + half, plan.limit - half)) return e;
+    return plan.fault == 0 ? 0 : plan.fault == code::DiskFull ? ENOSPC : EIO;
 }
 
 ssize_t ReadRetry(int fd, std::uint8_t* buffer, std::size_t size) {
@@ -210,6 +205,7 @@ ssize_t ReadRetry(int fd, std::uint8_t* buffer, std::size_t size) {
 }
 
 int FsyncRetry(int fd) {
+    if (int e = detail::TakeFlushFault(false)) return e;
     while (::fsync(fd) != 0)
         if (errno != EINTR) return errno;
     return 0;
@@ -491,14 +487,14 @@ int OpenFolder(const std::string& folder) {
     return OpenRetry(folder.c_str(), O_RDONLY | O_DIRECTORY);
 }
 
-// Hands the producer a writer into `fd`; the error number of a failed write, or 0.
+// Hands the producer a writer into `fd` that keeps the first failure and writes nothing after it
+// (the producer goes on to its end, unaware); 0 or the error number of that failure.
 int Produce(int fd, const ContentProducer& produce) {
-    try {
-        produce([fd](const std::uint8_t* data, std::size_t size) { WriteAll(fd, data, size); });
-    } catch (const WriteStopped& stopped) {
-        return stopped.error;
-    }
-    return 0;
+    int error = 0;
+    produce([fd, &error](const std::uint8_t* data, std::size_t size) {
+        if (error == 0) error = WriteAll(fd, data, size);
+    });
+    return error;
 }
 
 // Gives the written file the permission bits and the owner of the file it is to replace, then
@@ -524,7 +520,7 @@ int Finish(int fd, const struct stat* like, mode_t newMode) {
 // network and FUSE file systems cannot flush a folder at all (EINVAL, ENOTSUP): nothing can be done
 // there, and nothing is said.
 std::optional<FileError> FlushFolder(int dir) {
-    int e = detail::TakeFolderFlushFault();
+    int e = detail::TakeFlushFault(true);
     if (e == 0) e = FsyncRetry(dir);
     if (e == 0 || e == EINVAL || e == ENOTSUP || e == EOPNOTSUPP) return std::nullopt;
     return FromErrno(e);
@@ -573,13 +569,16 @@ bool InputFile::Open(const std::string& name) {
     (void)::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     if (handle_ >= 0) ::close(static_cast<int>(handle_));
     size_ = static_cast<std::uint64_t>(st.st_size);
+    read_ = 0;
     handle_ = fd.Release();
     return true;
 }
 
 std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t size) {
+    if (detail::TakeReadFaultAt(read_ + size)) return std::nullopt;
     const ssize_t n = ReadRetry(static_cast<int>(handle_), buffer, size);
     if (n < 0) return std::nullopt;
+    read_ += static_cast<std::uint64_t>(n);
     return static_cast<std::size_t>(n);
 }
 
@@ -632,15 +631,16 @@ FileResult CopyFileNoReplace(const std::string& source, const std::string& targe
     TemporaryFile temp(dir.get(), folder, LeafOf(target));
     if (int e = temp.Create(NewFileMode() & (sourceStat.st_mode & 0777))) return failed(FromErrno(e));
 
-    int e = Produce(temp.fd(), [&](const ContentWriter& write) {
-        std::vector<std::uint8_t> buffer(1 << 20);
-        for (;;) {
-            const ssize_t n = ReadRetry(in.get(), buffer.data(), buffer.size());
-            if (n < 0) throw WriteStopped{errno};
-            if (n == 0) break;
-            write(buffer.data(), static_cast<std::size_t>(n));
+    int e = 0;
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (;;) {
+        const ssize_t n = ReadRetry(in.get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            e = errno;
+            break;
         }
-    });
+        if (n == 0 || (e = WriteAll(temp.fd(), buffer.data(), static_cast<std::size_t>(n))) != 0) break;
+    }
     if (e == 0) {
         // The backup carries the source's time of last change, as a copy made by the system would.
         // A file system that keeps no times loses only that.

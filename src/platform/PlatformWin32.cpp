@@ -205,35 +205,29 @@ HANDLE OpenForReading(const std::wstring& name) {
                        FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
 }
 
-// A write that failed: the system error. Thrown by the content writer handed to the producer, so
-// that producing stops at the first failure, and caught before the call returns.
-struct WriteStopped {
-    DWORD error;
-};
-
-// Writes all of `size` bytes; throws WriteStopped on failure.
-void WriteRange(HANDLE h, const std::uint8_t* data, std::size_t size) {
+// Writes all of `size` bytes; ERROR_SUCCESS or the system error.
+DWORD WriteRange(HANDLE h, const std::uint8_t* data, std::size_t size) {
     std::size_t done = 0;
     while (done < size) {
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size - done, 1u << 30));
         DWORD written = 0;
-        if (!WriteFile(h, data + done, chunk, &written, nullptr)) throw WriteStopped{GetLastError()};
-        if (written == 0) throw WriteStopped{ERROR_WRITE_FAULT};
+        if (!WriteFile(h, data + done, chunk, &written, nullptr)) return GetLastError();
+        if (written == 0) return ERROR_WRITE_FAULT;
         done += written;
     }
+    return ERROR_SUCCESS;
 }
 
 // Writes a piece of content in two halves, with a step of the crash tests between them (a kill in
-// the middle of a write); throws WriteStopped on failure, or where the test seams plan one.
-void WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
+// the middle of a write); ERROR_SUCCESS or the system error (or the one the test seams plan).
+DWORD WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
     const detail::WritePlan plan = detail::PlanWrite(size);
     const std::size_t half = plan.limit / 2;
-    WriteRange(h, data, half);
+    if (DWORD e = WriteRange(h, data, half)) return e;
     detail::CrashPoint();
-    WriteRange(h, data + half, plan.limit - half);
-    if (plan.fault != 0)
-        throw WriteStopped{
-            static_cast<DWORD>(plan.fault == code::DiskFull ? ERROR_DISK_FULL : ERROR_WRITE_FAULT)};
+    if (DWORD e = WriteRange(h, data + half, plan.limit - half)) return e;
+    if (plan.fault == 0) return ERROR_SUCCESS;
+    return plan.fault == code::DiskFull ? ERROR_DISK_FULL : ERROR_WRITE_FAULT;
 }
 
 // --- Temporary files ------------------------------------------------------------------------
@@ -425,14 +419,14 @@ private:
     bool committed_ = false;
 };
 
-// Hands the producer a writer into `h`; the error of a failed write, or ERROR_SUCCESS.
+// Hands the producer a writer into `h` that keeps the first failure and writes nothing after it
+// (the producer goes on to its end, unaware); ERROR_SUCCESS or that failure.
 DWORD Produce(HANDLE h, const ContentProducer& produce) {
-    try {
-        produce([h](const std::uint8_t* data, std::size_t size) { WriteAll(h, data, size); });
-    } catch (const WriteStopped& stopped) {
-        return stopped.error;
-    }
-    return ERROR_SUCCESS;
+    DWORD error = ERROR_SUCCESS;
+    produce([h, &error](const std::uint8_t* data, std::size_t size) {
+        if (error == ERROR_SUCCESS) error = WriteAll(h, data, size);
+    });
+    return error;
 }
 
 FileResult Failed(FileError error) {
@@ -504,6 +498,7 @@ bool InputFile::Open(const std::string& name) {
     if (!h.valid() || GetFileType(h.get()) != FILE_TYPE_DISK || !GetFileSizeEx(h.get(), &size)) return false;
     if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
     size_ = static_cast<std::uint64_t>(size.QuadPart);
+    read_ = 0;
     handle_ = reinterpret_cast<std::intptr_t>(h.Release());
     return true;
 }
@@ -511,7 +506,9 @@ bool InputFile::Open(const std::string& name) {
 std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t size) {
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+    if (detail::TakeReadFaultAt(read_ + want)) return std::nullopt;
     if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, want, &got, nullptr)) return std::nullopt;
+    read_ += got;
     return got;
 }
 
@@ -569,16 +566,16 @@ FileResult CopyFileNoReplace(const std::string& source, const std::string& targe
     TemporaryFile temp;
     if (DWORD e = temp.Create(*to)) return Failed(FromWin32(e));
 
-    DWORD e = Produce(temp.get(), [&](const ContentWriter& write) {
-        std::vector<std::uint8_t> buffer(1 << 20);
-        for (;;) {
-            DWORD got = 0;
-            if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
-                throw WriteStopped{GetLastError()};
-            if (got == 0) break;
-            write(buffer.data(), got);
+    DWORD e = ERROR_SUCCESS;
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (;;) {
+        DWORD got = 0;
+        if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+            e = GetLastError();
+            break;
         }
-    });
+        if (got == 0 || (e = WriteAll(temp.get(), buffer.data(), got)) != ERROR_SUCCESS) break;
+    }
     // The backup carries the source's time of last change, as a copy made by the system would.
     FILETIME written{};
     if (e == ERROR_SUCCESS && GetFileTime(in.get(), nullptr, nullptr, &written))

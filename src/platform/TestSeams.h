@@ -18,9 +18,14 @@ void InjectWriteFault(int errorCode, int count = 1);
 // read (which file modes cannot arrange for root).
 void InjectReadFault(int count = 1);
 
-// Makes the next flush of a folder after a new name was put in it fail with the system error number
-// `systemError` (EIO; EINVAL as some network file systems answer). POSIX only.
-void InjectFolderFlushFault(int systemError);
+// Makes the next InputFile::Read that would go past `offset` bytes of its file fail, as a disk that
+// cannot be read there.
+void InjectReadFaultAt(std::uint64_t offset);
+
+// Makes the next flush to disk of a written file (`folder` false) or of a folder after a new name
+// was put in it (`folder` true) fail with the system error number `systemError` (EIO; EINVAL as
+// some network file systems answer for folders). POSIX only.
+void InjectFlushFault(bool folder, int systemError);
 
 // Ends the process (as kill -9 would) at the `point`-th step of the write protocol from now on,
 // counting from 0: each system call of a write or copy that changes what is on disk, and the middle

@@ -62,7 +62,7 @@ constexpr std::size_t kReadBufferSize = 1 << 16;
 
 void ByteReader::Refill(std::size_t n) {
     need(n);
-    if (!source_) throw DamagedFile("the body ends early"); // an image in memory has no more
+    if (!source_) throw DamagedFile{}; // an image in memory has no more
     // Keep the bytes not yet read at the front of the buffer and fill up behind them.
     const std::size_t kept = static_cast<std::size_t>(end_ - cur_);
     const std::size_t position = this->position();
@@ -72,7 +72,7 @@ void ByteReader::Refill(std::size_t n) {
     const std::size_t wanted = std::min(buffer_.size(), kept + (size_ - position - kept));
     while (filled < n) {
         const std::size_t got = source_->Read(buffer_.data() + filled, wanted - filled);
-        if (got == 0) throw DamagedFile("the file ended before its stated size");
+        if (got == 0) throw DamagedFile{};
         filled += got;
     }
     consumed_ = position;
@@ -94,7 +94,7 @@ void ByteReader::bytes(void* out, std::size_t n) {
         const std::size_t start = position();
         for (std::size_t done = 0; done < n;) {
             const std::size_t got = source_->Read(to + done, n - done);
-            if (got == 0) throw DamagedFile("the file ended before its stated size");
+            if (got == 0) throw DamagedFile{};
             done += got;
         }
         consumed_ = start + n;
@@ -128,7 +128,7 @@ void ByteWriter::Flush() {
 }
 
 void MemoryBudget::Charge(std::size_t bytes) {
-    if (bytes > left_) throw RecordsTooLarge();
+    if (bytes > left_) throw RecordsTooLarge{};
     left_ -= bytes;
 }
 

@@ -24,19 +24,22 @@ namespace zel {
 
 // --- Failures --------------------------------------------------------------------------------
 
+// How reading, writing and upgrading records fail: by throwing one of the three types below. The
+// file operations (src/fileops) catch them and tell the user, once; nothing below them shows a
+// message. The first two carry no text: the file operations have the user's words for them.
+
 // The file's body cannot be what the format says: it ends early, or holds a length, count or
 // bound that the bytes left cannot honour. The file is refused; nothing is converted.
-class DamagedFile : public std::runtime_error {
-public:
-    explicit DamagedFile(const std::string& what) : std::runtime_error(what) {}
-};
+struct DamagedFile {};
+
+// The records would take more memory than the file's size allows (MemoryBudget).
+struct RecordsTooLarge {};
 
 // A failure of the upgrade: an index outside an array's bounds (code 9) or a counter or sum that
 // leaves its range (code 6). `detail` says in the user's words where it arose and with which value.
-class ConversionFailure : public std::runtime_error {
+class ConversionFailure {
 public:
-    ConversionFailure(int code, std::string detail)
-        : std::runtime_error(detail), code_(code), detail_(std::move(detail)) {}
+    ConversionFailure(int code, std::string detail) : code_(code), detail_(std::move(detail)) {}
     int code() const { return code_; }
     const std::string& detail() const { return detail_; }
     // Puts the place (for example which anchor) in front of the detail.
@@ -45,12 +48,6 @@ public:
 private:
     int code_;
     std::string detail_;
-};
-
-// The decoded records would take more memory than the file's size allows (MemoryBudget).
-class RecordsTooLarge : public std::runtime_error {
-public:
-    RecordsTooLarge() : std::runtime_error("the records need more memory than allowed") {}
 };
 
 [[noreturn]] void FailSubscript(std::string detail);
@@ -273,7 +270,7 @@ public:
     std::size_t position() const { return consumed_ + static_cast<std::size_t>(cur_ - begin_); }
     std::size_t remaining() const { return size_ - position(); }
     void need(std::size_t n) const {
-        if (n > remaining()) throw DamagedFile("the body ends early");
+        if (n > remaining()) throw DamagedFile{};
     }
     std::uint8_t u8() {
         Have(1);
@@ -480,15 +477,14 @@ public:
             a = DynArray<T>{};
             return;
         }
-        if (dims != 1) throw DamagedFile("an array with " + std::to_string(dims) + " dimensions");
+        if (dims != 1) throw DamagedFile{};
         Long count = static_cast<Long>(r_.u32());
         Long lower = static_cast<Long>(r_.u32());
-        if (count < 0) throw DamagedFile("a negative element count");
+        if (count < 0) throw DamagedFile{};
         std::int64_t upper = static_cast<std::int64_t>(lower) + count - 1;
         if (upper > std::numeric_limits<Long>::max() || upper < std::numeric_limits<Long>::min())
-            throw DamagedFile("array bounds beyond 32 bits");
-        if (static_cast<std::uint64_t>(count) * MinEncodedSize<T>() > r_.remaining())
-            throw DamagedFile("an element count larger than the bytes left");
+            throw DamagedFile{};
+        if (static_cast<std::uint64_t>(count) * MinEncodedSize<T>() > r_.remaining()) throw DamagedFile{};
         Charge(static_cast<std::size_t>(count) * sizeof(T));
         a.Dimension(lower, count);
         for (auto& e : a.MutableItems())

@@ -16,6 +16,7 @@
 
 #include <aclapi.h>
 #else
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -308,15 +309,49 @@ TEST_F(Files, ReplaceKeepsAttributesCreationTimeAndAccessList) {
     EXPECT_TRUE(!aclKeptHere || protectedAcl());
 }
 #else
-// The folder is flushed after a new name is put in it: a failure is a warning (the content is in
-// place), except where the file system cannot flush folders at all.
-TEST_F(Files, AFolderThatCannotBeFlushedIsAWarningOnly) {
+// A written file that cannot be flushed to disk is a failure that leaves the target as it was; a
+// folder that cannot be flushed after the rename is a warning only (the content is in place), and
+// none where the file system cannot flush folders at all.
+TEST_F(Files, FlushFailuresOfTheFileFailAndOfTheFolderWarn) {
+    const std::string name = dir.file("t.zel");
+    WriteBytes(name, kOld);
+    InjectFlushFault(false, EIO);
+    const FileResult failed = ReplaceFileContents(name, kNew);
+    ASSERT_TRUE(failed.error);
+    EXPECT_EQ(failed.error->code, code::DeviceIO);
+    EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"});
+    EXPECT_EQ(ReadBytes(name), kOld);
     for (auto [systemError, warned] : {std::pair{EIO, true}, {EINVAL, false}, {0, false}}) {
-        InjectFolderFlushFault(systemError);
-        const FileResult result = ReplaceFileContents(dir.file("t.zel"), kNew);
+        InjectFlushFault(true, systemError);
+        const FileResult result = ReplaceFileContents(name, kNew);
         EXPECT_TRUE(result.ok());
-        EXPECT_EQ(ReadBytes(dir.file("t.zel")), kNew);
+        EXPECT_EQ(ReadBytes(name), kNew);
         EXPECT_EQ(result.warning.has_value(), warned) << systemError;
+    }
+}
+
+// Ctrl-C, SIGTERM and SIGHUP in the middle of a write end the program and take the temporary file
+// with them, also where it has a name from the start.
+TEST_F(Files, SignalsDuringAWriteLeaveNoTemporaryFile) {
+    WriteBytes(dir.file("t.zel"), kOld);
+    for (bool withoutLinks : {false, true}) {
+        for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            const pid_t child = ::fork();
+            if (child == 0) {
+                RemoveTemporaryFilesOnInterrupt();
+                InjectFileSystemWithoutLinks(withoutLinks);
+                (void)ReplaceFileContents(dir.file("t.zel"), [signal](const ContentWriter& write) {
+                    write(kNew.data(), kNew.size());
+                    ::raise(signal);
+                });
+                ::_exit(0);
+            }
+            int status = 0;
+            ::waitpid(child, &status, 0);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+            EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"}) << signal << withoutLinks;
+            EXPECT_EQ(ReadBytes(dir.file("t.zel")), kOld);
+        }
     }
 }
 #endif

@@ -262,6 +262,7 @@ struct Reading : ::testing::Test {
     void TearDown() override {
         platform::InjectWriteFault(0, 0);
         platform::InjectReadFault(0);
+        platform::InjectReadFaultAt(UINT64_MAX);
     }
 };
 
@@ -272,7 +273,8 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
     struct Case {
         std::string name;
         std::string text; // @: the name
-        bool readFault = false;
+        bool openFault = false;
+        std::uint64_t readFaultAt = UINT64_MAX; // a read that reaches past this offset fails
     };
     const Case cases[] = {
         {"", "ファイルを指定してください"},
@@ -281,6 +283,7 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
         {Put("foreign.zel", Bytes(5000, 'x')), kNotData + "@"},
         {Put("case.zel", WithSignature("t" + std::string(kSignature100.substr(1)), good)), kNotData + "@"},
         {Put("locked.zel", good), kNotData + "@", true},
+        {Put("unreadable.zel", good), kNotData + "@", false, 1000}, // the disk fails inside the body
         {Put("cut.zel", truncated), kDamaged + "@"},
         // A million strings, and then the file ends: read, then refused as damaged.
         {Put("strings.zel", test::ManyEmptyStrings(FileVersion::V101, 1000000)), kDamaged + "@"},
@@ -289,7 +292,8 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
     const Main101 before = ws.main101;
     for (const Case& c : cases) {
         messages.shown.clear();
-        platform::InjectReadFault(c.readFault ? 1 : 0);
+        platform::InjectReadFault(c.openFault ? 1 : 0);
+        platform::InjectReadFaultAt(c.readFaultAt);
         EXPECT_EQ(LoadUsrData(ws, c.name, messages), LoadResult::Refused) << c.name;
         std::string text = c.text;
         if (auto at = text.find('@'); at != std::string::npos) text.replace(at, 1, c.name);
