@@ -27,29 +27,32 @@ private:
     platform::InputFile& file_;
 };
 
-// What reading a source found.
-enum class SourceState { Missing, NotData, Damaged, TooLarge, Read };
+FileCheck FormatOf(FileVersion version) {
+    return version == FileVersion::V100   ? FileCheck::Format100
+           : version == FileVersion::V101 ? FileCheck::Format101
+                                          : FileCheck::Format102;
+}
 
 // Reads a file's signature and then, for a format whose body is wanted (`old` for 1.00 and 1.01,
 // `current` for 1.02), its body through the same open file.
-SourceState ReadSource(const std::string& name, FileVersion& version, Body101* old, Body102* current) {
+FileCheck ReadSource(const std::string& name, FileVersion& version, Body101* old, Body102* current) {
     version = FileVersion::Unknown;
-    if (name.empty() || !platform::FileExists(name)) return SourceState::Missing;
+    if (name.empty() || !platform::FileExists(name)) return FileCheck::Missing;
     // A file that cannot be opened or read counts as one whose signature matches nothing.
     platform::InputFile file;
-    if (!file.Open(name)) return SourceState::NotData;
+    if (!file.Open(name)) return FileCheck::NotData;
     try {
         FileSource source(file);
         const std::uint64_t size = file.Size();
         std::string head(kSignatureSize, '\0');
-        if (size < kSignatureSize) return SourceState::NotData;
+        if (size < kSignatureSize) return FileCheck::NotData;
         ByteReader signatureReader(source, kSignatureSize);
         signatureReader.bytes(head.data(), kSignatureSize);
         version = DetectVersion(head);
-        if (version == FileVersion::Unknown) return SourceState::NotData;
+        if (version == FileVersion::Unknown) return FileCheck::NotData;
 
         const bool isOld = version != FileVersion::V102;
-        if ((isOld && !old) || (!isOld && !current)) return SourceState::Read;
+        if ((isOld && !old) || (!isOld && !current)) return FormatOf(version);
         ByteReader body(source, static_cast<std::size_t>(size - kSignatureSize));
         // One budget for the records read and, for an old file, the 1.02 records built from them.
         MemoryBudget budget(ConversionBudget(size));
@@ -59,16 +62,16 @@ SourceState ReadSource(const std::string& name, FileVersion& version, Body101* o
         } else {
             DecodeBody102(body, *current, &budget);
         }
-        return SourceState::Read;
+        return FormatOf(version);
     } catch (const ReadFailed&) {
         version = FileVersion::Unknown;
-        return SourceState::NotData;
+        return FileCheck::NotData;
     } catch (const DamagedFile&) {
-        return SourceState::Damaged;
+        return FileCheck::Damaged;
     } catch (const RecordsTooLarge&) {
-        return SourceState::TooLarge;
+        return FileCheck::TooLarge;
     } catch (const std::bad_alloc&) {
-        return SourceState::TooLarge;
+        return FileCheck::TooLarge;
     }
 }
 
@@ -119,7 +122,7 @@ LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messag
     // file leaves the working set as it was.
     std::unique_ptr<Body101> body;
     FileVersion version = FileVersion::Unknown;
-    SourceState state = SourceState::TooLarge;
+    FileCheck state = FileCheck::TooLarge;
     try {
         body = std::make_unique<Body101>();
         state = ReadSource(name, version, body.get(), nullptr);
@@ -127,20 +130,22 @@ LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messag
     }
     const std::string shownName = NameBelow(name);
     switch (state) {
-    case SourceState::Missing:
+    case FileCheck::Missing:
         messages.Warn(std::string("フォルダが見つかりませんでした") + CR + "ファイル名：" + name);
         return LoadResult::Refused;
-    case SourceState::NotData:
+    case FileCheck::NotData:
         messages.Warn("カルトゥーバのデータではありません。ファイル形式が違います。" + shownName);
         return LoadResult::Refused;
-    case SourceState::Damaged:
+    case FileCheck::Damaged:
         messages.Warn("ファイルが壊れているため変換できません。" + shownName);
         return LoadResult::Refused;
-    case SourceState::TooLarge:
+    case FileCheck::TooLarge:
         // Only a body far larger than any real project gets here; it is not converted.
         messages.Warn(platform::DescribeError(platform::code::OutOfMemory) + shownName);
         return LoadResult::Refused;
-    case SourceState::Read:
+    case FileCheck::Format100:
+    case FileCheck::Format101:
+    case FileCheck::Format102:
         break;
     }
     ws.LastSignature = version;
@@ -156,28 +161,13 @@ LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messag
 
 FileCheck CheckUsrData(const std::string& name) {
     FileVersion version = FileVersion::Unknown;
-    SourceState state = SourceState::TooLarge;
     try {
         auto old = std::make_unique<Body101>();
         auto current = std::make_unique<Body102>();
-        state = ReadSource(name, version, old.get(), current.get());
+        return ReadSource(name, version, old.get(), current.get());
     } catch (const std::bad_alloc&) {
-    }
-    switch (state) {
-    case SourceState::Missing:
-        return FileCheck::Missing;
-    case SourceState::NotData:
-        return FileCheck::NotData;
-    case SourceState::Damaged:
-        return FileCheck::Damaged;
-    case SourceState::TooLarge:
         return FileCheck::TooLarge;
-    case SourceState::Read:
-        break;
     }
-    return version == FileVersion::V100   ? FileCheck::Format100
-           : version == FileVersion::V101 ? FileCheck::Format101
-                                          : FileCheck::Format102;
 }
 
 void SetDefaultFactors(WorkingSet& ws) {

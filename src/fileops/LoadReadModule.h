@@ -28,8 +28,8 @@ struct WorkingSet {
     FileVersion LastSignature = FileVersion::Unknown;
 };
 
-enum class LoadResult : std::uint8_t { Refused = 0, OldFormat = 1, AlreadyCurrent = 2 };
-enum class WriteResult : std::uint8_t { Failed = 0, Written = 1 };
+enum class [[nodiscard]] LoadResult : std::uint8_t{Refused = 0, OldFormat = 1, AlreadyCurrent = 2};
+enum class [[nodiscard]] WriteResult : std::uint8_t{Failed = 0, Written = 1};
 
 // Checks the name, reads the signature and, for formats 1.00 and 1.01, the body into the working
 // set, setting LastSignature to the format found. Shows its own message for every refusal and for
@@ -58,7 +58,7 @@ void ReportWriteWarning(Messages& messages, const platform::FileError& warning, 
 
 // What a file is, from reading it once, signature and body, whatever its format; shows nothing
 // and keeps nothing (the command line's --check).
-enum class FileCheck { Missing, NotData, Damaged, TooLarge, Format100, Format101, Format102 };
+enum class [[nodiscard]] FileCheck{Missing, NotData, Damaged, TooLarge, Format100, Format101, Format102};
 FileCheck CheckUsrData(const std::string& name);
 
 } // namespace zel

@@ -153,7 +153,7 @@ FileResult CopyFileNoReplace(const std::string& source, const std::string& targe
 // killed (".<leaf>.zelconv-XXXXXX" in its folder), except those that a live run still holds.
 // Where nothing of the name `name` exists, its leftovers may be the only copy of its content: they
 // are kept, and their full names returned so that the user can be told.
-std::vector<std::string> RemoveLeftovers(const std::string& name);
+[[nodiscard]] std::vector<std::string> RemoveLeftovers(const std::string& name);
 
 // Makes Ctrl-C, SIGTERM and SIGHUP (Windows: console close events) remove a named temporary file
 // that a write of this process has open at that moment before the program ends. The programs call

@@ -168,14 +168,15 @@ Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages
     }
 
     // The target name is settled first and stays in the target field whatever happens next.
-    SetExtension(state, state.targetName, kTargetExtension, messages);
+    (void)SetExtension(state, state.targetName, kTargetExtension, messages); // always 0 for ".zel"
     const std::vector<std::string> kept = ClearLeftovers(state.targetName);
 
     const Outcome outcome = ConvertTo(state, ws, messages);
     if (kept.empty()) return outcome;
     if (outcome == Outcome::Converted) {
         // Both names exist now, with complete content: what was kept for want of them goes.
-        (void)ClearLeftovers(state.targetName);
+        (void)ClearLeftovers(state.targetName); // none can be kept now
+
     } else {
         std::string text = std::string("以前に中断された書き込みの一時ファイルが残っています。") + CR +
                            "書き込み先のファイルがないため消さずに残しました。このファイルにしか残っていない"

@@ -22,10 +22,10 @@ struct ConversionState {
 };
 
 // MakeBackup / SetExtension results.
-enum class BackupResult : std::uint8_t { NameTaken = 0, Made = 1, Failed = 2 };
+enum class [[nodiscard]] BackupResult : std::uint8_t{NameTaken = 0, Made = 1, Failed = 2};
 
 // How one run of the workflow ended.
-enum class Outcome {
+enum class [[nodiscard]] Outcome{
     EmptyFields,    // a name field was empty
     Refused,        // the source was missing, not data or damaged, or the target is no file
     AlreadyCurrent, // the source is already in format 1.02

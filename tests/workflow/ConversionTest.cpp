@@ -345,8 +345,10 @@ TEST_F(Reading, SampleFilesConvertToTheirExpectedBytes) {
     for (const auto& c : cases) {
         const std::string name = Put(std::string(c.source) + ".zel", sample(std::string(c.source) + ".zel"));
         ASSERT_EQ(LoadUsrData(ws, name, messages), LoadResult::OldFormat);
-        if (ws.LastSignature == FileVersion::V100) Write101(ws, name, messages);
-        Write102(ws, name, messages);
+        if (ws.LastSignature == FileVersion::V100) {
+            EXPECT_EQ(Write101(ws, name, messages), WriteResult::Written);
+        }
+        (void)Write102(ws, name, messages); // fails for the steps of one sample: its bytes tell
         EXPECT_EQ(test::ReadBytes(name), sample(c.expected)) << c.source;
     }
     EXPECT_EQ(LoadUsrData(ws, (samples / "truncated-101.zel").string(), messages), LoadResult::Refused);

@@ -102,7 +102,7 @@ void frmConv::onBrowse() {
 void frmConv::onConvert() {
     state_.sourceName = sourceField_->text().toStdString();
     state_.targetName = targetField_->text().toStdString();
-    RunConversion(state_, ws_, messages_);
+    (void)RunConversion(state_, ws_, messages_); // its messages have told the user how it ended
 }
 
 void frmConv::onVersion() {

@@ -105,7 +105,7 @@ void frmConv::onBrowse() {
 void frmConv::onConvert() {
     state_.sourceName = platform::Narrow(TextOf(sourceField_));
     state_.targetName = platform::Narrow(TextOf(targetField_));
-    RunConversion(state_, ws_, messages_);
+    (void)RunConversion(state_, ws_, messages_); // its messages have told the user how it ended
 }
 
 void frmConv::onVersion() {
