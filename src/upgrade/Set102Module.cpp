@@ -3,20 +3,20 @@
 #include <charconv>
 #include <limits>
 #include <string>
+#include <utility>
 
 namespace zel {
 
 namespace {
 
 constexpr Integer kIntegerMax = std::numeric_limits<Integer>::max();
-constexpr Integer kTypeCodeSsl = 4;
-constexpr Integer kTypeCodeOld4 = 4;
-constexpr Integer kTypeCodeNew4 = 5;
-constexpr int kStepSlots = 10;
+constexpr Integer kSslPermanentAnchorCode = 4;
+constexpr Integer kMovedTypeOldCode = 4, kMovedTypeNewCode = 5; // the type that gave up code 4
+constexpr int kStepValueSlots = 10;
 constexpr int kPointSlots = 10;
 constexpr int kLevelSlots = 11;
 constexpr int kCycleSlots = 10;
-constexpr std::uint32_t kMinus99 = 0xC2C60000; // −99.0 as a single
+constexpr Single kNoReferenceValue{0xC2C60000}; // −99.0: every entry but the first
 
 std::string Num(long long v) {
     return std::to_string(v);
@@ -32,26 +32,14 @@ template <class Body> void ForInteger(Integer from, Integer to, Body body) {
     }
 }
 
-Integer Plus1(Integer v, const std::string& what) {
-    if (v == kIntegerMax) FailOverflow(what + " " + Num(v) + " に 1 を加えると範囲を超えます。");
-    return static_cast<Integer>(v + 1);
+// value + 1 in 16 bits; adding one to 32767 is an overflow of `what`.
+Integer Incremented(Integer value, const std::string& what) {
+    if (value == kIntegerMax) FailOverflow(what + " " + Num(value) + " に 1 を加えると範囲を超えます。");
+    return static_cast<Integer>(value + 1);
 }
 
-} // namespace
-
-Single StepValue(Long total, Integer count) {
-    float quotient = static_cast<float>(static_cast<double>(total) / count);
-    // Two decimals, as the pattern "#####0.00" shows the number, whatever the user's locale.
-    char text[64];
-    auto written =
-        std::to_chars(text, text + sizeof text, static_cast<double>(quotient), std::chars_format::fixed, 2);
-    float rounded = 0.0f;
-    std::from_chars(text, written.ptr, rounded);
-    if (rounded == 0.0f) rounded = 0.0f; // "-0.00" reads back as zero, not minus zero
-    return Single::of(rounded);
-}
-
-void UpgradeAnchor(const Anchor101& source, Anchor102& target) {
+// The members outside the type block, the data and the entries keep their values; new ones stay zero.
+void CarryOverUnchanged(const Anchor101& source, Anchor102& target) {
     target.HeadText = source.HeadText;
     target.TestMethod = source.TestMethod;
     target.HeadValue1 = source.HeadValue1;
@@ -62,44 +50,6 @@ void UpgradeAnchor(const Anchor101& source, Anchor102& target) {
     target.HeadInt4 = source.HeadInt4;
     target.HeadValue3 = source.HeadValue3;
     target.HeadValue4 = source.HeadValue4;
-
-    // Type code: old code 4 is now 5; code 0 with the SSL permanent anchor's name becomes 4.
-    const TypeBlock101& st = source.TypeInfo;
-    TypeBlock102& tt = target.TypeInfo;
-    Integer code = st.AnchorTypeCode == kTypeCodeOld4 ? kTypeCodeNew4 : st.AnchorTypeCode;
-    bool ssl = code == 0 && TextContains(st.AnchorTypeName, kSslPermanentAnchor);
-    if (ssl) code = kTypeCodeSsl;
-    tt.AnchorTypeCode = code;
-    tt.TypeInt = st.TypeInt;
-    tt.AnchorTypeName = st.AnchorTypeName;
-    tt.MeasureA = st.MeasureA;
-    tt.MeasureB = st.MeasureB;
-    tt.TypeValue1 = st.TypeValue1;
-    tt.StepTotal = st.StepTotal;
-    if (ssl) {
-        std::int64_t diff = static_cast<std::int64_t>(st.MeasureA) - st.MeasureB;
-        if (diff > std::numeric_limits<Long>::max() || diff < std::numeric_limits<Long>::min())
-            FailOverflow("SSL永久アンカーの差 " + Num(st.MeasureA) + " − " + Num(st.MeasureB) +
-                         " が 32 ビットの範囲を超えています。");
-        tt.MeasureDiff = static_cast<Long>(diff);
-    } else {
-        tt.MeasureDiff = st.MeasureDiff;
-    }
-    tt.TypeValue2 = st.TypeValue2;
-    tt.TypeValue3 = st.TypeValue3;
-    tt.StepCount = st.StepCount;
-
-    // Step values: the step total shared out over the steps, two decimals, in slots 1..n.
-    if (st.StepCount != 0) {
-        Single v = StepValue(st.StepTotal, st.StepCount);
-        ForInteger(1, st.StepCount, [&](Integer i) {
-            if (i > kStepSlots)
-                FailSubscript("段階数が " + Num(st.StepCount) + " あり、上限の " + Num(kStepSlots) +
-                              " を超えています。");
-            tt.StepValues.at(i) = v;
-        });
-    }
-
     target.Settings = source.Settings;
     target.Flag1 = source.Flag1;
     target.Named = source.Named;
@@ -111,48 +61,7 @@ void UpgradeAnchor(const Anchor101& source, Anchor102& target) {
     target.MidValue4 = source.MidValue4;
     target.MidInt2 = source.MidInt2;
     target.Series = source.Series;
-    // Of the data block only its text is carried over; its numeric data stays zero.
-    target.Data.DataText = source.Data.DataText;
-    target.EntryFlag = 0;
-
-    // Entries: bounds 1..m (1..1 when m is 0). The elements are appended one by one, so a count
-    // that the source cannot honour fails at its first missing entry without allocating first.
-    const Integer m = source.EntryCount;
-    if (m < 0) FailSubscript("データ数が負の値 (" + Num(m) + ") です。");
-    const Single level = source.Cycle.ReferenceLevel;
-    const Integer cycles = source.Cycle.CycleCount;
-    target.Entries.DimensionEmpty(1);
-    ForInteger(1, m, [&](Integer i) {
-        if (!source.Entries.Contains(i))
-            FailSubscript("データ数は " + Num(m) + " ですが、" + Num(i) + " 番目のデータがありません。");
-        const Entry101& se = source.Entries.at(i);
-        Entry102& te = target.Entries.MutableItems().emplace_back();
-        te.EntryText1 = se.EntryText1;
-        te.EntryText2 = se.EntryText2;
-        te.EntryInt1 = se.EntryInt1;
-        te.EntryInt2 = se.EntryInt2;
-        te.EntryValue1 = se.EntryValue1;
-        te.EntryLevel = se.EntryLevel;
-        // An entry at the reference level whose cycle differs from the cycle count moves up one.
-        if (se.EntryLevel.value() == level.value() && se.CycleNo != cycles)
-            te.CycleNo = Plus1(se.CycleNo, Num(i) + " 番目のデータのサイクル番号");
-        else
-            te.CycleNo = se.CycleNo;
-        te.EntryInt3 = se.EntryInt3;
-        te.EntryInt4 = se.EntryInt4;
-        te.EntryPair = se.EntryPair;
-        te.EntryValue2 = se.EntryValue2;
-        if (i == 1) {
-            te.RefValue1 = se.EntryPair.at(1);
-            te.RefValue2 = se.EntryPair.at(2);
-        } else {
-            te.RefValue1 = Single{kMinus99};
-            te.RefValue2 = Single{kMinus99};
-        }
-    });
-    if (m == 0) target.Entries.MutableItems().emplace_back();
-    target.EntryCount = m;
-
+    target.EntryCount = source.EntryCount;
     target.FootText1 = source.FootText1;
     target.FootText2 = source.FootText2;
     target.FootText3 = source.FootText3;
@@ -177,6 +86,114 @@ void UpgradeAnchor(const Anchor101& source, Anchor102& target) {
     target.FootValue5 = source.FootValue5;
 }
 
+// The type code: 4 becomes 5, and 0 becomes 4 when the type name contains the SSL permanent anchor's.
+Integer NewTypeCode(const TypeBlock101& type) {
+    if (type.AnchorTypeCode == kMovedTypeOldCode) return kMovedTypeNewCode;
+    if (type.AnchorTypeCode == 0 && TextContains(type.AnchorTypeName, kSslPermanentAnchor))
+        return kSslPermanentAnchorCode;
+    return type.AnchorTypeCode;
+}
+
+// An SSL permanent anchor's measure difference is MeasureA − MeasureB, which must fit in 32 bits.
+Long SslMeasureDiff(const TypeBlock101& type) {
+    const std::int64_t difference = static_cast<std::int64_t>(type.MeasureA) - type.MeasureB;
+    if (!std::in_range<Long>(difference))
+        FailOverflow("SSL永久アンカーの差 " + Num(type.MeasureA) + " − " + Num(type.MeasureB) +
+                     " が 32 ビットの範囲を超えています。");
+    return static_cast<Long>(difference);
+}
+
+// The step total shared out over the steps, to two decimals, in slots 1..StepCount; the rest stay zero.
+void FillStepValues(const TypeBlock101& source, TypeBlock102& target) {
+    if (source.StepCount == 0) return;
+    const Single stepValue = StepValue(source.StepTotal, source.StepCount);
+    ForInteger(1, source.StepCount, [&](Integer slot) {
+        if (slot > kStepValueSlots)
+            FailSubscript("段階数が " + Num(source.StepCount) + " あり、上限の " + Num(kStepValueSlots) +
+                          " を超えています。");
+        target.StepValues.at(slot) = stepValue;
+    });
+}
+
+// The type block, with its new type code, an SSL permanent anchor's difference and the step values.
+void UpgradeTypeBlock(const TypeBlock101& source, TypeBlock102& target) {
+    target.AnchorTypeCode = NewTypeCode(source);
+    target.TypeInt = source.TypeInt;
+    target.AnchorTypeName = source.AnchorTypeName;
+    target.MeasureA = source.MeasureA;
+    target.MeasureB = source.MeasureB;
+    target.TypeValue1 = source.TypeValue1;
+    target.StepTotal = source.StepTotal;
+    target.MeasureDiff =
+        target.AnchorTypeCode == kSslPermanentAnchorCode ? SslMeasureDiff(source) : source.MeasureDiff;
+    target.TypeValue2 = source.TypeValue2;
+    target.TypeValue3 = source.TypeValue3;
+    target.StepCount = source.StepCount;
+    FillStepValues(source, target);
+}
+
+// An entry at the reference level whose cycle differs from the cycle count moves up one cycle.
+Integer NewCycleNo(const Entry101& entry, Integer entryNumber, const CycleSettings& cycle) {
+    if (entry.EntryLevel.value() == cycle.ReferenceLevel.value() && entry.CycleNo != cycle.CycleCount)
+        return Incremented(entry.CycleNo, Num(entryNumber) + " 番目のデータのサイクル番号");
+    return entry.CycleNo;
+}
+
+// One entry, with its cycle number and reference values: the first entry's own pair, else −99.
+void UpgradeEntry(const Entry101& source, Integer entryNumber, const CycleSettings& cycle, Entry102& target) {
+    target.EntryText1 = source.EntryText1;
+    target.EntryText2 = source.EntryText2;
+    target.EntryInt1 = source.EntryInt1;
+    target.EntryInt2 = source.EntryInt2;
+    target.EntryValue1 = source.EntryValue1;
+    target.EntryLevel = source.EntryLevel;
+    target.CycleNo = NewCycleNo(source, entryNumber, cycle);
+    target.EntryInt3 = source.EntryInt3;
+    target.EntryInt4 = source.EntryInt4;
+    target.EntryPair = source.EntryPair;
+    target.EntryValue2 = source.EntryValue2;
+    target.RefValue1 = entryNumber == 1 ? source.EntryPair.at(1) : kNoReferenceValue;
+    target.RefValue2 = entryNumber == 1 ? source.EntryPair.at(2) : kNoReferenceValue;
+}
+
+// The entries 1..EntryCount, or one empty entry when there are none. They are appended one by one,
+// so a count that the source cannot honour fails at its first missing entry without allocating first.
+void UpgradeEntries(const Anchor101& source, Anchor102& target) {
+    const Integer entryCount = source.EntryCount;
+    if (entryCount < 0) FailSubscript("データ数が負の値 (" + Num(entryCount) + ") です。");
+    target.Entries.DimensionEmpty(1);
+    ForInteger(1, entryCount, [&](Integer entryNumber) {
+        if (!source.Entries.Contains(entryNumber))
+            FailSubscript("データ数は " + Num(entryCount) + " ですが、" + Num(entryNumber) +
+                          " 番目のデータがありません。");
+        UpgradeEntry(source.Entries.at(entryNumber), entryNumber, source.Cycle,
+                     target.Entries.MutableItems().emplace_back());
+    });
+    if (entryCount == 0) target.Entries.MutableItems().emplace_back();
+}
+
+} // namespace
+
+Single StepValue(Long total, Integer count) {
+    float quotient = static_cast<float>(static_cast<double>(total) / count);
+    // Two decimals, as the pattern "#####0.00" shows the number, whatever the user's locale.
+    char text[64];
+    auto written =
+        std::to_chars(text, text + sizeof text, static_cast<double>(quotient), std::chars_format::fixed, 2);
+    float rounded = 0.0f;
+    std::from_chars(text, written.ptr, rounded);
+    if (rounded == 0.0f) rounded = 0.0f; // "-0.00" reads back as zero, not minus zero
+    return Single::of(rounded);
+}
+
+void UpgradeAnchor(const Anchor101& source, Anchor102& target) {
+    CarryOverUnchanged(source, target);
+    UpgradeTypeBlock(source.TypeInfo, target.TypeInfo);
+    // Of the data block only its text is carried over: its numeric data, like EntryFlag, stays zero.
+    target.Data.DataText = source.Data.DataText;
+    UpgradeEntries(source, target);
+}
+
 namespace {
 
 struct PointGroup {
@@ -198,43 +215,43 @@ void FillStep(CycleStep& step, const PointGroup& g) {
     }
 }
 
-std::string CycleCountText(Integer c) {
-    return "サイクル数が " + Num(c) + " あり、上限の " + Num(kCycleSlots) + " を超えています。";
+std::string CycleCountText(Integer cycleCount) {
+    return "サイクル数が " + Num(cycleCount) + " あり、上限の " + Num(kCycleSlots) + " を超えています。";
 }
 
 } // namespace
 
 void BuildCycleTable(CycleTable& table, const Anchor101& anchor, bool isCurrentAnchor) {
-    const PointSettings& s = anchor.Settings;
-    const PointGroup group1{1, s.FirstValue, s.FirstCount, s.FirstPoints};
-    const PointGroup group2{2, s.SecondValue, s.SecondCount, s.SecondPoints};
-    const Integer c = anchor.Cycle.CycleCount;
+    const PointSettings& settings = anchor.Settings;
+    const PointGroup group1{1, settings.FirstValue, settings.FirstCount, settings.FirstPoints};
+    const PointGroup group2{2, settings.SecondValue, settings.SecondCount, settings.SecondPoints};
+    const Integer cycleCount = anchor.Cycle.CycleCount;
 
-    if (s.FirstValue != 0 && s.SecondValue != 0) table.BothValuesSet = -1;
+    if (settings.FirstValue != 0 && settings.SecondValue != 0) table.BothValuesSet = -1;
     table.Mark = 0;
-    table.CycleCount = c;
+    table.CycleCount = cycleCount;
 
     if (!isCurrentAnchor && TextEquals(anchor.TestMethod, kOneCycle)) {
         FillStep(table.Levels.at(2), group1);
         FillStep(table.Levels.at(1), group2);
     } else {
-        ForInteger(1, Plus1(c, "サイクル数"), [&](Integer k) {
-            if (k > kLevelSlots) FailSubscript(CycleCountText(c));
+        ForInteger(1, Incremented(cycleCount, "サイクル数"), [&](Integer k) {
+            if (k > kLevelSlots) FailSubscript(CycleCountText(cycleCount));
             FillStep(table.Levels.at(k), group1);
         });
     }
 
     const bool multiCycle = isCurrentAnchor || TextEquals(anchor.TestMethod, kMultiCycle);
-    ForInteger(2, c, [&](Integer i) {
+    ForInteger(2, cycleCount, [&](Integer i) {
         ForInteger(1, i, [&](Integer j) {
             if (multiCycle) {
-                if (i > kCycleSlots) FailSubscript(CycleCountText(c));
+                if (i > kCycleSlots) FailSubscript(CycleCountText(cycleCount));
                 CycleEntry& cycle = table.Cycles.at(i);
                 FillStep(cycle.FirstSteps.at(j), group2);
                 if (j != 1) FillStep(cycle.SecondSteps.at(j), group2);
-                if (i == c) FillStep(cycle.SecondSteps.at(1), group2);
+                if (i == cycleCount) FillStep(cycle.SecondSteps.at(1), group2);
             } else {
-                if (j > kCycleSlots) FailSubscript(CycleCountText(c));
+                if (j > kCycleSlots) FailSubscript(CycleCountText(cycleCount));
                 CycleEntry& cycle = table.Cycles.at(j);
                 FillStep(cycle.FirstSteps.at(1), group2);
                 FillStep(cycle.SecondSteps.at(1), group2);
@@ -298,7 +315,7 @@ void BuildMain102(const Main101& old, Main102& out) {
 
     if (n < 0) FailSubscript("アンカー数が負の値 (" + Num(n) + ") です。");
     if (n > kIntegerMax) FailOverflow("アンカー数 " + Num(n) + " が 32767 を超えています。");
-    const Integer n16 = static_cast<Integer>(n);
+    const Integer anchorCount = static_cast<Integer>(n);
 
     // Anchors: 1..N, or 1..1 holding the upgraded element 1 when N is 0. Elements are appended
     // one by one, so a count that the old array cannot honour fails at its first missing anchor.
@@ -309,17 +326,17 @@ void BuildMain102(const Main101& old, Main102& out) {
             UpgradeAnchor(source, out.Anchors.MutableItems().emplace_back());
         });
     };
-    if (n16 == 0)
+    if (anchorCount == 0)
         upgradeElement(1);
     else
-        ForInteger(1, n16, upgradeElement);
+        ForInteger(1, anchorCount, upgradeElement);
 
-    out.Extras.Dimension(1, n16 == 0 ? 1 : n16);
+    out.Extras.Dimension(1, anchorCount == 0 ? 1 : anchorCount);
 
     ForAnchor(kCurrentAnchorPlace, [&] { BuildCycleTable(out.CurrentCycleTable, old.CurrentAnchor, true); });
 
-    out.CycleTables.Dimension(1, n16 == 0 ? 1 : n16);
-    ForInteger(1, n16, [&](Integer i) {
+    out.CycleTables.Dimension(1, anchorCount == 0 ? 1 : anchorCount);
+    ForInteger(1, anchorCount, [&](Integer i) {
         ForAnchor(AnchorPlace(i), [&] { BuildCycleTable(out.CycleTables.at(i), OldAnchor(old, i), false); });
     });
 
