@@ -86,18 +86,22 @@ TEST_F(Cli, ConvertsSeveralFilesInPlaceAndRefusesNamesThatTheNameRuleWouldChange
     EXPECT_EQ(files.size(), 9u);
     EXPECT_TRUE(Contains(console.err,
                          "警告: インデックスが有効範囲にありません。\n1 番目のアンカー：段階数が 11 あり"));
-    EXPECT_TRUE(files.at("一.bak") == a && files.at("二.bak") == b && files.at("bad.bak") == bad &&
-                files.at("bad.zel") == bad && files.at("SITE.ZEL") == a &&
-                files.at("SITE.ZEL.zel") == Bytes(10, 'e'));
+    for (const auto& [name, bytes] : {std::pair{"一.bak", a},
+                                      {"二.bak", b},
+                                      {"bad.bak", bad},
+                                      {"bad.zel", bad},
+                                      {"SITE.ZEL", a},
+                                      {"SITE.ZEL.zel", Bytes(10, 'e')}})
+        EXPECT_EQ(files.at(name), bytes) << name;
     // With -o the user names the other file.
     EXPECT_EQ(Run({"--yes", "-o", dir.file("SITE.ZEL"), dir.file("SITE.ZEL")}), 0);
     EXPECT_NE(test::ReadBytes(dir.file("SITE.ZEL.zel")), Bytes(10, 'e'));
     // -o follows the name rule of the window, and says so before the file is written.
     console = FakeConsole{};
-    EXPECT_EQ(Run({"-o", dir.file("site"), dir.file("一.bak")}), 0);
-    EXPECT_TRUE(Contains(console.err, "情報: -o の「" + dir.file("site") + "」ではなく、「" +
-                                          dir.file("site.zel") + "」に書き込みます"));
-    EXPECT_EQ(test::ReadBytes(dir.file("site.bak")), a);
+    EXPECT_EQ(Run({"-o", dir.file("新"), dir.file("一.bak")}), 0) << console.err;
+    EXPECT_TRUE(Contains(console.err, "情報: -o の「" + dir.file("新") + "」ではなく、「" +
+                                          dir.file("新.zel") + "」に書き込みます"));
+    EXPECT_EQ(test::ReadBytes(dir.file("新.bak")), a);
 }
 
 TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {

@@ -74,8 +74,10 @@ TEST_F(Files, ExistenceCountsOrdinaryFilesOnlyAndKindsTellWhatANameIs) {
                                {dir.file("dangling.zel"), false, NameKind::Missing},
                                {dir.file("loop.zel"), false, NameKind::LinkLoop}});
 #endif
-    for (const auto& [name, exists, kind] : cases)
-        EXPECT_TRUE(FileExists(name) == exists && KindOfName(name) == kind) << name;
+    for (const auto& [name, exists, kind] : cases) {
+        EXPECT_EQ(FileExists(name), exists) << name;
+        EXPECT_EQ(KindOfName(name), kind) << name;
+    }
 }
 
 TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
@@ -112,7 +114,8 @@ TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
                                                throw std::runtime_error("stop");
                                            }),
                  std::runtime_error);
-    EXPECT_TRUE(ReadBytes(name) == kOld && ReadBytes(locked) == kOld);
+    EXPECT_EQ(ReadBytes(name), kOld);
+    EXPECT_EQ(ReadBytes(locked), kOld);
     EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"sub", "t.zel", "u.zel"}));
 }
 
@@ -129,7 +132,8 @@ TEST_F(Files, ReplaceKeepsOwnerAndPermissionsAndFollowsLinks) {
     ASSERT_EQ(::lstat(name.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_TRUE(!root || (st.st_uid == 65534 && st.st_gid == 0));
-    EXPECT_TRUE(fs::is_symlink(dir.file("link.zel")) && ReadBytes(name) == kNew);
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.zel")));
+    EXPECT_EQ(ReadBytes(name), kNew);
     // A link to a missing file creates that file.
     fs::create_symlink(dir.file("made.zel"), dir.file("dangling.zel"));
     const mode_t umask = ::umask(027); // with the permissions that the umask leaves
@@ -161,7 +165,8 @@ TEST_F(Files, NothingIsWrittenWhereNoNewFileMayBeMade) {
     ::waitpid(child, &status, 0);
     fs::permissions(dir.path(), fs::perms(0755));
     EXPECT_EQ(WEXITSTATUS(status), 3);
-    EXPECT_TRUE(ReadBytes(dir.file("writable.zel")) == kOld && ListFolder(dir.path()).size() == 2);
+    EXPECT_EQ(ReadBytes(dir.file("writable.zel")), kOld);
+    EXPECT_EQ(ListFolder(dir.path()).size(), 2u);
 }
 #endif
 
@@ -348,7 +353,8 @@ TEST_F(Files, SignalsDuringAWriteLeaveNoTemporaryFile) {
             }
             int status = 0;
             ::waitpid(child, &status, 0);
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+            ASSERT_TRUE(WIFSIGNALED(status)) << signal;
+            EXPECT_EQ(WTERMSIG(status), signal);
             EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"}) << signal << withoutLinks;
             EXPECT_EQ(ReadBytes(dir.file("t.zel")), kOld);
         }

@@ -310,7 +310,8 @@ TEST_F(Reading, A100FileBecomesItself101AndThenA102FileAndTheNextStandsAlone) {
     const std::string name = Put("a.zel", test::FileBytes(FileVersion::V100, *project));
     ws.factorPair.HighFactor = Single{0x12345678};
     ASSERT_EQ(LoadUsrData(ws, name, messages), LoadResult::OldFormat);
-    EXPECT_TRUE(ws.LastSignature == FileVersion::V100 && ws.factorPair.HighFactor.bits == 0x12345678u);
+    EXPECT_EQ(ws.LastSignature, FileVersion::V100);
+    EXPECT_EQ(ws.factorPair.HighFactor.bits, 0x12345678u);
     ASSERT_EQ(Write101(ws, name, messages), WriteResult::Written);
     auto as101 = std::make_unique<Body101>(*project);
     as101->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
