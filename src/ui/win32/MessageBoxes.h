@@ -26,7 +26,6 @@ public:
         std::function<int(HWND owner, const std::wstring& text, const std::wstring& title, UINT type)>;
 
     explicit MessageBoxes(HWND owner = nullptr) : owner_(owner) {}
-    void setOwner(HWND owner) { owner_ = owner; }
     // Replaces MessageBoxW (tests answer the boxes without showing them).
     void setShowFunction(ShowFunction show) { show_ = std::move(show); }
 
