@@ -189,6 +189,7 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         {{"--yes", "--no", a}, 2, "", "同時に"},
         {{"-o", t, "-o", t, a}, 2, "", "-o は一度だけ"},
         {{a, "-o"}, 2, "", "-o の後に"},
+        {{"-o", t}, 2, "", "ファイルを指定してください。"},
         {{"--check", "-o", t, a}, 2, "", "一緒には使えません"},
         {{"--help"}, 3, "", "標準出力に書き込めませんでした", true},
         {{"--check", a}, 3, "", "標準出力に書き込めませんでした", true},

@@ -93,6 +93,8 @@ TEST(Encoding, StringsKeepTheirBytesAndTakeAtMostFourTimesTheirPlaceInTheFile) {
         String moved = std::move(s);
         EXPECT_EQ(moved.view(), bytes) << n;
         EXPECT_TRUE(s.empty()) << n; // NOLINT(bugprone-use-after-move): a moved-from string is empty
+        moved.Resize(0);
+        EXPECT_EQ(moved.view(), "") << n;
         EXPECT_LE(sizeof(String) + String::HeapCost(n), 4 * (2 + n)) << n;
     }
     EXPECT_THROW(String(std::string(0x10000, 'a')), std::length_error);
