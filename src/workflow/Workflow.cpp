@@ -176,7 +176,6 @@ Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages
     if (outcome == Outcome::Converted) {
         // Both names exist now, with complete content: what was kept for want of them goes.
         (void)ClearLeftovers(state.targetName); // none can be kept now
-
     } else {
         std::string text = std::string("以前に中断された書き込みの一時ファイルが残っています。") + CR +
                            "書き込み先のファイルがないため消さずに残しました。このファイルにしか残っていない"
