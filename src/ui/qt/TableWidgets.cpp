@@ -10,8 +10,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTreeWidget>
 #include <QWindow>
 
 namespace zel::ui {
@@ -74,6 +76,20 @@ QWidget* MakeControl(const table::Control& control, const table::Window& table, 
         line->setPalette(palette);
         return line;
     }
+    case table::Kind::List: {
+        auto* list = new QTreeWidget(parent);
+        list->setRootIsDecorated(false);
+        list->setColumnCount(static_cast<int>(control.columns.size()));
+        QStringList headings;
+        for (const table::Column& column : control.columns)
+            headings << Text(column.heading);
+        list->setHeaderLabels(headings);
+        for (std::size_t i = 0; i < control.columns.size(); ++i)
+            list->setColumnWidth(static_cast<int>(i), control.columns[i].width);
+        return list;
+    }
+    case table::Kind::ProgressBar:
+        return new QProgressBar(parent);
     }
     return nullptr;
 }

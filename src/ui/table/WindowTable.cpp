@@ -1,5 +1,6 @@
 #include "ui/table/WindowTable.h"
 
+#include "workflow/Batch.h"
 #include "workflow/ProgramInfo.h"
 
 #include <algorithm>
@@ -106,6 +107,40 @@ Window MakeVersionWindow() {
     return w;
 }
 
+Control Anchored(Control c, Anchors anchors) {
+    c.anchors = anchors;
+    return c;
+}
+
+Window MakeBatchWindow() {
+    Window w;
+    w.name = "frmBatch";
+    w.title = "カルトゥーバ　データ一括変換";
+    w.clientWidth = 640;
+    w.clientHeight = 400;
+    w.border = Border::Sizable;
+    w.placement = Placement::CentreOfOwner; // of the screen when it is the only window
+    w.font = Gothic(9);
+    w.cancelButton = kBatchCloseButton;
+    // The list takes the room a larger window gives; what lies below it stays at the bottom.
+    const Anchors all{true, true, true, true};
+    const Anchors bottomRow{true, false, true, true};
+    const Anchors bottomLeft{true, false, false, true};
+    const Anchors bottomRight{false, false, true, true};
+    Control list = Anchored(Row(kFileList, Kind::List, {8, 8, 624, 298}, "", 1), all);
+    list.columns = {{"ファイル", 400}, {"形式", 90}, {"結果", 130}};
+    w.controls = {
+        list,
+        Anchored(Row(kProgressBar, Kind::ProgressBar, {8, 314, 624, 16}), bottomRow),
+        Anchored(Row(kCountsLabel, Kind::Label, {8, 338, 624, 15}, BatchCountsText(BatchCounts{})), bottomRow),
+        Anchored(Row(kStartButton, Kind::Button, {8, 365, 107, 25}, "変換開始", 2), bottomLeft),
+        Anchored(Row(kStopButton, Kind::Button, {121, 365, 107, 25}, "中止", 3), bottomLeft),
+        Anchored(Row(kSaveButton, Kind::Button, {412, 365, 107, 25}, "結果を保存", 4), bottomRight),
+        Anchored(Row(kBatchCloseButton, Kind::Button, {525, 365, 107, 25}, "閉じる", 5), bottomRight),
+    };
+    return w;
+}
+
 } // namespace
 
 const Control* Window::find(std::string_view wanted) const {
@@ -139,6 +174,11 @@ const Window& ConversionWindow() {
 
 const Window& VersionWindow() {
     static const Window window = MakeVersionWindow();
+    return window;
+}
+
+const Window& BatchWindow() {
+    static const Window window = MakeBatchWindow();
     return window;
 }
 

@@ -18,6 +18,8 @@ enum class Kind {
     Frame,         // group frame with a title; other controls may lie inside it
     PictureBox,    // shows a picture
     Line,          // a filled horizontal strip
+    List,          // a list of rows with column headings (`columns`), one row selected at a time
+    ProgressBar,   // a bar that fills from left to right
 };
 
 enum class Picture { None, AppIcon, ConvertFace };
@@ -42,6 +44,21 @@ struct Colour {
     bool operator==(const Colour&) const = default;
 };
 
+// A column of a List: its heading and its width in pixels at 96 dots per inch.
+struct Column {
+    std::string heading; // UTF-8
+    int width = 0;
+    bool operator==(const Column&) const = default;
+};
+
+// The edges of the window that a control's edges keep their distance to when a resizable window
+// changes its size. Left and top alone: the control stays where it is; left and right: it grows
+// with the window's width; right alone: it moves with the right edge.
+struct Anchors {
+    bool left = true, top = true, right = false, bottom = false;
+    bool operator==(const Anchors&) const = default;
+};
+
 struct Control {
     std::string name; // the object name tests and tools find the control by
     Kind kind = Kind::Label;
@@ -52,11 +69,15 @@ struct Control {
     int focusOrder = 0;           // 1 for the control focused first; 0 when it takes no focus
     std::optional<Colour> colour; // a Label's text colour or a Line's colour; none: the default
     Picture picture = Picture::None;
+    std::vector<Column> columns; // a List's columns, left to right
+    Anchors anchors;             // how the control follows a resizable window
 };
 
 enum class Border {
     FixedSingle, // a main window that cannot be resized
     FixedDialog, // a dialog frame that cannot be resized
+    Sizable,     // a window the user may resize, with minimise and maximise buttons; the client
+                 // size is where it starts and the least it can be made
 };
 
 enum class Placement { CentreOfScreen, CentreOfOwner };
@@ -90,6 +111,9 @@ const Window& ConversionWindow();
 // The version window, with its labels filled from the program's identity.
 const Window& VersionWindow();
 
+// The batch window: the list of the files to convert, the progress, the counts and its four buttons.
+const Window& BatchWindow();
+
 // "バージョン 1.00": the major version, a point and the minor version with at least two digits.
 std::string VersionText(int major, int minor);
 
@@ -106,6 +130,21 @@ inline constexpr std::string_view kConvertButton = "CmdConv";
 inline constexpr std::string_view kCloseButton = "CmdClose";
 // VersionWindow(): the button that closes it.
 inline constexpr std::string_view kOkButton = "cmdOK";
+// BatchWindow(): the file list (columns: the file, its format, the result), the progress bar, the
+// line of counts and the buttons that start, stop, save the report and close. Esc is the close
+// button; no button is pressed by Enter unless it has the focus.
+inline constexpr std::string_view kFileList = "lvFiles";
+inline constexpr std::string_view kProgressBar = "pbProgress";
+inline constexpr std::string_view kCountsLabel = "lblCounts";
+inline constexpr std::string_view kStartButton = "cmdStart";
+inline constexpr std::string_view kStopButton = "cmdStop";
+inline constexpr std::string_view kSaveButton = "cmdSave";
+inline constexpr std::string_view kBatchCloseButton = "cmdClose";
+
+// The save dialog of the report button: its title and its one filter.
+inline constexpr std::string_view kSaveDialogTitle = "変換結果を保存";
+inline constexpr std::string_view kSaveDialogFilterDescription = "CSV ファイル (*.csv)";
+inline constexpr std::string_view kSaveDialogFilterPattern = "*.csv";
 
 // The open-file dialog of the browse button, which is no table of its own: its title, and its one
 // filter as the description shown and the pattern matched (UTF-8).

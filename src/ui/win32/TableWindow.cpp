@@ -67,6 +67,10 @@ ControlClass ClassOf(const table::Control& control, const table::Window& table) 
         return {WC_STATICW, child | SS_ICON | SS_CENTERIMAGE | SS_NOTIFY, 0};
     case table::Kind::Line:
         return {WC_STATICW, child, 0};
+    case table::Kind::List:
+        return {WC_LISTVIEWW, child | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
+    case table::Kind::ProgressBar:
+        return {PROGRESS_CLASSW, child, 0};
     }
     return {WC_STATICW, child, 0};
 }
