@@ -83,6 +83,27 @@ enum class NameKind {
 };
 NameKind KindOfName(const std::string& name);
 
+// True when `name` is an existing file that the write of a conversion would refuse as read-only
+// (code 75): Windows: the read-only attribute; POSIX: no write access for this user.
+bool IsReadOnly(const std::string& name);
+
+// --- Folders --------------------------------------------------------------------------------
+
+// One name in a folder, as the folder itself tells it (links are not followed).
+struct FolderEntry {
+    std::string name;     // the last component alone
+    bool folder = false;  // a folder, and no link to one
+    bool file = false;    // a regular file, or a link to one
+    bool hidden = false;  // Windows: marked hidden or system; elsewhere: the name begins with "."
+};
+
+// The names in `folder` except "." and "..", in no particular order; nothing when the folder
+// cannot be read.
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
+
+// The number of processors this program may use (at least 1).
+unsigned ProcessorCount();
+
 // --- Reading --------------------------------------------------------------------------------
 
 // A file opened for sequential reading from its start; closed when the object ends.
@@ -157,8 +178,14 @@ FileResult CopyFileNoReplace(const std::string& source, const std::string& targe
 
 // Makes Ctrl-C, SIGTERM and SIGHUP (Windows: console close events) remove a named temporary file
 // that a write of this process has open at that moment before the program ends. The programs call
-// it once at start.
+// it once at start, before they start any thread, so that every later thread leaves those signals
+// to the one place that handles them.
 void RemoveTemporaryFilesOnInterrupt();
+
+// Keeps the signals that end the program by request away from the calling thread (a worker), so
+// that they are handled in one place. Threads started after RemoveTemporaryFilesOnInterrupt need
+// not call it; a worker calls it first anyway.
+void HoldInterruptsInThisThread();
 
 // The part of a temporary file's name that marks it as this program's (".<name>.zelconv-").
 inline constexpr std::string_view kTemporaryMark = ".zelconv-";

@@ -682,4 +682,16 @@ void RemoveTemporaryFilesOnInterrupt() {
         ::sigaction(s, &action, nullptr);
 }
 
+// Not yet built: listing, read-only test, processors and workers' signals.
+bool IsReadOnly(const std::string&) {
+    return false;
+}
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string&) {
+    return std::nullopt;
+}
+unsigned ProcessorCount() {
+    return 1;
+}
+void HoldInterruptsInThisThread() {}
+
 } // namespace zel::platform

@@ -622,4 +622,16 @@ void RemoveTemporaryFilesOnInterrupt() {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
+// Not yet built: listing, read-only test, processors and workers' signals.
+bool IsReadOnly(const std::string&) {
+    return false;
+}
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string&) {
+    return std::nullopt;
+}
+unsigned ProcessorCount() {
+    return 1;
+}
+void HoldInterruptsInThisThread() {}
+
 } // namespace zel::platform

@@ -74,3 +74,23 @@ std::string BatchConfirmText(std::size_t count) {
 }
 
 } // namespace zel
+
+// Not yet built: the listing, the run and the report.
+namespace zel {
+std::vector<BatchFile> ListBatch(const std::vector<std::string>&) {
+    return {};
+}
+bool ShownBefore(const std::string& a, const std::string& b) {
+    return a < b;
+}
+BatchEnd RunBatch(const std::vector<BatchFile>& files, std::vector<BatchOutcome>& outcomes, const BatchOptions&) {
+    outcomes.assign(files.size(), BatchOutcome{});
+    return BatchEnd::Finished;
+}
+std::string BatchReportCsv(const std::vector<BatchFile>&, const std::vector<BatchOutcome>&) {
+    return {};
+}
+std::string DefaultReportName(std::time_t) {
+    return {};
+}
+} // namespace zel
