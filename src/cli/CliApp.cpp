@@ -325,6 +325,7 @@ int RunConvert(const Options& options, Output& output) {
             break;
         case Outcome::BackupFailed:
         case Outcome::WriteFailed:
+        case Outcome::WriteFailedAfter101:
             ++tally.failed;
             break;
         }

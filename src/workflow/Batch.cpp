@@ -1,5 +1,18 @@
 #include "workflow/Batch.h"
 
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <array>
+#include <exception>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
 namespace zel {
 
 std::string ListedFormatText(ListedFormat format) {
@@ -69,28 +82,439 @@ std::string BatchCountsText(const BatchCounts& counts) {
 
 std::string BatchConfirmText(std::size_t count) {
     return std::to_string(count) + " 個のファイルをその場で最新形式に変換します。" + CR +
-           "元のファイルは「名前.bak」にバックアップします（同じ名前のファイルがあるときは作りません）。" + CR +
-           "よろしいですか？";
+           "元のファイルは「名前.bak」にバックアップします（同じ名前のファイルがあるときは作りません）。" +
+           CR + "よろしいですか？";
 }
 
 } // namespace zel
 
-// Not yet built: the listing, the run and the report.
 namespace zel {
-std::vector<BatchFile> ListBatch(const std::vector<std::string>&) {
-    return {};
+
+namespace {
+
+constexpr const char* kBackupExtension = ".bak";
+constexpr std::string_view kListedExtension = ".zel";
+
+char FoldCase(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool EndsWithZel(const std::string& leaf) {
+    if (leaf.size() < kListedExtension.size()) return false;
+    const std::size_t start = leaf.size() - kListedExtension.size();
+    for (std::size_t i = 0; i < kListedExtension.size(); ++i)
+        if (FoldCase(leaf[start + i]) != kListedExtension[i]) return false;
+    return true;
+}
+
+// The key under which a full name is listed once: on Windows letter case and the two separators
+// do not tell names apart.
+std::string ListingKey(const std::string& name) {
+#ifdef _WIN32
+    std::string key = name;
+    for (char& c : key)
+        c = c == '/' ? '\\' : FoldCase(c);
+    return key;
+#else
+    return name;
+#endif
+}
+
+// A folder's name without the separators after it ("/" itself and "C:\" keep theirs).
+std::string WithoutTrailingSeparators(std::string folder) {
+    while (folder.size() > 1 && platform::IsSeparator(folder.back())) {
+#ifdef _WIN32
+        if (folder.size() == 3 && folder[1] == ':') break;
+#endif
+        folder.pop_back();
+    }
+    return folder;
+}
+
+std::string Join(const std::string& folder, const std::string& leaf) {
+    if (!folder.empty() && platform::IsSeparator(folder.back())) return folder + leaf;
+    return folder + platform::kSeparator + leaf;
+}
+
+// The format of a file from its first bytes and, for an old one, whether it may be written.
+ListedFormat ProbeFormat(const std::string& name) {
+    if (platform::KindOfName(name) != platform::NameKind::File) return ListedFormat::CannotOpen;
+    platform::InputFile file;
+    if (!file.Open(name)) return ListedFormat::CannotOpen;
+    std::array<std::uint8_t, kSignatureSize> head{};
+    std::size_t got = 0;
+    while (got < head.size()) {
+        const std::optional<std::size_t> n = file.Read(head.data() + got, head.size() - got);
+        if (!n) return ListedFormat::CannotOpen;
+        if (*n == 0) break;
+        got += *n;
+    }
+    switch (DetectVersion(std::string_view(reinterpret_cast<const char*>(head.data()), got))) {
+    case FileVersion::V100:
+        return platform::IsReadOnly(name) ? ListedFormat::ReadOnly : ListedFormat::V100;
+    case FileVersion::V101:
+        return platform::IsReadOnly(name) ? ListedFormat::ReadOnly : ListedFormat::V101;
+    case FileVersion::V102:
+        return ListedFormat::Current;
+    case FileVersion::Unknown:
+        break;
+    }
+    return ListedFormat::NotData;
+}
+
+// Adds the listed files of `root` and its subfolders: the folder's own files first, then each
+// subfolder in turn, each group in Explorer's order of names. A folder that cannot be read adds
+// nothing. Walked with a stack of its own, so that a deep tree cannot exhaust the thread's stack.
+void ListFolderTree(const std::string& root, bool relative, std::set<std::string>& seen,
+                    std::vector<BatchFile>& files) {
+    const std::string top = WithoutTrailingSeparators(root);
+    const std::size_t prefix = Join(top, "").size();
+    std::vector<std::string> pending{top}; // folders still to list, the next one last
+    while (!pending.empty()) {
+        const std::string folder = std::move(pending.back());
+        pending.pop_back();
+        std::optional<std::vector<platform::FolderEntry>> entries = platform::ListFolder(folder);
+        if (!entries) continue;
+        std::sort(entries->begin(), entries->end(),
+                  [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
+                      return ShownBefore(a.name, b.name);
+                  });
+        std::vector<std::string> subfolders;
+        for (const platform::FolderEntry& entry : *entries) {
+            if (entry.hidden) continue;
+            const std::string full = Join(folder, entry.name);
+            if (entry.folder) {
+                subfolders.push_back(full);
+            } else if (entry.file && EndsWithZel(entry.name) && seen.insert(ListingKey(full)).second) {
+                files.push_back({full, relative ? full.substr(prefix) : full, ProbeFormat(full)});
+            }
+        }
+        pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
+    }
+}
+
+} // namespace
+
+// Explorer's order as this program keeps it: ASCII letters without regard to case, a run of digits
+// by its value ("site2" before "site10"; of equal values the one with fewer leading zeros first),
+// every other character by its code point (UTF-8 bytes compare in that order). Names that compare
+// equal so are put in byte order, so that the order is total.
 bool ShownBefore(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    int zerosTie = 0; // < 0: a has fewer leading zeros in the first run where the counts differ
+    while (i < a.size() && j < b.size()) {
+        if (IsDigit(a[i]) && IsDigit(b[j])) {
+            std::size_t zi = i, zj = j;
+            while (zi < a.size() && a[zi] == '0')
+                ++zi;
+            while (zj < b.size() && b[zj] == '0')
+                ++zj;
+            std::size_t ei = zi, ej = zj;
+            while (ei < a.size() && IsDigit(a[ei]))
+                ++ei;
+            while (ej < b.size() && IsDigit(b[ej]))
+                ++ej;
+            if (ei - zi != ej - zj) return ei - zi < ej - zj;
+            const int digits = a.compare(zi, ei - zi, b, zj, ej - zj);
+            if (digits != 0) return digits < 0;
+            if (zerosTie == 0 && zi - i != zj - j) zerosTie = zi - i < zj - j ? -1 : 1;
+            i = ei;
+            j = ej;
+            continue;
+        }
+        const auto ca = static_cast<unsigned char>(FoldCase(a[i]));
+        const auto cb = static_cast<unsigned char>(FoldCase(b[j]));
+        if (ca != cb) return ca < cb;
+        ++i;
+        ++j;
+    }
+    if (i < a.size() || j < b.size()) return j < b.size();
+    if (zerosTie != 0) return zerosTie < 0;
     return a < b;
 }
-BatchEnd RunBatch(const std::vector<BatchFile>& files, std::vector<BatchOutcome>& outcomes, const BatchOptions&) {
+
+std::vector<BatchFile> ListBatch(const std::vector<std::string>& names) {
+    std::vector<BatchFile> files;
+    std::set<std::string> seen;
+    const bool oneRoot = names.size() == 1;
+    for (const std::string& name : names) {
+        switch (platform::KindOfName(name)) {
+        case platform::NameKind::File:
+            if (seen.insert(ListingKey(name)).second) files.push_back({name, name, ProbeFormat(name)});
+            break;
+        case platform::NameKind::Folder:
+            ListFolderTree(name, oneRoot, seen, files);
+            break;
+        case platform::NameKind::Missing:
+        case platform::NameKind::Special:
+        case platform::NameKind::LinkLoop:
+            break;
+        }
+    }
+    return files;
+}
+
+namespace {
+
+// Records what the workflow shows for one file and answers its question as the options say.
+class FileMessages : public Messages {
+public:
+    FileMessages(const BatchFile& file, const BatchOptions& options, BatchOutcome& outcome)
+        : file_(file), options_(options), outcome_(outcome) {}
+
+    void Inform(const std::string& text) override { Record(BatchMessage::Kind::Inform, text, false); }
+    void Warn(const std::string& text) override {
+        if (firstWarning_.empty()) firstWarning_ = text;
+        // The file layer's message for code 61 begins with the code's description.
+        if (text.rfind(platform::DescribeError(platform::code::DiskFull), 0) == 0) diskFull_ = true;
+        Record(BatchMessage::Kind::Warn, text, false);
+    }
+    bool AskYesNo(const std::string& text) override {
+        const bool yes = !options_.answer || options_.answer(file_, text);
+        outcome_.log.push_back({BatchMessage::Kind::Ask, text, yes});
+        return yes;
+    }
+
+    bool diskFull() const { return diskFull_; }
+    // The first line of the first warning, else of the first message.
+    std::string FirstLine() const {
+        std::string text = firstWarning_;
+        if (text.empty() && !outcome_.log.empty()) text = outcome_.log.front().text;
+        return text.substr(0, text.find(CR));
+    }
+
+private:
+    void Record(BatchMessage::Kind kind, const std::string& text, bool answer) {
+        if (!outcome_.messages.empty()) outcome_.messages += std::string(2, CR);
+        outcome_.messages += text;
+        outcome_.log.push_back({kind, text, answer});
+    }
+    const BatchFile& file_;
+    const BatchOptions& options_;
+    BatchOutcome& outcome_;
+    std::string firstWarning_;
+    bool diskFull_ = false;
+};
+
+constexpr const char* kDeclinedReason = "上書きしないと答えました";
+
+// Converts one file in place; true when it failed for a full disk.
+bool ConvertOne(const BatchFile& file, const BatchOptions& options, BatchOutcome& outcome) {
+    outcome = BatchOutcome{};
+    // Looked at again now: the file may have changed since it was listed.
+    const ListedFormat format = ProbeFormat(file.fullName);
+    bool diskFull = false;
+    switch (format) {
+    case ListedFormat::Current:
+        outcome.result = BatchResult::NotNeeded;
+        break;
+    case ListedFormat::NotData:
+    case ListedFormat::CannotOpen:
+    case ListedFormat::ReadOnly:
+        outcome.result = BatchResult::NotConverted;
+        outcome.reason = ListedFormatText(format);
+        break;
+    case ListedFormat::V100:
+    case ListedFormat::V101: {
+        FileMessages messages(file, options, outcome);
+        ConversionState state;
+        state.sourceName = file.fullName;
+        state.targetName = file.fullName;
+        Outcome result = Outcome::WriteFailed;
+        try {
+            // One working set per file: nothing of an earlier file stays in memory.
+            auto ws = std::make_unique<WorkingSet>();
+            result = RunConversionTo(state, *ws, messages);
+        } catch (const std::exception&) {
+            messages.Warn(platform::DescribeError(platform::code::OutOfMemory));
+        }
+        diskFull = messages.diskFull();
+        const std::string backup = DeriveName(file.fullName, kBackupExtension);
+        switch (result) {
+        case Outcome::Converted:
+            outcome.result =
+                state.backupFileName.empty() ? BatchResult::ConvertedBackupExisted : BatchResult::Converted;
+            outcome.backupName = backup;
+            break;
+        case Outcome::AlreadyCurrent:
+            outcome.result = BatchResult::NotNeeded;
+            break;
+        case Outcome::Declined:
+            outcome.result = BatchResult::NotConverted;
+            outcome.reason = kDeclinedReason;
+            break;
+        case Outcome::WriteFailedAfter101:
+            outcome.result = BatchResult::Converted101Only;
+            outcome.reason = messages.FirstLine();
+            outcome.backupName = backup; // made or found before the file was written
+            break;
+        case Outcome::EmptyFields:
+        case Outcome::Refused:
+        case Outcome::BackupFailed:
+        case Outcome::WriteFailed:
+            outcome.result = BatchResult::Failed;
+            outcome.reason = messages.FirstLine();
+            if (!state.backupFileName.empty()) outcome.backupName = backup;
+            break;
+        }
+        break;
+    }
+    }
+    outcome.finishedAt = std::time(nullptr);
+    return diskFull;
+}
+
+} // namespace
+
+BatchEnd RunBatch(const std::vector<BatchFile>& files, std::vector<BatchOutcome>& outcomes,
+                  const BatchOptions& options) {
     outcomes.assign(files.size(), BatchOutcome{});
-    return BatchEnd::Finished;
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> diskFull{false};
+    std::atomic<bool> stopped{false};
+    auto work = [&]() {
+        for (;;) {
+            if (diskFull.load()) return;
+            if (options.stop && options.stop->load()) {
+                stopped = true;
+                return;
+            }
+            const std::size_t index = next.fetch_add(1);
+            if (index >= files.size()) return;
+            if (ConvertOne(files[index], options, outcomes[index])) diskFull = true;
+            if (options.done) options.done(index, outcomes[index]);
+        }
+    };
+
+    const unsigned wanted = std::max(1u, std::min(options.workers, platform::ProcessorCount()));
+    const std::size_t count = std::min<std::size_t>(wanted, files.size());
+    if (count <= 1) {
+        work();
+    } else {
+        std::vector<std::thread> workers;
+        workers.reserve(count);
+        try {
+            for (std::size_t i = 0; i < count; ++i)
+                workers.emplace_back([&work]() {
+                    platform::HoldInterruptsInThisThread();
+                    work();
+                });
+        } catch (const std::system_error&) {
+            // Fewer threads than asked for: those started share the files.
+        }
+        if (workers.empty()) work();
+        for (std::thread& worker : workers)
+            worker.join();
+    }
+    if (diskFull) return BatchEnd::DiskFull;
+    return stopped && next.load() < files.size() ? BatchEnd::Stopped : BatchEnd::Finished;
 }
-std::string BatchReportCsv(const std::vector<BatchFile>&, const std::vector<BatchOutcome>&) {
-    return {};
+
+namespace {
+
+// A text as the report holds it: valid UTF-8 stays; every byte that does not belong to a valid
+// sequence is written as the four characters \xHH (hex, capitals), as a terminal shows such a name.
+std::string ShownBytes(const std::string& text) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 0;
+        unsigned lowest = 0;
+        if (lead < 0x80) {
+            length = 1;
+        } else if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            lowest = 0x800;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            lowest = 0x10000;
+        }
+        bool valid = length > 0 && i + length <= text.size();
+        unsigned code = length == 1 ? lead : lead & (0x3Fu >> (length - 1));
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            valid = (c & 0xC0) == 0x80;
+            code = (code << 6) | (c & 0x3Fu);
+        }
+        // Overlong forms, surrogates and code points past U+10FFFF are no valid UTF-8.
+        if (valid && length > 2 && (code < lowest || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF))
+            valid = false;
+        if (valid) {
+            out.append(text, i, length);
+            i += length;
+        } else {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += kHex[lead >> 4];
+            out += kHex[lead & 0xF];
+            ++i;
+        }
+    }
+    return out;
 }
-std::string DefaultReportName(std::time_t) {
-    return {};
+
+std::string CsvField(const std::string& text) {
+    std::string field = ShownBytes(text);
+    if (!field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@'))
+        field.insert(0, 1, '\'');
+    std::string quoted = "\"";
+    for (char c : field) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    return quoted + '"';
 }
+
+std::tm LocalTime(std::time_t time) {
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &time);
+#else
+    localtime_r(&time, &local);
+#endif
+    return local;
+}
+
+std::string Formatted(std::time_t time, const char* format) {
+    const std::tm local = LocalTime(time);
+    char text[64];
+    const std::size_t size = std::strftime(text, sizeof text, format, &local);
+    return std::string(text, size);
+}
+
+} // namespace
+
+std::string BatchReportCsv(const std::vector<BatchFile>& files, const std::vector<BatchOutcome>& outcomes) {
+    std::string csv = "\xEF\xBB\xBF";
+    auto row = [&csv](std::initializer_list<std::string> fields) {
+        bool first = true;
+        for (const std::string& field : fields) {
+            if (!first) csv += ',';
+            csv += CsvField(field);
+            first = false;
+        }
+        csv += "\r\n";
+    };
+    row({"ファイル", "変換前の形式", "結果", "バックアップ", "日時"});
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const BatchOutcome outcome = i < outcomes.size() ? outcomes[i] : BatchOutcome{};
+        const bool finished = outcome.result != BatchResult::Pending;
+        row({files[i].shownName, ListedFormatText(files[i].format), BatchResultText(outcome),
+             outcome.backupName,
+             finished ? Formatted(outcome.finishedAt, "%Y-%m-%d %H:%M:%S") : std::string()});
+    }
+    return csv;
+}
+
+std::string DefaultReportName(std::time_t now) {
+    return "変換結果_" + Formatted(now, "%Y%m%d_%H%M%S") + ".csv";
+}
+
 } // namespace zel

@@ -56,11 +56,20 @@ enum class BatchResult : std::uint8_t {
     Converted101Only,       // "1.01 まで変換しました：" + reason; a 1.00 file whose 1.02 step failed
 };
 
+// One message shown for a file: its kind, its text and, for a question, the answer given.
+struct BatchMessage {
+    enum class Kind : std::uint8_t { Inform, Warn, Ask };
+    Kind kind = Kind::Inform;
+    std::string text;
+    bool answer = false;
+};
+
 struct BatchOutcome {
     BatchResult result = BatchResult::Pending;
-    std::string reason;     // the text after "：" for NotConverted, Failed and Converted101Only
-    std::string messages;   // every message shown for the file, in order, separated by empty lines
-    std::string backupName; // the backup made in this run, or the one that existed; empty when none
+    std::string reason;            // the text after "：" for NotConverted, Failed and Converted101Only
+    std::string messages;          // every message shown for the file, in order, separated by empty lines
+    std::string backupName;        // the backup made in this run, or the one that existed; empty when none
+    std::vector<BatchMessage> log; // the messages and questions, in order (the command line shows them)
     std::time_t finishedAt = 0;
 };
 

@@ -148,7 +148,8 @@ Outcome ConvertTo(ConversionState& state, WorkingSet& ws, Messages& messages) {
     if (backupResult == BackupResult::Failed) return Outcome::BackupFailed;
     if (version == FileVersion::V100 && Write101(ws, state.targetName, messages) == WriteResult::Failed)
         return Outcome::WriteFailed;
-    if (Write102(ws, state.targetName, messages) == WriteResult::Failed) return Outcome::WriteFailed;
+    if (Write102(ws, state.targetName, messages) == WriteResult::Failed)
+        return version == FileVersion::V100 ? Outcome::WriteFailedAfter101 : Outcome::WriteFailed;
 
     if (backupResult == BackupResult::Made) {
         messages.Inform(std::string(kConvertedText) + CR + CR + kBackupNoteText + CR + state.backupFileName);
@@ -158,17 +159,8 @@ Outcome ConvertTo(ConversionState& state, WorkingSet& ws, Messages& messages) {
     return Outcome::Converted;
 }
 
-} // namespace
-
-Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages) {
-    // A field of blanks is a name, only a field with nothing in it is not.
-    if (state.sourceName.empty() || state.targetName.empty()) {
-        messages.Inform(kNoFileNameText);
-        return Outcome::EmptyFields;
-    }
-
-    // The target name is settled first and stays in the target field whatever happens next.
-    (void)SetExtension(state, state.targetName, kTargetExtension, messages); // always 0 for ".zel"
+// The run for a settled target name, with the leftovers of killed runs cleared around it.
+Outcome ConvertSettled(ConversionState& state, WorkingSet& ws, Messages& messages) {
     const std::vector<std::string> kept = ClearLeftovers(state.targetName);
 
     const Outcome outcome = ConvertTo(state, ws, messages);
@@ -186,6 +178,28 @@ Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages
         messages.Inform(text);
     }
     return outcome;
+}
+
+// A field of blanks is a name, only a field with nothing in it is not.
+bool FieldsEmpty(const ConversionState& state, Messages& messages) {
+    if (!state.sourceName.empty() && !state.targetName.empty()) return false;
+    messages.Inform(kNoFileNameText);
+    return true;
+}
+
+} // namespace
+
+Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages) {
+    if (FieldsEmpty(state, messages)) return Outcome::EmptyFields;
+    // The target name is settled first and stays in the target field whatever happens next.
+    (void)SetExtension(state, state.targetName, kTargetExtension, messages); // always 0 for ".zel"
+    return ConvertSettled(state, ws, messages);
+}
+
+Outcome RunConversionTo(ConversionState& state, WorkingSet& ws, Messages& messages) {
+    if (FieldsEmpty(state, messages)) return Outcome::EmptyFields;
+    if (state.targetSettled) state.targetSettled(state.targetName);
+    return ConvertSettled(state, ws, messages);
 }
 
 } // namespace zel

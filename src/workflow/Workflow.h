@@ -26,13 +26,14 @@ enum class [[nodiscard]] BackupResult : std::uint8_t{NameTaken = 0, Made = 1, Fa
 
 // How one run of the workflow ended.
 enum class [[nodiscard]] Outcome{
-    EmptyFields,    // a name field was empty
-    Refused,        // the source was missing, not data or damaged, or the target is no file
-    AlreadyCurrent, // the source is already in format 1.02
-    Declined,       // the target exists and the user answered No
-    BackupFailed,   // the backup copy failed
-    WriteFailed,    // Write101 or Write102 failed
-    Converted,      // converted; a backup was made in this run or its name was taken
+    EmptyFields,         // a name field was empty
+    Refused,             // the source was missing, not data or damaged, or the target is no file
+    AlreadyCurrent,      // the source is already in format 1.02
+    Declined,            // the target exists and the user answered No
+    BackupFailed,        // the backup copy failed
+    WriteFailed,         // Write101 or Write102 failed; the target holds what it held before
+    WriteFailedAfter101, // a 1.00 source: Write101 wrote the target, then Write102 failed
+    Converted,           // converted; a backup was made in this run or its name was taken
 };
 
 // Derives a name from `name` with the extension `extension` by the name rule. With ".bak" it makes
@@ -49,5 +50,9 @@ BackupResult MakeBackup(ConversionState& state, const std::string& backupName, M
 
 // One press of the Convert button, start to end.
 Outcome RunConversion(ConversionState& state, WorkingSet& ws, Messages& messages);
+
+// The same with the target name taken as it is, without the name rule (a batch converts each file
+// where it is, "SITE.ZEL" included). The backup still follows the name rule.
+Outcome RunConversionTo(ConversionState& state, WorkingSet& ws, Messages& messages);
 
 } // namespace zel
