@@ -16,14 +16,14 @@
 namespace zel::platform {
 namespace {
 
-std::atomic<int> writeFaultsLeft{0};
-std::atomic<int> writeFaultCode{0};
+// Each seam is one atomic word, so that writers on worker threads see a fault whole (its count with
+// its code, its error with its kind) while a test sets it. A pending write fault: the count in the
+// high half, the code in the low one; a flush fault: the system error times two, plus one for a folder.
+std::atomic<std::uint64_t> writeFault{0};
 std::atomic<int> readFaultsLeft{0};
 std::atomic<std::uint64_t> readFaultOffset{UINT64_MAX};
 std::atomic<int> flushFault{0};
-std::atomic<bool> flushFaultOnFolder{false};
-std::atomic<bool> crashArmed{false};
-std::atomic<std::uint64_t> pointsBeforeCrash{0};
+std::atomic<std::uint64_t> crashCountdown{0}; // the steps left before the crash, plus one; 0: none
 std::atomic<bool> withoutLinks{false};
 
 // Takes one from `counter` when it is positive; true when it did.
@@ -34,11 +34,21 @@ bool TakeOne(std::atomic<int>& counter) {
     return false;
 }
 
+// Takes one write fault when one is pending: its code, else 0.
+int TakeWriteFault() {
+    std::uint64_t fault = writeFault.load();
+    while (fault >> 32 != 0)
+        if (writeFault.compare_exchange_weak(fault, fault - (std::uint64_t{1} << 32)))
+            return static_cast<int>(fault & 0xFFFFFFFFu);
+    return 0;
+}
+
 } // namespace
 
 void InjectWriteFault(int errorCode, int count) {
-    writeFaultCode = errorCode;
-    writeFaultsLeft = count > 0 ? count : 0;
+    writeFault = count > 0 && errorCode > 0
+                     ? std::uint64_t{static_cast<unsigned>(count)} << 32 | static_cast<unsigned>(errorCode)
+                     : 0;
 }
 
 void InjectReadFault(int count) {
@@ -50,13 +60,11 @@ void InjectReadFaultAt(std::uint64_t offset) {
 }
 
 void InjectFlushFault(bool folder, int systemError) {
-    flushFaultOnFolder = folder;
-    flushFault = systemError;
+    flushFault = systemError > 0 ? systemError * 2 + (folder ? 1 : 0) : 0;
 }
 
 void InjectCrashAt(std::uint64_t point) {
-    pointsBeforeCrash = point;
-    crashArmed = true;
+    crashCountdown = point + 1;
 }
 
 void InjectFileSystemWithoutLinks(bool on) {
@@ -79,18 +87,23 @@ bool TakeReadFaultAt(std::uint64_t end) {
 }
 
 int TakeFlushFault(bool folder) {
-    return flushFaultOnFolder == folder ? flushFault.exchange(0) : 0;
+    int fault = flushFault.load();
+    while (fault != 0 && (fault & 1) == (folder ? 1 : 0))
+        if (flushFault.compare_exchange_weak(fault, 0)) return fault / 2;
+    return 0;
 }
 
 WritePlan PlanWrite(std::size_t size) {
     // An injected fault writes half of the data and then fails as the system would.
-    const int fault = TakeOne(writeFaultsLeft) ? writeFaultCode.load() : 0;
+    const int fault = TakeWriteFault();
     return {fault != 0 ? size / 2 : size, fault};
 }
 
 void CrashPoint() {
-    if (!crashArmed) return;
-    if (pointsBeforeCrash.fetch_sub(1) != 0) return;
+    std::uint64_t left = crashCountdown.load();
+    while (left != 0 && !crashCountdown.compare_exchange_weak(left, left - 1)) {
+    }
+    if (left != 1) return; // not armed, or steps to go
 #ifdef _WIN32
     TerminateProcess(GetCurrentProcess(), 137);
 #else

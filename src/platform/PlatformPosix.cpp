@@ -15,9 +15,15 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iconv.h>
+#include <map>
+#include <mutex>
+#include <pthread.h>
 #include <random>
+#include <sched.h>
+#include <shared_mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace zel::platform {
@@ -253,6 +259,8 @@ mode_t NewFileMode() {
     while (std::getline(status, line))
         if (line.rfind("Umask:", 0) == 0)
             return static_cast<mode_t>(0666 & ~std::strtoul(line.c_str() + 6, nullptr, 8));
+    static std::mutex reading; // two threads reading it at once would leave 022 set
+    std::lock_guard<std::mutex> lock(reading);
     mode_t mask = ::umask(022);
     ::umask(mask);
     return static_cast<mode_t>(0666 & ~mask);
@@ -283,25 +291,42 @@ std::string RandomSuffix() {
     return suffix;
 }
 
-// The full name of the named temporary file that a signal handler must remove, or empty. Written
-// only while the signals that the handler catches are blocked.
-char pendingTemporary[PATH_MAX + 1];
+// --- Interrupts -----------------------------------------------------------------------------
 
-void OnInterrupt(int signal) {
-    if (pendingTemporary[0] != '\0') ::unlink(pendingTemporary);
-    ::signal(signal, SIG_DFL);
-    ::raise(signal);
+// The signals that end the program by request: Ctrl-C, SIGTERM and SIGHUP.
+sigset_t EndingSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&set, s);
+    return set;
 }
 
-// Blocks the signals that end the program by request (Ctrl-C, SIGTERM, SIGHUP) for its lifetime:
-// they arrive when a step that must not be cut in two is done.
+// What the one place that handles those signals needs: the named temporary files that writes have
+// open at this moment, and the naming steps, which every write holds shared while its temporary
+// file gets or loses a name and which the handling thread takes alone before it removes the files.
+// With several writers there are several files, each registered under its own number.
+struct Interrupts {
+    std::shared_mutex naming;
+    std::mutex pendingLock;
+    std::map<std::uint64_t, std::string> pending;
+    std::uint64_t nextId = 0;
+    bool installed = false; // a handling thread runs in this process
+    pthread_t handler{};
+};
+
+Interrupts& Shared() {
+    static Interrupts* state = new Interrupts; // kept to the end: the handling thread outlives main
+    return *state;
+}
+
+// Blocks the signals that end the program by request (Ctrl-C, SIGTERM, SIGHUP) in the calling
+// thread for the object's lifetime: where they are not handled in one place, they arrive when a
+// step that must not be cut in two is done.
 class InterruptsHeld {
 public:
     InterruptsHeld() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int s : {SIGINT, SIGTERM, SIGHUP})
-            sigaddset(&set, s);
+        const sigset_t set = EndingSignals();
         ::pthread_sigmask(SIG_BLOCK, &set, &previous_);
     }
     ~InterruptsHeld() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
@@ -312,13 +337,80 @@ private:
     sigset_t previous_;
 };
 
-// Tells the interrupt handler which named temporary file to remove (empty: none).
-void SetPendingTemporary(const std::string& fullName) {
-    InterruptsHeld held;
-    if (fullName.size() < sizeof pendingTemporary)
-        std::memcpy(pendingTemporary, fullName.c_str(), fullName.size() + 1);
-    else
-        pendingTemporary[0] = '\0';
+// A step in which a temporary file gets or loses a name: an interrupt waits until it is done.
+class NamingStep {
+public:
+    NamingStep() : lock_(Shared().naming) {}
+
+private:
+    InterruptsHeld held_;
+    std::shared_lock<std::shared_mutex> lock_;
+};
+
+// Records that the named temporary file `fullName` exists for a write; returns its number.
+std::uint64_t AddPending(const std::string& fullName) {
+    Interrupts& state = Shared();
+    std::lock_guard<std::mutex> lock(state.pendingLock);
+    state.pending.emplace(++state.nextId, fullName);
+    return state.nextId;
+}
+
+void RemovePending(std::uint64_t id) {
+    Interrupts& state = Shared();
+    std::lock_guard<std::mutex> lock(state.pendingLock);
+    state.pending.erase(id);
+}
+
+// The handling thread: waits for an ending signal, lets the naming steps under way finish and keeps
+// new ones from starting, removes the pending temporary files and ends the process as the signal
+// would have.
+void HandleInterrupts() {
+    const sigset_t set = EndingSignals();
+    int number = 0;
+    while (::sigwait(&set, &number) != 0) {
+    }
+    Interrupts& state = Shared();
+    state.naming.lock(); // kept: the process ends
+    state.pendingLock.lock();
+    for (const auto& entry : state.pending)
+        ::unlink(entry.second.c_str());
+    ::signal(number, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, number);
+    ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    ::raise(number);
+    ::_exit(128 + number); // not reached
+}
+
+// A thread that did not block the signals and got one passes it on to the handling thread.
+void ForwardInterrupt(int number) {
+    ::pthread_kill(Shared().handler, number);
+}
+
+// Around fork: no naming step and no change of the pending files is under way while the process is
+// copied. The child has no handling thread and no writes of its own yet: it starts afresh, with the
+// signals free, and may install a handler of its own.
+void BeforeFork() {
+    Shared().naming.lock();
+    Shared().pendingLock.lock();
+}
+
+void AfterForkInParent() {
+    Shared().pendingLock.unlock();
+    Shared().naming.unlock();
+}
+
+void AfterForkInChild() {
+    AfterForkInParent();
+    Interrupts& state = Shared();
+    if (!state.installed) return;
+    state.installed = false;
+    state.pending.clear();
+    for (int s : {SIGINT, SIGTERM, SIGHUP})
+        ::signal(s, SIG_DFL);
+    const sigset_t set = EndingSignals();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 // Whether `name` in the folder `dir` names the open file `fd` at this moment.
@@ -370,6 +462,7 @@ public:
     }
     ~TemporaryFile() {
         if (!name_.empty()) {
+            NamingStep step;
             ::unlinkat(dir_, name_.c_str(), 0);
             Forget();
         }
@@ -396,13 +489,16 @@ public:
         // once this run has the lock, it makes sure that the name is still its file.
         for (int attempt = 0; attempt < 100; ++attempt) {
             name_ = stem_ + RandomSuffix();
-            SetPendingTemporary(folder_ + "/" + name_);
-            fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY, mode);
-            if (fd < 0) {
-                const int e = errno;
-                Forget();
-                if (e != EEXIST) return e;
-                continue;
+            {
+                NamingStep step; // an interrupt finds the name registered and the file made, or neither
+                pendingId_ = AddPending(folder_ + "/" + name_);
+                fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY, mode);
+                if (fd < 0) {
+                    const int e = errno;
+                    Forget();
+                    if (e != EEXIST) return e;
+                    continue;
+                }
             }
             fd_.Reset(fd);
             detail::CrashPoint();
@@ -410,6 +506,7 @@ public:
             }
             if (IsNamedBy(dir_, name_, fd)) return 0;
             fd_.Reset();
+            NamingStep step;
             Forget();
         }
         return EEXIST;
@@ -420,7 +517,7 @@ public:
     // failing with EEXIST when `replace` is false and the name is taken. 0 or the error number.
     // The file stays open (and locked) until the object ends.
     int Commit(const std::string& target, bool replace) {
-        InterruptsHeld held; // a Ctrl-C now would leave the temporary name behind
+        NamingStep step; // a Ctrl-C now would leave the temporary name behind
         if (name_.empty()) {
             if (!replace) return Step(LinkUnnamed(target));
             // Unnamed files can only be linked to a free name: a temporary one, then moved.
@@ -433,6 +530,7 @@ public:
                 name_.clear();
                 return e;
             }
+            pendingId_ = AddPending(folder_ + "/" + name_); // removed on an interrupt if the move fails
             detail::CrashPoint();
         } else if (!replace) {
             // A hard link fails on a taken name, where a rename would replace it.
@@ -461,9 +559,11 @@ private:
         return e;
     }
 
+    // Called in a naming step.
     void Forget() {
         name_.clear();
-        SetPendingTemporary("");
+        if (pendingId_ != 0) RemovePending(pendingId_);
+        pendingId_ = 0;
     }
 
     int LinkUnnamed(const std::string& name) {
@@ -478,7 +578,8 @@ private:
     int dir_;
     std::string folder_;
     std::string stem_;
-    std::string name_; // the temporary name, while the file has one
+    std::string name_;            // the temporary name, while the file has one
+    std::uint64_t pendingId_ = 0; // its entry among the files that an interrupt removes
     Fd fd_;
 };
 
@@ -675,23 +776,77 @@ std::vector<std::string> RemoveLeftovers(const std::string& name) {
 }
 
 void RemoveTemporaryFilesOnInterrupt() {
+    static std::once_flag aroundFork;
+    std::call_once(aroundFork, [] { ::pthread_atfork(BeforeFork, AfterForkInParent, AfterForkInChild); });
+    Interrupts& state = Shared();
+    std::lock_guard<std::mutex> lock(state.pendingLock);
+    if (state.installed) return;
+    // Blocked here first, so that the handling thread and every thread started later inherit it.
+    HoldInterruptsInThisThread();
+    std::thread handler(HandleInterrupts);
+    state.handler = handler.native_handle();
+    handler.detach();
     struct sigaction action {};
-    action.sa_handler = OnInterrupt;
-    sigemptyset(&action.sa_mask);
+    action.sa_handler = ForwardInterrupt;
+    action.sa_mask = EndingSignals();
     for (int s : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(s, &action, nullptr);
+    state.installed = true;
 }
 
-// Not yet built: listing, read-only test, processors and workers' signals.
-bool IsReadOnly(const std::string&) {
-    return false;
+void HoldInterruptsInThisThread() {
+    const sigset_t set = EndingSignals();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
-std::optional<std::vector<FolderEntry>> ListFolder(const std::string&) {
-    return std::nullopt;
+
+// --- Folders --------------------------------------------------------------------------------
+
+bool IsReadOnly(const std::string& name) {
+    struct stat st {};
+    return !name.empty() && ::stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && IsReadOnly(name, st);
 }
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+    Fd dir(OpenFolder(folder.empty() ? std::string(".") : folder));
+    if (!dir.valid()) return std::nullopt;
+    DIR* list = ::fdopendir(dir.get());
+    if (!list) return std::nullopt;
+    dir.Release(); // closedir closes it
+    std::vector<FolderEntry> entries;
+    for (;;) {
+        errno = 0;
+        const dirent* found = ::readdir(list);
+        if (!found) break;
+        FolderEntry entry;
+        entry.name = found->d_name;
+        if (entry.name == "." || entry.name == "..") continue;
+        entry.hidden = entry.name[0] == '.';
+        // The kind as the folder tells it where it does, else as the name itself does (not followed).
+        struct stat st {};
+        unsigned char type = found->d_type;
+        if (type == DT_UNKNOWN && ::fstatat(::dirfd(list), found->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+            type = S_ISDIR(st.st_mode)   ? DT_DIR
+                   : S_ISREG(st.st_mode) ? DT_REG
+                   : S_ISLNK(st.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
+        entry.folder = type == DT_DIR;
+        entry.file =
+            type == DT_REG ||
+            (type == DT_LNK && ::fstatat(::dirfd(list), found->d_name, &st, 0) == 0 && S_ISREG(st.st_mode));
+        entries.push_back(std::move(entry));
+    }
+    const int e = errno;
+    ::closedir(list);
+    if (e != 0) return std::nullopt;
+    return entries;
+}
+
 unsigned ProcessorCount() {
-    return 1;
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0)
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    return std::max(1u, std::thread::hardware_concurrency());
 }
-void HoldInterruptsInThisThread() {}
 
 } // namespace zel::platform

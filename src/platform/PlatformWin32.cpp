@@ -12,7 +12,8 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
-#include <mutex>
+#include <shared_mutex>
+#include <thread>
 
 namespace zel::platform {
 namespace {
@@ -238,13 +239,15 @@ constexpr std::size_t kMaxLeaf = 255;
 constexpr int kInUseRetries = 20;
 constexpr DWORD kInUsePause = 100;
 
-// Held while a temporary file is without its deletion mark, from taking the mark back until the
-// rename: the one step in which a process that ends would leave the file behind. The console
-// handler waits for it, so Ctrl-C or closing the console ends the program after that step.
-std::mutex namingStep;
+// Held shared by each write while its temporary file is without its deletion mark, from taking the
+// mark back until the rename: the one step in which a process that ends would leave the file
+// behind. Several writers may be in that step at once. The console handler takes it alone and
+// keeps it, so Ctrl-C or closing the console ends the program once the steps under way are done
+// and before another begins.
+std::shared_mutex namingStep;
 
 BOOL WINAPI OnConsoleEvent(DWORD) {
-    std::lock_guard<std::mutex> wait(namingStep);
+    namingStep.lock();
     return FALSE; // the default handler ends the process, and temporary files marked for deletion go
 }
 
@@ -393,7 +396,7 @@ public:
 
 private:
     DWORD RenameOnce(const std::wstring& target, bool replace) {
-        std::lock_guard<std::mutex> step(namingStep);
+        std::shared_lock<std::shared_mutex> step(namingStep);
         // A file marked for deletion cannot be renamed: the mark goes first, and comes back when
         // the rename fails.
         if (!MarkForDeletion(handle_.get(), false)) return GetLastError();
@@ -622,16 +625,69 @@ void RemoveTemporaryFilesOnInterrupt() {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
-// Not yet built: listing, read-only test, processors and workers' signals.
-bool IsReadOnly(const std::string&) {
-    return false;
-}
-std::optional<std::vector<FolderEntry>> ListFolder(const std::string&) {
-    return std::nullopt;
-}
-unsigned ProcessorCount() {
-    return 1;
-}
+// Console events arrive on a thread of their own that the system starts: there is nothing to keep
+// away from a worker.
 void HoldInterruptsInThisThread() {}
+
+// --- Folders --------------------------------------------------------------------------------
+
+bool IsReadOnly(const std::string& name) {
+    auto wide = SystemName(name);
+    if (!wide || IsDeviceName(LeafPart(*wide))) return false;
+    const DWORD attributes = GetFileAttributesW(wide->c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0 &&
+           (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+    auto wide = SystemName(folder.empty() ? std::string(".") : folder);
+    if (!wide) return std::nullopt;
+    const wchar_t last = wide->back();
+    const std::wstring pattern = *wide + (last == L'\\' || last == L'/' || last == L':' ? L"*" : L"\\*");
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
+    std::vector<FolderEntry> entries;
+    if (search == INVALID_HANDLE_VALUE) {
+        // A drive's empty root folder has no "." to find.
+        const DWORD attributes = GetLastError() == ERROR_FILE_NOT_FOUND ? GetFileAttributesW(wide->c_str())
+                                                                        : INVALID_FILE_ATTRIBUTES;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return entries;
+        return std::nullopt;
+    }
+    do {
+        const std::wstring_view leaf = found.cFileName;
+        if (leaf == L"." || leaf == L"..") continue;
+        const DWORD attributes = found.dwFileAttributes;
+        FolderEntry entry;
+        entry.name = Narrow(leaf);
+        // A junction or a link to a folder is a folder with a reparse point: not followed.
+        const bool folderLike = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        entry.folder = folderLike && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+        entry.file = !folderLike && (attributes & FILE_ATTRIBUTE_DEVICE) == 0;
+        entry.hidden = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+        entries.push_back(std::move(entry));
+    } while (FindNextFileW(search, &found));
+    const DWORD e = GetLastError();
+    FindClose(search);
+    if (e != ERROR_NO_MORE_FILES) return std::nullopt;
+    return entries;
+}
+
+unsigned ProcessorCount() {
+    // Where the process may run on fewer processors than the system has, those count.
+    DWORD_PTR process = 0, system = 0;
+    if (GetActiveProcessorGroupCount() == 1 &&
+        GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) {
+        unsigned count = 0;
+        for (; process != 0; process &= process - 1)
+            ++count;
+        if (count > 0) return count;
+    }
+    const DWORD active = GetActiveProcessorCount(ALL_PROCESSOR_GROUPS);
+    if (active > 0) return static_cast<unsigned>(active);
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 } // namespace zel::platform

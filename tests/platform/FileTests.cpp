@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <thread>
 
@@ -46,38 +48,66 @@ struct Files : ::testing::Test {
     test::TempDir dir;
 };
 
-TEST_F(Files, ExistenceCountsOrdinaryFilesOnlyAndKindsTellWhatANameIs) {
+// What a name is, as the existence rule, the kind, the read-only test and its folder's listing tell it.
+// A listed entry is "d" (a folder, no link), "f" (a file or a link to one) or "-", then "h" when hidden.
+TEST_F(Files, NamesAreToldApartByExistenceKindReadOnlyAndListing) {
     WriteBytes(dir.file("plain.zel"), kOld);
     WriteBytes(dir.file("locked.zel"), kOld);
     MakeReadOnly(dir.file("locked.zel"));
     fs::create_directory(dir.path() / "folder.zel");
-    std::vector<std::tuple<std::string, bool, NameKind>> cases = {
-        {dir.file("plain.zel"), true, NameKind::File},
-        {dir.file("locked.zel"), true, NameKind::File},
-        {dir.file("folder.zel"), false, NameKind::Folder},
-        {dir.file("gone.zel"), false, NameKind::Missing},
-        {"", false, NameKind::Missing}};
+    struct Case {
+        std::string leaf;
+        bool exists;
+        NameKind kind;
+        bool readOnly;
+        std::string listed; // empty: not in the folder
+    };
+    std::vector<Case> cases = {{"plain.zel", true, NameKind::File, false, "f"},
+                               {"locked.zel", true, NameKind::File, true, "f"},
+                               {"folder.zel", false, NameKind::Folder, false, "d"},
+                               {"gone.zel", false, NameKind::Missing, false, ""},
+                               {"", false, NameKind::Missing, false, ""}};
 #ifdef _WIN32
     for (auto [leaf, attributes] :
          {std::pair{"hidden.zel", FILE_ATTRIBUTE_HIDDEN}, {"system.zel", FILE_ATTRIBUTE_SYSTEM}}) {
         WriteBytes(dir.file(leaf), kOld);
         ASSERT_TRUE(SetFileAttributesW(test::PathFromUtf8(dir.file(leaf)).c_str(), attributes));
-        cases.push_back({dir.file(leaf), false, NameKind::File});
+        cases.push_back({leaf, false, NameKind::File, false, "fh"});
     }
+    if (CreateSymbolicLinkW(test::PathFromUtf8(dir.file("link")).c_str(),
+                            test::PathFromUtf8(dir.file("folder.zel")).c_str(),
+                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
+        cases.push_back({"link", false, NameKind::Folder, false, "-"});
 #else
     ASSERT_EQ(::mkfifo(dir.file("pipe.zel").c_str(), 0644), 0);
+    WriteBytes(dir.file(".dot.zel"), kOld);
     fs::create_symlink(dir.file("plain.zel"), dir.file("link.zel"));
+    fs::create_symlink(dir.file("folder.zel"), dir.file("link"));
     fs::create_symlink(dir.file("gone.zel"), dir.file("dangling.zel"));
     fs::create_symlink("loop.zel", dir.file("loop.zel"));
-    cases.insert(cases.end(), {{dir.file("pipe.zel"), false, NameKind::Special},
-                               {dir.file("link.zel"), true, NameKind::File},
-                               {dir.file("dangling.zel"), false, NameKind::Missing},
-                               {dir.file("loop.zel"), false, NameKind::LinkLoop}});
+    cases.insert(cases.end(), {{"pipe.zel", false, NameKind::Special, false, "-"},
+                               {".dot.zel", true, NameKind::File, false, "fh"},
+                               {"link.zel", true, NameKind::File, false, "f"},
+                               {"link", false, NameKind::Folder, false, "-"},
+                               {"dangling.zel", false, NameKind::Missing, false, "-"},
+                               {"loop.zel", false, NameKind::LinkLoop, false, "-"}});
 #endif
-    for (const auto& [name, exists, kind] : cases) {
-        EXPECT_EQ(FileExists(name), exists) << name;
-        EXPECT_EQ(KindOfName(name), kind) << name;
+    std::map<std::string, std::string> listed;
+    for (const FolderEntry& entry : platform::ListFolder(dir.file("")).value_or(std::vector<FolderEntry>{}))
+        listed[entry.name] += std::string(entry.folder ? "d"
+                                          : entry.file ? "f"
+                                                       : "-") +
+                              (entry.hidden ? "h" : "");
+    EXPECT_EQ(listed.size(), cases.size() - 2); // each once, nothing else
+    for (const Case& c : cases) {
+        const std::string name = c.leaf.empty() ? "" : dir.file(c.leaf);
+        EXPECT_EQ(FileExists(name), c.exists) << c.leaf;
+        EXPECT_EQ(KindOfName(name), c.kind) << c.leaf;
+        EXPECT_EQ(IsReadOnly(name), c.readOnly) << c.leaf;
+        EXPECT_EQ(listed[c.leaf], c.listed) << c.leaf;
     }
+    EXPECT_FALSE(platform::ListFolder(dir.file("gone.zel")));
+    EXPECT_FALSE(platform::ListFolder(dir.file("plain.zel")));
 }
 
 TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
@@ -335,28 +365,56 @@ TEST_F(Files, FlushFailuresOfTheFileFailAndOfTheFolderWarn) {
     }
 }
 
-// Ctrl-C, SIGTERM and SIGHUP in the middle of a write end the program and take the temporary file
-// with them, also where it has a name from the start.
-TEST_F(Files, SignalsDuringAWriteLeaveNoTemporaryFile) {
-    WriteBytes(dir.file("t.zel"), kOld);
+// Ctrl-C, SIGTERM and SIGHUP while several writers replace and copy files of their own end the
+// program by that signal; every file is old or complete, every copy complete or absent, and no
+// temporary file is left, also where temporary files have names from their first moment.
+TEST_F(Files, InterruptsDuringConcurrentWritesLeaveEveryFileWholeAndNothingElse) {
+    constexpr int kWriters = 3;
+    const Bytes piece(1 << 16, 'n');
+    const Bytes complete = [&] {
+        Bytes all;
+        for (int i = 0; i < 16; ++i)
+            all.insert(all.end(), piece.begin(), piece.end());
+        return all;
+    }();
     for (bool withoutLinks : {false, true}) {
         for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            for (int i = 0; i < kWriters; ++i)
+                WriteBytes(dir.file(std::to_string(i) + ".zel"), kOld);
             const pid_t child = ::fork();
             if (child == 0) {
                 RemoveTemporaryFilesOnInterrupt();
                 InjectFileSystemWithoutLinks(withoutLinks);
-                (void)ReplaceFileContents(dir.file("t.zel"), [signal](const ContentWriter& write) {
-                    write(kNew.data(), kNew.size());
-                    ::raise(signal);
-                });
+                std::atomic<int> started{0};
+                for (int i = 0; i < kWriters; ++i)
+                    std::thread([&, name = dir.file(std::to_string(i) + ".zel")] {
+                        HoldInterruptsInThisThread();
+                        for (std::error_code ignored;; fs::remove(name + ".bak", ignored)) {
+                            (void)ReplaceFileContents(name, [&](const ContentWriter& write) {
+                                ++started;
+                                for (int n = 0; n < 16; ++n)
+                                    write(piece.data(), piece.size());
+                            });
+                            (void)CopyFileNoReplace(name, name + ".bak");
+                        }
+                    }).detach();
+                while (started < 2 * kWriters)
+                    std::this_thread::yield();
+                ::kill(::getpid(), signal);
+                std::this_thread::sleep_for(std::chrono::seconds(10));
                 ::_exit(0);
             }
             int status = 0;
             ::waitpid(child, &status, 0);
             ASSERT_TRUE(WIFSIGNALED(status)) << signal;
             EXPECT_EQ(WTERMSIG(status), signal);
-            EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"}) << signal << withoutLinks;
-            EXPECT_EQ(ReadBytes(dir.file("t.zel")), kOld);
+            for (const std::string& leaf : test::ListFolder(dir.path())) {
+                const Bytes now = ReadBytes(dir.file(leaf));
+                EXPECT_TRUE((now == complete || now == kOld) &&
+                            leaf.find(kTemporaryMark) == std::string::npos)
+                    << leaf << withoutLinks;
+                fs::remove(dir.file(leaf));
+            }
         }
     }
 }
