@@ -1,13 +1,16 @@
 #include "cli/CliApp.h"
 
 #include "platform/Platform.h"
+#include "workflow/Batch.h"
 #include "workflow/ProgramInfo.h"
 #include "workflow/Workflow.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <set>
 #include <string_view>
 
 namespace zel::cli {
@@ -16,14 +19,15 @@ namespace {
 
 constexpr const char* kUsage =
     "使い方:\n"
-    "  zelconv-cli [--yes|--no] ファイル...\n"
-    "      各ファイルをその場で最新形式 (1.02) に変換します。\n"
+    "  zelconv-cli [--yes|--no] [-j 数] ファイルまたはフォルダ...\n"
+    "      各ファイルをその場で (そのファイル自身に) 最新形式 (1.02) に変換します。「SITE.ZEL」の\n"
+    "      ように名前が大文字でも、そのファイルに書き込みます。\n"
     "      元のファイルは「名前.bak」にバックアップします (すでにあるときは作りません)。\n"
-    "      名前が「.zel」で終わらないファイル (「SITE.ZEL」など) は、別の名前に書き込むことに\n"
-    "      なるため変換しません。-o で変換後のファイル名を指定してください。\n"
+    "      フォルダを指定すると、その中とサブフォルダの「.zel」ファイル (大文字小文字を問わず。\n"
+    "      隠しファイルを除く) を、エクスプローラーと同じ順に変換します。\n"
     "  zelconv-cli [--yes|--no] -o 変換後のファイル 変換するファイル\n"
     "      変換するファイルを変換して、変換後のファイルに書き込みます。\n"
-    "  zelconv-cli --check ファイル...\n"
+    "  zelconv-cli --check ファイルまたはフォルダ...\n"
     "      各ファイルの形式 (1.00, 1.01, 1.02) を調べて表示します。何も書き込みません。\n"
     "\n"
     "オプション:\n"
@@ -33,6 +37,9 @@ constexpr const char* kUsage =
     "              端末がないときは「いいえ」として飛ばします。\n"
     "  -o ファイル 変換後のファイル名 (変換するファイルは一つだけ)。名前が「.zel」で終わらない\n"
     "              ときは、ウィンドウと同じ規則で「.zel」で終わる名前にして書き込みます。\n"
+    "  -j 数       その数のファイルを同時に変換します (既定は 1、最大は処理装置の数)。\n"
+    "              表示はファイルの順に並びます。--yes も --no もないときは、変換を始める前に\n"
+    "              端末で一度だけ確認します (端末がないときは「いいえ」)。\n"
     "  --check     形式を調べるだけにします。\n"
     "  --help      この説明を表示します。\n"
     "  --version   バージョンを表示します。\n"
@@ -56,6 +63,7 @@ struct Options {
     Answer answer = Answer::Ask;
     bool check = false;
     std::optional<std::string> target;
+    unsigned jobs = 1;
     std::vector<std::string> files;
 };
 
@@ -99,6 +107,22 @@ private:
     bool failed_ = false;
 };
 
+// Asks `question` on the terminal until it is answered; Enter is Yes, the end of input No.
+bool AskOnTerminal(Output& output, const std::string& question) {
+    for (;;) {
+        output.Err(question + " [Y/n] ");
+        const std::optional<std::string> line = output.console().ReadLine();
+        if (!line) {
+            output.Err("\nいいえ (入力が終わりました)\n");
+            return false;
+        }
+        const std::string reply = Lower(Trim(*line));
+        if (reply.empty() || reply == "y" || reply == "yes" || reply == "はい") return true;
+        if (reply == "n" || reply == "no" || reply == "いいえ") return false;
+        output.Err("y (はい) か n (いいえ) で答えてください。\n");
+    }
+}
+
 // Shows the converter's messages on standard error, each prefixed by its kind, and answers the
 // overwrite question as the command line says, naming the file it asks about.
 class TerminalMessages : public Messages {
@@ -123,24 +147,12 @@ public:
         case Answer::Ask:
             break;
         }
-        Console& console = output_.console();
-        if (!console.InputIsTerminal()) {
+        if (!output_.console().InputIsTerminal()) {
             output_.Err(question +
                         " いいえ (端末がないため確認できません。上書きするには --yes を付けてください)\n");
             return false;
         }
-        for (;;) {
-            output_.Err(question + " [Y/n] ");
-            const std::optional<std::string> line = console.ReadLine();
-            if (!line) {
-                output_.Err("\nいいえ (入力が終わりました)\n");
-                return false;
-            }
-            const std::string reply = Lower(Trim(*line));
-            if (reply.empty() || reply == "y" || reply == "yes" || reply == "はい") return true;
-            if (reply == "n" || reply == "no" || reply == "いいえ") return false;
-            output_.Err("y (はい) か n (いいえ) で答えてください。\n");
-        }
+        return AskOnTerminal(output_, question);
     }
 
 private:
@@ -185,6 +197,19 @@ Parsed Parse(const std::vector<std::string>& args, Options& options, Output& out
                 return wrong("--yes と --no は同時に指定できません。");
             answerGiven = true;
             options.answer = answer;
+        } else if (arg == "-j" || arg.rfind("-j", 0) == 0) {
+            std::string number = arg.substr(2);
+            if (number.empty()) {
+                if (i + 1 >= args.size())
+                    return wrong("-j の後に同時に変換するファイルの数を指定してください。");
+                number = args[++i];
+            }
+            const bool digits =
+                !number.empty() && number.size() <= 4 &&
+                std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (!digits || std::stoul(number) == 0)
+                return wrong("-j には 1 から 9999 までの数を指定してください: " + number);
+            options.jobs = static_cast<unsigned>(std::stoul(number));
         } else if (arg == "--check") {
             options.check = true;
         } else if (arg == "-o") {
@@ -248,7 +273,22 @@ struct Tally {
     int declined = 0;
     int refused = 0;
     int failed = 0;
+    int pending = 0;
 };
+
+std::string SummaryLine(std::size_t count, const Tally& tally) {
+    std::string line = "合計 " + std::to_string(count) + " 件: 変換 " + std::to_string(tally.converted) +
+                       " 件、変換不要 " + std::to_string(tally.current) + " 件、スキップ (上書きしない) " +
+                       std::to_string(tally.declined) + " 件、拒否 " + std::to_string(tally.refused) +
+                       " 件、失敗 " + std::to_string(tally.failed) + " 件";
+    if (tally.pending > 0) line += "、未処理 " + std::to_string(tally.pending) + " 件";
+    return line + "\n";
+}
+
+int ExitStatus(const Tally& tally) {
+    const bool allGood = tally.declined == 0 && tally.refused == 0 && tally.failed == 0 && tally.pending == 0;
+    return allGood ? kExitOk : kExitFailed;
+}
 
 // Why the name given with -o cannot take the converted file, or nothing: a folder, a device, a FIFO
 // or a circle of links (on Windows also the names of devices, such as NUL or COM1.zel).
@@ -273,72 +313,203 @@ std::optional<std::string> UnusableTarget(const std::string& name) {
     return "-o の「" + name + "」は" + what;
 }
 
-int RunConvert(const Options& options, Output& output) {
-    TerminalMessages messages(output, options.answer);
-    if (options.target) {
-        if (auto problem = UnusableTarget(*options.target)) {
-            UsageError(output, *problem);
-            return kExitUsage;
-        }
+// -o: the one named file converted into the file named by -o, by the window's workflow.
+int RunToTarget(const Options& options, Output& output) {
+    if (auto problem = UnusableTarget(*options.target)) {
+        UsageError(output, *problem);
+        return kExitUsage;
     }
-    Tally tally;
-    const std::size_t count = options.files.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        const std::string& source = options.files[i];
-        if (count > 1)
-            output.Out("[" + std::to_string(i + 1) + "/" + std::to_string(count) + "] " + source + "\n");
-        // In place means this very file: a name that the name rule would turn into another file's
-        // name (SITE.ZEL into SITE.ZEL.zel) is left alone rather than written elsewhere.
-        const std::string inPlace = DeriveName(source, ".zel");
-        if (!options.target && inPlace != source) {
-            messages.Warn(
-                "「" + source + "」をその場で変換すると、別のファイル「" + inPlace +
-                "」に書き込むことになるため、変換しません。\r変換後のファイル名は -o で指定してください。");
-            ++tally.refused;
-            continue;
+    TerminalMessages messages(output, options.answer);
+    auto ws = std::make_unique<WorkingSet>();
+    ConversionState state;
+    state.sourceName = options.files.front();
+    state.targetName = *options.target;
+    state.targetSettled = [&messages, &options](const std::string& name) {
+        messages.SetTarget(name);
+        // The name rule makes the target a ".zel" name; the user hears of a change of name.
+        if (name != *options.target)
+            messages.Inform("-o の「" + *options.target + "」ではなく、「" + name +
+                            "」に書き込みます (変換後のファイル名は「.zel」で終わる名前にします)。");
+    };
+    switch (RunConversion(state, *ws, messages)) {
+    case Outcome::Converted:
+    case Outcome::AlreadyCurrent:
+        return kExitOk;
+    case Outcome::Declined:
+    case Outcome::EmptyFields:
+    case Outcome::Refused:
+    case Outcome::BackupFailed:
+    case Outcome::WriteFailed:
+    case Outcome::WriteFailedAfter101:
+        break;
+    }
+    return kExitFailed;
+}
+
+// The files that the arguments stand for, each once: a folder for the files the batch window
+// lists for it, anything else for itself (a name that is no file is refused when its turn comes).
+std::vector<BatchFile> FilesOf(const std::vector<std::string>& args) {
+    std::vector<BatchFile> files;
+    std::set<std::string> seen;
+    for (const std::string& arg : args) {
+        std::vector<BatchFile> listed;
+        if (platform::KindOfName(arg) == platform::NameKind::Folder)
+            listed = ListBatch({arg});
+        else
+            listed.push_back({arg, arg, ListedFormat::CannotOpen});
+        for (BatchFile& file : listed)
+            if (seen.insert(file.fullName).second) files.push_back(std::move(file));
+    }
+    return files;
+}
+
+// In place: every file converted where it is by the batch, on `-j` workers, its lines shown in
+// the order of the files as soon as it and every file before it are done.
+class InPlaceRun {
+public:
+    InPlaceRun(const Options& options, Output& output) : options_(options), output_(output) {}
+
+    int Run() {
+        files_ = FilesOf(options_.files);
+        const std::size_t count = files_.size();
+        unsigned workers = options_.jobs;
+        const unsigned processors = platform::ProcessorCount();
+        if (workers > processors) {
+            output_.Err(std::string(kInfoPrefix) + "-j " + std::to_string(workers) + " は処理装置の数 (" +
+                        std::to_string(processors) + ") を超えるため、" + std::to_string(processors) +
+                        " 件ずつ変換します。\n");
+            workers = processors;
         }
-        // One working set per file: nothing of an earlier file stays in memory.
-        auto ws = std::make_unique<WorkingSet>();
-        ConversionState state;
-        state.sourceName = source;
-        state.targetName = options.target ? *options.target : source;
-        state.targetSettled = [&messages, &options](const std::string& name) {
-            messages.SetTarget(name);
-            // The name rule makes the target a ".zel" name; the user hears of a change of name.
-            if (options.target && name != *options.target)
-                messages.Inform("-o の「" + *options.target + "」ではなく、「" + name +
-                                "」に書き込みます (変換後のファイル名は「.zel」で終わる名前にします)。");
+        BatchOptions batch;
+        batch.workers = workers;
+        answer_ = options_.answer;
+        if (answer_ == Answer::Ask && workers > 1 && count > 0) AskUpFront();
+        batch.answer = [this](const BatchFile& file, const std::string& question) {
+            return Answered(file, question);
         };
-        switch (RunConversion(state, *ws, messages)) {
-        case Outcome::Converted:
+        batch.done = [this](std::size_t index, const BatchOutcome&) { Done(index); };
+        shown_.assign(count, false);
+        live_.assign(count, false);
+        const BatchEnd end = RunBatch(files_, outcomes_, batch);
+        if (end == BatchEnd::DiskFull) output_.Err(std::string(kWarnPrefix) + kBatchDiskFullText + "\n");
+        Tally tally;
+        for (const BatchOutcome& outcome : outcomes_)
+            Count(outcome, tally);
+        if (count > 1) output_.Out(SummaryLine(count, tally));
+        return ExitStatus(tally);
+    }
+
+private:
+    // With several workers a person is asked once, before any file is begun.
+    void AskUpFront() {
+        if (!output_.console().InputIsTerminal()) {
+            upFront_ = " いいえ (端末がないため確認できません。上書きするには --yes を付けてください)";
+            answer_ = Answer::No;
+            return;
+        }
+        const bool yes = AskOnTerminal(output_, kAskPrefix + WithLineBreaks(BatchConfirmText(files_.size())));
+        upFront_ = yes ? " はい (最初の確認で「はい」)" : " いいえ (最初の確認で「いいえ」)";
+        answer_ = yes ? Answer::Yes : Answer::No;
+    }
+
+    std::string Question(const BatchFile& file, const std::string& text) const {
+        return kAskPrefix + WithLineBreaks(text) + " (" + file.fullName + ")";
+    }
+
+    // Called on the converting thread. Only one worker asks a person, so the question is shown as
+    // it is asked, after the file's first line.
+    bool Answered(const BatchFile& file, const std::string& question) {
+        if (answer_ != Answer::Ask) return answer_ == Answer::Yes;
+        const auto index = static_cast<std::size_t>(&file - files_.data());
+        Heading(index);
+        live_[index] = true;
+        if (output_.console().InputIsTerminal()) return AskOnTerminal(output_, Question(file, question));
+        output_.Err(Question(file, question) +
+                    " いいえ (端末がないため確認できません。上書きするには --yes を付けてください)\n");
+        return false;
+    }
+
+    void Heading(std::size_t index) {
+        if (files_.size() > 1)
+            output_.Out("[" + std::to_string(index + 1) + "/" + std::to_string(files_.size()) + "] " +
+                        files_[index].fullName + "\n");
+    }
+
+    void Done(std::size_t index) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        shown_[index] = true;
+        while (next_ < files_.size() && shown_[next_])
+            Show(next_++);
+    }
+
+    void Show(std::size_t index) {
+        const BatchFile& file = files_[index];
+        const BatchOutcome& outcome = outcomes_[index];
+        if (!live_[index]) Heading(index);
+        for (const BatchMessage& message : outcome.log) {
+            switch (message.kind) {
+            case BatchMessage::Kind::Inform:
+                output_.Err(kInfoPrefix + WithLineBreaks(message.text) + "\n");
+                break;
+            case BatchMessage::Kind::Warn:
+                output_.Err(kWarnPrefix + WithLineBreaks(message.text) + "\n");
+                break;
+            case BatchMessage::Kind::Ask:
+                if (!live_[index])
+                    output_.Err(Question(file, message.text) + AnswerShown(message.answer) + "\n");
+                break;
+            }
+        }
+        // A file that the batch did not give to the workflow has no message of its own.
+        if (outcome.log.empty() && outcome.result == BatchResult::NotNeeded)
+            output_.Err(kInfoPrefix + BatchResultText(outcome) + " (すでに最新形式です)\n");
+        if (outcome.log.empty() && outcome.result == BatchResult::NotConverted)
+            output_.Err(kWarnPrefix + BatchResultText(outcome) + "\n");
+    }
+
+    std::string AnswerShown(bool yes) const {
+        if (!upFront_.empty()) return upFront_;
+        return yes ? " はい (--yes)" : " いいえ (--no)";
+    }
+
+    static void Count(const BatchOutcome& outcome, Tally& tally) {
+        switch (outcome.result) {
+        case BatchResult::Pending:
+            ++tally.pending;
+            break;
+        case BatchResult::Converted:
+        case BatchResult::ConvertedBackupExisted:
             ++tally.converted;
             break;
-        case Outcome::AlreadyCurrent:
+        case BatchResult::NotNeeded:
             ++tally.current;
             break;
-        case Outcome::Declined:
-            ++tally.declined;
+        case BatchResult::NotConverted: {
+            const bool declined =
+                std::any_of(outcome.log.begin(), outcome.log.end(), [](const BatchMessage& m) {
+                    return m.kind == BatchMessage::Kind::Ask && !m.answer;
+                });
+            ++(declined ? tally.declined : tally.refused);
             break;
-        case Outcome::EmptyFields:
-        case Outcome::Refused:
-            ++tally.refused;
-            break;
-        case Outcome::BackupFailed:
-        case Outcome::WriteFailed:
-        case Outcome::WriteFailedAfter101:
+        }
+        case BatchResult::Failed:
+        case BatchResult::Converted101Only:
             ++tally.failed;
             break;
         }
     }
-    if (count > 1) {
-        output.Out("合計 " + std::to_string(count) + " 件: 変換 " + std::to_string(tally.converted) +
-                   " 件、変換不要 " + std::to_string(tally.current) + " 件、スキップ (上書きしない) " +
-                   std::to_string(tally.declined) + " 件、拒否 " + std::to_string(tally.refused) +
-                   " 件、失敗 " + std::to_string(tally.failed) + " 件\n");
-    }
-    const bool allGood = tally.declined == 0 && tally.refused == 0 && tally.failed == 0;
-    return allGood ? kExitOk : kExitFailed;
-}
+
+    const Options& options_;
+    Output& output_;
+    Answer answer_ = Answer::Ask;
+    std::string upFront_; // how the question asked up front was answered, shown after each question
+    std::vector<BatchFile> files_;
+    std::vector<BatchOutcome> outcomes_;
+    std::mutex mutex_;
+    std::vector<bool> shown_; // done, under mutex_
+    std::vector<bool> live_;  // the first line and the question were shown as it was asked
+    std::size_t next_ = 0;    // the first file whose lines are not shown yet
+};
 
 } // namespace
 
@@ -353,7 +524,16 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
     case Parsed::Done:
         break;
     case Parsed::Run:
-        status = options.check ? RunCheck(options.files, output) : RunConvert(options, output);
+        if (options.check) {
+            std::vector<std::string> names;
+            for (const BatchFile& file : FilesOf(options.files))
+                names.push_back(file.fullName);
+            status = RunCheck(names, output);
+        } else if (options.target) {
+            status = RunToTarget(options, output);
+        } else {
+            status = InPlaceRun(options, output).Run();
+        }
         break;
     }
     return output.failed() && status == kExitOk ? kExitOutput : status;

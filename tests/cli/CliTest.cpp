@@ -1,13 +1,16 @@
 // The command line in-process through a recording console, on real files, and once the built program:
 // arguments, answers, output, exit codes (what a conversion does is tested with the workflow).
 #include "cli/CliApp.h"
+#include "platform/Platform.h"
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <deque>
+#include <filesystem>
 
 #ifndef _WIN32
 #include <csignal>
@@ -19,6 +22,7 @@ namespace zel::cli {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
 
 struct FakeConsole : Console {
     std::string out, err;
@@ -52,8 +56,9 @@ struct Cli : ::testing::Test {
 };
 
 // In place with --yes: a line per file, a backup per converted file, the summary, and exit code 1
-// when a file was refused or failed. "In place" never writes another file than the one named.
-TEST_F(Cli, ConvertsSeveralFilesInPlaceAndRefusesNamesThatTheNameRuleWouldChange) {
+// when a file was refused or failed. "In place" writes the very file named, "SITE.ZEL" too; a folder
+// stands for its ".zel" files in Explorer's order, and with -j 2 the lines still come in that order.
+TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
     const Bytes a = test::SampleFile(FileVersion::V100, {.anchorCount = 3}),
                 b = test::SampleFile(FileVersion::V101),
                 bad = test::SampleFile(FileVersion::V101, {.failingAnchor = 1});
@@ -69,33 +74,41 @@ TEST_F(Cli, ConvertsSeveralFilesInPlaceAndRefusesNamesThatTheNameRuleWouldChange
     EXPECT_TRUE(Contains(console.out, "[1/6] " + dir.file("一.zel") + "\n"));
     EXPECT_TRUE(
         Contains(console.out,
-                 "合計 6 件: 変換 2 件、変換不要 1 件、スキップ (上書きしない) 0 件、拒否 2 件、失敗 1 件"));
+                 "合計 6 件: 変換 3 件、変換不要 1 件、スキップ (上書きしない) 0 件、拒否 1 件、失敗 1 件"));
     // Each message on its own lines, prefixed by its kind; the question names its file.
     EXPECT_TRUE(Contains(console.err,
                          "質問: データが存在します。上書きしてもよろしいですか？ (" + dir.file("一.zel") +
                              ") はい (--yes)\n情報: 指定したファイルは最新バージョンに変換されました。\n\n"
                              "念のため元のファイルをバックアップしました。必要がなければ消して下さい。\n" +
                              dir.file("一.bak") + "\n"));
-    EXPECT_TRUE(Contains(console.err, "警告: 「" + dir.file("SITE.ZEL") +
-                                          "」をその場で変換すると、別のファイル「" +
-                                          dir.file("SITE.ZEL.zel") +
-                                          "」に書き込むことになるため、変換しません。\n"
-                                          "変換後のファイル名は -o で指定してください。"));
     EXPECT_FALSE(Contains(console.err, "\r"));
     const auto files = test::SnapshotOf(dir.path());
-    EXPECT_EQ(files.size(), 9u);
+    EXPECT_EQ(files.size(), 10u);
     EXPECT_TRUE(Contains(console.err,
                          "警告: インデックスが有効範囲にありません。\n1 番目のアンカー：段階数が 11 あり"));
     for (const auto& [name, bytes] : {std::pair{"一.bak", a},
                                       {"二.bak", b},
                                       {"bad.bak", bad},
                                       {"bad.zel", bad},
-                                      {"SITE.ZEL", a},
+                                      {"SITE.ZEL.bak", a},
                                       {"SITE.ZEL.zel", Bytes(10, 'e')}})
         EXPECT_EQ(files.at(name), bytes) << name;
-    // With -o the user names the other file.
-    EXPECT_EQ(Run({"--yes", "-o", dir.file("SITE.ZEL"), dir.file("SITE.ZEL")}), 0);
-    EXPECT_NE(test::ReadBytes(dir.file("SITE.ZEL.zel")), Bytes(10, 'e'));
+    EXPECT_EQ(files.at("SITE.ZEL"), files.at("一.zel"));
+
+    fs::create_directories(dir.path() / "f" / "sub");
+    auto in = [this](std::string leaf) {
+        std::replace(leaf.begin(), leaf.end(), '/', platform::kSeparator);
+        return dir.file(leaf);
+    };
+    for (const char* leaf : {"f/b10.zel", "f/sub/a.ZEL", "f/b9.zel", "f/b1.txt"})
+        Put(leaf, b);
+    console = FakeConsole{};
+    EXPECT_EQ(Run({"-j", "2", "--yes", dir.file("f")}), 0) << console.err;
+    EXPECT_TRUE(Contains(console.out, "[1/3] " + in("f/b9.zel") + "\n[2/3] " + in("f/b10.zel") + "\n[3/3] " +
+                                          in("f/sub/a.ZEL") + "\n"))
+        << console.out;
+    EXPECT_EQ(test::ReadBytes(dir.file("f/sub/a.ZEL")), files.at("二.zel"));
+
     // -o follows the name rule of the window, and says so before the file is written.
     console = FakeConsole{};
     EXPECT_EQ(Run({"-o", dir.file("新"), dir.file("一.bak")}), 0) << console.err;
@@ -168,7 +181,9 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
     } cases[] = {
         {{"--help"}, 0, "「情報: 」「警告: 」「質問: 」", ""},
         {{"-h"}, 0, "使い方:", ""},
-        {{"--no", a, a}, 1, "合計 2 件: 変換 0 件、変換不要 0 件、スキップ (上書きしない) 2 件", ""},
+        {{"--no", a, a}, 1, "", "上書きしてもよろしいですか？ (" + a + ") いいえ (--no)\n"},
+        {{"-j", "0", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 0"},
+        {{"-jx", a}, 2, "", "-j には"},
         {{"--check", "--", "--help", "-"},
          1,
          "--help: ファイルが見つかりません\n-: ファイルが見つかりません",
