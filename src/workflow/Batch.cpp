@@ -437,7 +437,7 @@ std::string ShownBytes(const std::string& text) {
             lowest = 0x10000;
         }
         bool valid = length > 0 && i + length <= text.size();
-        unsigned code = length == 1 ? lead : lead & (0x3Fu >> (length - 1));
+        unsigned code = length <= 1 ? lead : lead & (0x3Fu >> (length - 1));
         for (std::size_t k = 1; valid && k < length; ++k) {
             const auto c = static_cast<unsigned char>(text[i + k]);
             valid = (c & 0xC0) == 0x80;

@@ -1,0 +1,207 @@
+// The batch over real files: which files a folder stands for and in which order, what each kind of
+// file becomes when converted in place, stopping and a full disk, and the report's CSV.
+#include "workflow/Batch.h"
+#include "platform/Platform.h"
+#include "platform/TestSeams.h"
+#include "support/SampleFiles.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <ctime>
+#include <filesystem>
+#include <initializer_list>
+
+#ifdef _WIN32
+#include "platform/Utf16.h"
+
+#include <windows.h>
+#endif
+
+namespace zel {
+namespace {
+
+namespace fs = std::filesystem;
+using Bytes = std::vector<std::uint8_t>;
+
+std::string Native(std::string name) {
+    std::replace(name.begin(), name.end(), '/', platform::kSeparator);
+    return name;
+}
+
+void Hide(const std::string& name) {
+#ifdef _WIN32
+    SetFileAttributesW(platform::Widen(name).c_str(), FILE_ATTRIBUTE_HIDDEN);
+#else
+    (void)name; // a name beginning with "." is hidden
+#endif
+}
+
+// Explorer's order, folder by folder: a folder's own files, then its subfolders. Only ".zel" names
+// in any letter case; hidden files, a folder named like a file and links to folders add nothing.
+TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
+    test::TempDir dir;
+    for (const char* folder : {"b", "x.zel", "B2", "B10", ".hid"})
+        fs::create_directories(dir.path() / folder);
+    for (const char* leaf : {"site10.zel", "site2.zel", "Site1.ZEL", "a.txt", "b/c.zel", "x.zel/y.zel",
+                             "B10/z.zel", "B2/z.zel", ".h.zel", ".hid/in.zel", "zel", "site2.zel.bak"})
+        test::WriteBytes(dir.file(leaf), Bytes(10, 'x'));
+    Hide(dir.file(".h.zel"));
+    Hide(dir.file(".hid"));
+#ifndef _WIN32
+    fs::create_directory_symlink(dir.path() / "b", dir.path() / "a-link");
+#endif
+    std::vector<std::string> expected{"Site1.ZEL", "site2.zel", "site10.zel", "b/c.zel",
+                                      "B2/z.zel",  "B10/z.zel", "x.zel/y.zel"};
+    std::vector<std::string> shown;
+    for (const BatchFile& file : ListBatch({dir.file("")})) {
+        shown.push_back(file.shownName);
+        EXPECT_EQ(file.fullName, dir.file(file.shownName));
+    }
+    std::transform(expected.begin(), expected.end(), expected.begin(), Native);
+    EXPECT_EQ(shown, expected);
+    // Several roots: full names, a file reached twice listed once, a missing name left out.
+    const auto roots =
+        ListBatch({dir.file("site2.zel"), dir.file("b"), dir.file("missing.zel"), dir.file("b")});
+    ASSERT_EQ(roots.size(), 2u);
+    EXPECT_EQ(roots[0].shownName, dir.file("site2.zel"));
+    EXPECT_EQ(roots[1].shownName, Native(dir.file("b/c.zel")));
+    EXPECT_EQ(roots[0].format, ListedFormat::NotData);
+}
+
+struct BatchRun : ::testing::Test {
+    test::TempDir dir;
+    const Bytes v101 = test::SampleFile(FileVersion::V101);
+    // The 1.02 file that the 1.01 sample becomes.
+    const Bytes v102 = test::FileBytes(FileVersion::V102, *test::SampleProject());
+    std::vector<BatchFile> Files(int count) {
+        for (int i = 1; i <= count; ++i)
+            test::WriteBytes(dir.file("f" + std::to_string(i) + ".zel"), v101);
+        return ListBatch({dir.file("")});
+    }
+};
+
+// Every kind of file, converted in place on two workers: the result, the format listed and the
+// files afterwards, byte for byte.
+TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
+    const Bytes v100 = test::SampleFile(FileVersion::V100), current = test::SampleFile(FileVersion::V102),
+                failing = test::SampleFile(FileVersion::V100, {.failingAnchor = 1}), foreign(100, 'x');
+    auto project = test::SampleProject();
+    project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
+    const Bytes v100After = test::FileBytes(FileVersion::V102, *project);
+    auto failingProject = test::SampleProject({.failingAnchor = 1});
+    failingProject->factorPair = project->factorPair;
+    const Bytes failingAfter = test::FileBytes(FileVersion::V101, *failingProject);
+    const struct {
+        const char* leaf;
+        Bytes before;
+        ListedFormat format;
+        BatchResult result;
+        std::string reason;
+        Bytes after;
+        const char* backup; // made by the run, holding `before`
+    } cases[] = {
+        {"a100.zel", v100, ListedFormat::V100, BatchResult::Converted, "", v100After, "a100.bak"},
+        {"b101.zel", v101, ListedFormat::V101, BatchResult::Converted, "", v102, "b101.bak"},
+        {"c102.zel", current, ListedFormat::Current, BatchResult::NotNeeded, "", current, nullptr},
+        {"d.zel", foreign, ListedFormat::NotData, BatchResult::NotConverted, "データではありません", foreign,
+         nullptr},
+        {"e.zel", Bytes(v101.begin(), v101.end() - 1), ListedFormat::V101, BatchResult::Failed, "",
+         Bytes(v101.begin(), v101.end() - 1), nullptr},
+        {"f.zel", failing, ListedFormat::V100, BatchResult::Converted101Only,
+         "インデックスが有効範囲にありません。", failingAfter, "f.bak"},
+        {"g.zel", v101, ListedFormat::ReadOnly, BatchResult::NotConverted, "読み取り専用", v101, nullptr},
+        {"SITE.ZEL", v101, ListedFormat::V101, BatchResult::Converted, "", v102, "SITE.ZEL.bak"},
+        {"h.zel", v101, ListedFormat::V101, BatchResult::ConvertedBackupExisted, "", v102, nullptr},
+    };
+    test::Snapshot expected;
+    for (const auto& c : cases) {
+        test::WriteBytes(dir.file(c.leaf), c.before);
+        expected[c.leaf] = c.after;
+        if (c.backup) expected[c.backup] = c.before;
+    }
+    fs::permissions(test::PathFromUtf8(dir.file("g.zel")), fs::perms::owner_read);
+    test::WriteBytes(dir.file("h.bak"), foreign);
+    test::WriteBytes(dir.file(".k.zel"), v101);
+    Hide(dir.file(".k.zel"));
+    fs::create_directory(dir.path() / "i.zel");
+    for (const auto& [leaf, bytes] : std::initializer_list<std::pair<const char*, Bytes>>{
+             {"h.bak", foreign}, {".k.zel", v101}, {"i.zel", {'<', 'f', 'o', 'l', 'd', 'e', 'r', '>'}}})
+        expected[leaf] = bytes;
+
+    const std::vector<BatchFile> files = ListBatch({dir.file("")});
+    ASSERT_EQ(files.size(), std::size(cases));
+    std::vector<BatchOutcome> outcomes;
+    std::size_t done = 0;
+    BatchOptions options;
+    options.workers = 2;
+    options.done = [&done](std::size_t, const BatchOutcome&) { ++done; };
+    EXPECT_EQ(RunBatch(files, outcomes, options), BatchEnd::Finished);
+    EXPECT_EQ(done, std::size(cases));
+    for (const auto& c : cases) {
+        const auto at = std::find_if(files.begin(), files.end(),
+                                     [&](const BatchFile& f) { return f.shownName == c.leaf; });
+        ASSERT_NE(at, files.end()) << c.leaf;
+        const BatchOutcome& outcome = outcomes[static_cast<std::size_t>(at - files.begin())];
+        EXPECT_EQ(at->format, c.format) << c.leaf;
+        EXPECT_EQ(outcome.result, c.result) << c.leaf;
+        EXPECT_TRUE(c.reason.empty() || outcome.reason == c.reason) << c.leaf << outcome.reason;
+        EXPECT_EQ(outcome.backupName.empty(),
+                  c.backup == nullptr && c.result != BatchResult::ConvertedBackupExisted)
+            << c.leaf;
+    }
+    EXPECT_EQ(test::SnapshotOf(dir.path()), expected);
+}
+
+// Stopped after the k-th file, or by a full disk at the first: the files not taken are pending and
+// untouched.
+TEST_F(BatchRun, AStopOrAFullDiskLeavesTheLaterFilesPendingAndUntouched) {
+    const std::vector<BatchFile> files = Files(4);
+    for (std::size_t k = 1; k <= 2; ++k) {
+        std::atomic<bool> stop{false};
+        BatchOptions options;
+        options.stop = &stop;
+        options.done = [&stop, k](std::size_t index, const BatchOutcome&) { stop = index + 1 == k; };
+        std::vector<BatchOutcome> outcomes;
+        EXPECT_EQ(RunBatch(files, outcomes, options), BatchEnd::Stopped);
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            EXPECT_EQ(outcomes[i].result, i + 1 == k ? BatchResult::Converted
+                                          : i < k    ? BatchResult::NotNeeded
+                                                     : BatchResult::Pending);
+            EXPECT_EQ(test::ReadBytes(files[i].fullName), i < k ? v102 : v101);
+        }
+    }
+    platform::InjectWriteFault(platform::code::DiskFull);
+    std::vector<BatchOutcome> outcomes;
+    EXPECT_EQ(RunBatch(files, outcomes, BatchOptions{}), BatchEnd::DiskFull);
+    EXPECT_EQ(outcomes[2].result, BatchResult::Failed);
+    EXPECT_EQ(outcomes[2].reason, "ディスクの空き容量が不足しています。");
+    EXPECT_EQ(outcomes[3].result, BatchResult::Pending);
+    EXPECT_EQ(test::SnapshotOf(dir.path()).size(), 6u); // four files, two backups
+}
+
+// The report: a byte-order mark, CRLF, every field quoted with its quotes doubled, a leading = + - @
+// behind a ', bytes that are no UTF-8 as \xHH, local times.
+TEST(Batch, TheReportIsQuotedCsvThatExcelReadsAsText) {
+    std::tm when{};
+    when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 7, when.tm_hour = 9, when.tm_min = 15,
+    when.tm_sec = 3, when.tm_isdst = -1;
+    const std::time_t at = std::mktime(&when);
+    EXPECT_EQ(DefaultReportName(at), "変換結果_20261207_091503.csv");
+    const std::vector<BatchFile> files{{"", "=1+2.zel", ListedFormat::V100},
+                                       {"", "a\"b\x83.zel", ListedFormat::Current},
+                                       {"", "-x.zel", ListedFormat::V101}};
+    std::vector<BatchOutcome> outcomes(3);
+    outcomes[0] = {BatchResult::Converted, "", "", "@x.bak", {}, at};
+    outcomes[1] = {BatchResult::NotNeeded, "", "", "", {}, at};
+    EXPECT_EQ(BatchReportCsv(files, outcomes),
+              "\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"
+              "\"'=1+2.zel\",\"1.00\",\"変換しました\",\"'@x.bak\",\"2026-12-07 09:15:03\"\r\n"
+              "\"a\"\"b\\x83.zel\",\"最新\",\"変換不要\",\"\",\"2026-12-07 09:15:03\"\r\n"
+              "\"'-x.zel\",\"1.01\",\"\",\"\",\"\"\r\n");
+}
+
+} // namespace
+} // namespace zel
