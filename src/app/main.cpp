@@ -1,21 +1,36 @@
-// The window program: shows the conversion window; closing it ends the program.
+// The window program: shows the conversion window, or, started with several files or a folder, the
+// batch window alone; closing the window shown ends the program.
 #include "fileops/LoadReadModule.h"
 #include "platform/Platform.h"
 #include "ui/qt/Fonts.h"
 #include "ui/qt/Pictures.h"
 #include "ui/qt/Translations.h"
+#include "ui/qt/frmBatch.h"
 #include "ui/qt/frmConv.h"
 
 #include <QApplication>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 int main(int argc, char** argv) {
+    // Before any thread starts (the toolkit starts some), so that every thread inherits the blocked
+    // signals and they are handled in one place.
+    zel::platform::RemoveTemporaryFilesOnInterrupt();
     QApplication app(argc, argv);
     zel::ui::InstallJapaneseTranslation();
-    zel::platform::RemoveTemporaryFilesOnInterrupt();
     zel::ui::InstallFontSubstitutions();
     QApplication::setWindowIcon(zel::ui::AppIcon());
+
+    // The names the program was started with, byte for byte (the toolkit has taken out its own
+    // options): several files or a folder, dropped on the icon or sent from the file manager.
+    std::vector<std::string> names(argv + 1, argv + argc);
+    if (zel::ui::frmBatch::TakesNames(names)) {
+        zel::ui::frmBatch batch(std::move(names));
+        batch.show();
+        return QApplication::exec();
+    }
 
     // The one working set of the program, kept until it ends.
     auto ws = std::make_unique<zel::WorkingSet>();

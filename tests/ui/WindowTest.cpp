@@ -2,10 +2,12 @@
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
 #include "ui/ModalScript.h"
+#include "ui/qt/frmBatch.h"
 #include "ui/qt/frmConv.h"
 #include "ui/qt/frmVersion.h"
 #include "ui/table/WindowTable.h"
 
+#include <map>
 #include <memory>
 
 namespace {
@@ -17,10 +19,13 @@ using Mb = QMessageBox;
 void CheckWindow(QWidget& window, const table::Window& t) {
     EXPECT_EQ(window.windowTitle().toStdString(), t.title);
     const QSize size(t.clientWidth, t.clientHeight);
-    EXPECT_EQ(std::pair(window.minimumSize(), window.maximumSize()), std::pair(size, size)) << "fixed";
-    const auto boxes =
-        Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
-    EXPECT_EQ(window.windowFlags() & boxes, Qt::WindowCloseButtonHint) << "close box only";
+    const bool sizable = t.border == table::Border::Sizable; // from its size up; else fixed, close box only
+    const QSize most = sizable ? QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX) : size;
+    EXPECT_EQ(std::tuple(window.size(), window.minimumSize(), window.maximumSize()),
+              std::tuple(size, size, most));
+    const auto boxes = Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
+    EXPECT_EQ(window.windowFlags() & (boxes | Qt::WindowCloseButtonHint),
+              (sizable ? boxes : 0) | Qt::WindowCloseButtonHint);
     EXPECT_EQ(window.windowType(), t.border == table::Border::FixedDialog ? Qt::Dialog : Qt::Window);
     for (const table::Control& c : t.controls) {
         SCOPED_TRACE(c.name);
@@ -71,15 +76,20 @@ TEST_F(ConvWindow, WindowsAreBuiltFromTheirTablesAndCentred) {
               std::pair(QColor(128, 128, 128), QColor(255, 255, 255)));
 }
 
-TEST_F(ConvWindow, EnterAndEscPressNoButtonAndTabFollowsTheTable) {
+TEST_F(ConvWindow, EnterAndEscInTheFieldsPressNoButtonAFocusedButtonAnswersEnterTabFollowsTheTable) {
     window.show();
     ModalScript none; // Command1, Command2 and CmdConv (with empty names) would each open a window
     for (const table::Control* c : table::ConversionWindow().focusChain()) {
         EXPECT_EQ(window.focusWidget()->objectName().toStdString(), c->name);
-        for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Tab})
-            QTest::keyClick(window.focusWidget(), key);
+        if (qobject_cast<QLineEdit*>(window.focusWidget()))
+            for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape})
+                QTest::keyClick(window.focusWidget(), key);
+        QTest::keyClick(window.focusWidget(), Qt::Key_Tab);
     }
     EXPECT_TRUE(window.isVisible()) << "CmdClose not pressed";
+    window.findChild<QPushButton*>("CmdClose")->setFocus();
+    QTest::keyClick(window.focusWidget(), Qt::Key_Return);
+    EXPECT_FALSE(window.isVisible()) << "the focused CmdClose pressed";
 }
 
 TEST_F(ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
@@ -95,7 +105,8 @@ TEST_F(ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
         Click("Command1");
         EXPECT_EQ(Names(), chosen ? both : typed);
     }
-    // Dropped: one file fills both fields; two files, a folder or a web address change nothing.
+    // Dropped: one file fills both fields; two files or a folder open the batch window over the window
+    // and change nothing; a web address is refused.
     const QUrl url = QUrl::fromLocalFile(file);
     for (const QList<QUrl>& urls : {QList{url}, QList{url, url}, QList{QUrl::fromLocalFile(folder)},
                                     QList{QUrl("https://example.org/a.zel")}}) {
@@ -106,8 +117,10 @@ TEST_F(ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
         QApplication::sendEvent(&window, &enter);
         QDropEvent drop(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&window, &drop);
-        EXPECT_EQ(std::pair(enter.isAccepted(), Names()),
-                  std::pair(urls == QList{url}, urls == QList{url} ? both : typed));
+        std::unique_ptr<zel::ui::frmBatch> batch(window.findChild<zel::ui::frmBatch*>());
+        const bool local = urls.front().isLocalFile();
+        EXPECT_EQ(std::tuple(enter.isAccepted(), Names(), batch && batch->isModal()),
+                  std::tuple(local, urls == QList{url} ? both : typed, local && urls != QList{url}));
     }
     // Named on the command line, relative to the current folder, or not named.
     window.fillFromCommandLine({"zelconv"});
@@ -157,6 +170,114 @@ TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
             {{Mb::Information, Mb::Yes | Mb::No, overwrite, name, Mb::Yes},
              {Mb::Information, Mb::Ok, converted + backup, name, Mb::Ok}});
     EXPECT_EQ(zel::test::ReadBytes(backup), original);
+}
+
+// Files of a dropped folder, or named on the command line, converted in place: each file's name, format
+// and the format column's text ("" for a file the folder does not stand for).
+TEST_F(ConvWindow, BatchWindowListsConvertsStopsBetweenFilesAndSavesTheReport) {
+    using zel::FileVersion, zel::ui::frmBatch;
+    const std::tuple<std::string, FileVersion, std::string> files[] = {
+        {"a.zel", FileVersion::V100, "1.00"},
+        {"b.ZEL", FileVersion::V101, "1.01"},
+        {"c.zel", FileVersion::V102, "最新"},
+        {"sub/d.zel", FileVersion::V101, "1.01"},
+        {"e.txt", FileVersion::V101, ""}};
+    zel::test::TempDir dir;
+    std::map<std::string, std::vector<std::uint8_t>> old; // by full name
+    std::map<std::string, std::string> listed;            // the folder's rows: name, format
+    std::vector<std::string> named;                       // the command line's files
+    for (const auto& [leaf, version, shown] : files)
+        for (const std::string folder : {"stop/", "all/"}) {
+            std::filesystem::create_directories(
+                zel::test::PathFromUtf8(dir.file(folder + leaf)).parent_path());
+            zel::test::WriteBytes(dir.file(folder + leaf),
+                                  old[dir.file(folder + leaf)] = zel::test::SampleFile(version));
+            if (folder == "all/" && !shown.empty()) named.push_back(dir.file(folder + leaf));
+            if (!shown.empty()) listed[leaf] = shown;
+        }
+    auto rows = [](frmBatch& batch, int column) {
+        std::map<std::string, std::string> shown;
+        auto* list = batch.findChild<QTreeWidget*>("lvFiles");
+        for (int i = 0; i < list->topLevelItemCount(); ++i)
+            shown[list->topLevelItem(i)->text(0).toStdString()] =
+                list->topLevelItem(i)->text(column).toStdString();
+        return shown;
+    };
+    // 変換開始 asks once for the 3 old files; a file is old, or complete in the new format and its row
+    // tells a result.
+    auto run = [&](frmBatch& batch, bool stop) {
+        {
+            ModalScript confirm({[](QWidget* box) {
+                EXPECT_EQ(qobject_cast<QMessageBox*>(box)->text().toStdString(),
+                          "3 "
+                          "個のファイルをその場で最新形式に変換します。\n元のファイルは「名前."
+                          "bak」にバックアップします（"
+                          "同じ名前のファイルがあるときは作りません）。\nよろしいですか？");
+                qobject_cast<QMessageBox*>(box)->button(Mb::Yes)->click();
+            }});
+            batch.findChild<QPushButton*>("cmdStart")->click();
+        }
+        if (stop) batch.findChild<QPushButton*>("cmdStop")->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !batch.running(); }, 30000));
+        for (const auto& [shown, result] : rows(batch, 2)) {
+            const std::string full = stop ? dir.file("stop/" + shown) : shown;
+            const std::vector<std::uint8_t> now = zel::test::ReadBytes(full);
+            const bool complete = std::string(now.begin(), now.begin() + 64) == zel::kSignature102;
+            EXPECT_TRUE(now == old[full] || (complete && !result.empty())) << full << " is old or converted";
+        }
+    };
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("stop")))});
+    QDragEnterEvent enter(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QDropEvent drop(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &drop);
+    QPointer<frmBatch> dropped = window.findChild<frmBatch*>();
+    ASSERT_TRUE(dropped && dropped->isModal());
+    CheckWindow(*dropped, table::BatchWindow());
+    EXPECT_EQ(rows(*dropped, 1), listed);
+    // Grown, the list takes the room and the buttons keep to the bottom right.
+    dropped->resize(800, 500);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return dropped->findChild<QTreeWidget*>()->geometry() == QRect(8, 8, 784, 398); }));
+    EXPECT_EQ(dropped->findChild<QPushButton*>("cmdClose")->geometry(), QRect(685, 465, 107, 25));
+    run(*dropped, true);
+    QTest::keyClick(dropped, Qt::Key_Escape);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dropped; })) << "Esc closed it";
+
+    // Several files on the command line: converted all; a row opens to its messages; the report.
+    EXPECT_TRUE(frmBatch::TakesNames(named) && frmBatch::TakesNames({dir.file("all")}) &&
+                !frmBatch::TakesNames({named.front()}));
+    frmBatch batch(named);
+    batch.show();
+    run(batch, false);
+    EXPECT_EQ(batch.findChild<QLabel*>("lblCounts")->text().toStdString(),
+              "変換 3 件　変換不要 1 件　変換しない 0 件　失敗 0 件");
+    auto* list = batch.findChild<QTreeWidget*>("lvFiles");
+    {
+        ModalScript opened({[&](QWidget* box) {
+            EXPECT_TRUE(qobject_cast<QMessageBox*>(box)->text().startsWith(list->currentItem()->text(0)));
+            box->close();
+        }});
+        QTest::keyClick(list, Qt::Key_Return);
+    }
+    const std::string report = dir.file("report.csv");
+    ModalScript saved({[&](QWidget* modal) {
+        auto* save = qobject_cast<QFileDialog*>(modal);
+        EXPECT_EQ(save->windowTitle().toStdString(), "変換結果を保存");
+        EXPECT_TRUE(QRegularExpression("/all(/sub)?/変換結果_\\d{8}_\\d{6}\\.csv$")
+                        .match(save->selectedFiles().value(0))
+                        .hasMatch())
+            << save->selectedFiles().value(0).toStdString();
+        save->selectFile(QString::fromStdString(report));
+        static_cast<QDialog*>(save)->accept();
+    }});
+    batch.findChild<QPushButton*>("cmdSave")->click();
+    const std::vector<std::uint8_t> bytes = zel::test::ReadBytes(report);
+    const std::string csv(bytes.begin(), bytes.end());
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBF", 0), 0u) << "UTF-8 with a byte-order mark";
+    for (const std::string& name : named)
+        EXPECT_NE(csv.find(name), std::string::npos) << name;
 }
 
 TEST_F(ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {

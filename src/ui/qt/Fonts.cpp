@@ -5,9 +5,13 @@
 namespace zel::ui {
 
 QStringList GothicStandIns() {
-    return {QStringLiteral("IPAPGothic"),       QStringLiteral("IPAGothic"),
-            QStringLiteral("Noto Sans CJK JP"), QStringLiteral("Yu Gothic UI"),
-            QStringLiteral("Meiryo"),           QStringLiteral("Droid Sans Fallback")};
+    // Proportional faces only, like the font they stand in for: a fixed-pitch face such as
+    // IPAGothic draws the labels wider than the places the windows give them, and their last
+    // characters are cut off.
+    return {QStringLiteral("IPAPGothic"),         QStringLiteral("Noto Sans CJK JP"),
+            QStringLiteral("Yu Gothic UI"),       QStringLiteral("Meiryo UI"),
+            QStringLiteral("TakaoPGothic"),       QStringLiteral("VL PGothic"),
+            QStringLiteral("Droid Sans Fallback")};
 }
 
 void InstallFontSubstitutions() {
@@ -17,7 +21,7 @@ void InstallFontSubstitutions() {
     if (QFontDatabase::hasFamily(kGothicFamily)) return;
     QStringList installed;
     for (const QString& family : GothicStandIns())
-        if (QFontDatabase::hasFamily(family)) installed << family;
+        if (QFontDatabase::hasFamily(family) && !QFontDatabase::isFixedPitch(family)) installed << family;
     if (!installed.isEmpty()) QFont::insertSubstitutions(kGothicFamily, installed);
 }
 

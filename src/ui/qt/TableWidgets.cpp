@@ -3,10 +3,12 @@
 #include "ui/qt/Fonts.h"
 #include "ui/qt/Pictures.h"
 
+#include <QDialog>
 #include <QEvent>
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
@@ -38,10 +40,10 @@ QWidget* MakeControl(const table::Control& control, const table::Window& table, 
         } else {
             button->setText(Text(control.text));
         }
-        // Only the table's default button answers Enter, not even the button that has the focus.
-        const bool isDefault = control.name == table.defaultButton;
-        button->setAutoDefault(isDefault);
-        button->setDefault(isDefault);
+        // A button with the focus answers Enter as well as Space; otherwise Enter presses only the
+        // table's default button, and in a window without one it presses nothing.
+        button->setAutoDefault(true);
+        button->setDefault(control.name == table.defaultButton);
         return button;
     }
     case table::Kind::Label: {
@@ -79,6 +81,8 @@ QWidget* MakeControl(const table::Control& control, const table::Window& table, 
     case table::Kind::List: {
         auto* list = new QTreeWidget(parent);
         list->setRootIsDecorated(false);
+        list->setUniformRowHeights(true);
+        list->setAllColumnsShowFocus(true);
         list->setColumnCount(static_cast<int>(control.columns.size()));
         QStringList headings;
         for (const table::Column& column : control.columns)
@@ -88,8 +92,13 @@ QWidget* MakeControl(const table::Control& control, const table::Window& table, 
             list->setColumnWidth(static_cast<int>(i), control.columns[i].width);
         return list;
     }
-    case table::Kind::ProgressBar:
-        return new QProgressBar(parent);
+    case table::Kind::ProgressBar: {
+        auto* bar = new QProgressBar(parent);
+        bar->setTextVisible(false);
+        bar->setFormat(QString());
+        bar->setValue(0);
+        return bar;
+    }
     }
     return nullptr;
 }
@@ -149,6 +158,63 @@ private:
     bool framed_ = false;
 };
 
+// Keeps each control of a resizable window at the distances its anchors name from the edges of
+// its parent (the window or a frame), as the table places it at the window's first size.
+class Anchoring : public QObject {
+public:
+    Anchoring(QWidget& window, const table::Window& table)
+        : QObject(&window), window_(window), table_(table) {
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::Resize) Follow();
+        return false;
+    }
+
+private:
+    void Follow() const {
+        // Frames come before what lies in them, so a parent has its new size before its children.
+        for (const table::Control& control : table_.controls) {
+            const table::Rect& place = control.position;
+            const table::Control* frame = table_.find(control.parent);
+            const QWidget* parent = frame ? ControlOf<QWidget>(window_, frame->name) : &window_;
+            const int grownBy[] = {parent->width() - (frame ? frame->position.width : table_.clientWidth),
+                                   parent->height() - (frame ? frame->position.height : table_.clientHeight)};
+            const table::Anchors& a = control.anchors;
+            // Along one axis: both edges anchored, the control grows; the far edge alone, it moves.
+            auto follow = [](int start, int length, bool near, bool far, int grown) {
+                return std::pair(start + (far && !near ? grown : 0), length + (far && near ? grown : 0));
+            };
+            const auto [left, width] = follow(place.left, place.width, a.left, a.right, grownBy[0]);
+            const auto [top, height] = follow(place.top, place.height, a.top, a.bottom, grownBy[1]);
+            ControlOf<QWidget>(window_, control.name)->setGeometry(left, top, width, height);
+        }
+    }
+
+    QWidget& window_;
+    const table::Window& table_;
+};
+
+// Presses the cancel button when Esc reaches the window: no control of it has taken the key.
+class CancelKey : public QObject {
+public:
+    CancelKey(QWidget& window, QPushButton& button) : QObject(&window), button_(button) {
+        window.installEventFilter(this);
+    }
+
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) return false;
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        if (key.key() != Qt::Key_Escape || key.modifiers() != Qt::NoModifier) return false;
+        button_.click();
+        return true;
+    }
+
+private:
+    QPushButton& button_;
+};
+
 } // namespace
 
 QFont FontOf(const table::Font& font) {
@@ -158,12 +224,18 @@ QFont FontOf(const table::Font& font) {
 }
 
 void BuildFromTable(QWidget& window, const table::Window& table) {
+    const bool sizable = table.border == table::Border::Sizable;
     const Qt::WindowFlags kind = table.border == table::Border::FixedDialog ? Qt::Dialog : Qt::Window;
     window.setWindowFlags(kind | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowCloseButtonHint);
+                          Qt::WindowCloseButtonHint | (sizable ? Qt::WindowMinMaxButtonsHint : Qt::Widget));
     window.setObjectName(Text(table.name));
     window.setWindowTitle(Text(table.title));
-    window.setFixedSize(table.clientWidth, table.clientHeight);
+    if (sizable) {
+        window.setMinimumSize(table.clientWidth, table.clientHeight);
+        window.resize(table.clientWidth, table.clientHeight);
+    } else {
+        window.setFixedSize(table.clientWidth, table.clientHeight);
+    }
     window.setFont(FontOf(table.font));
     window.setWindowIcon(AppIcon());
     new Centring(window, table.placement);
@@ -179,6 +251,11 @@ void BuildFromTable(QWidget& window, const table::Window& table) {
         // Later controls lie over earlier ones.
         widget->raise();
     }
+
+    if (sizable) new Anchoring(window, table);
+    // A dialog presses its cancel button itself; a plain window is told here that Esc does.
+    if (!table.cancelButton.empty() && !qobject_cast<QDialog*>(&window))
+        new CancelKey(window, *ControlOf<QPushButton>(window, table.cancelButton));
 
     const std::vector<const table::Control*> chain = table.focusChain();
     for (std::size_t i = 1; i < chain.size(); ++i)

@@ -15,10 +15,12 @@ namespace zel::ui {
 // The table's font as a QFont; ＭＳ Ｐゴシック falls back to an installed Japanese gothic.
 QFont FontOf(const table::Font& font);
 
-// Gives `window` the table's title, fixed client size, border, font, icon and placement (centred,
-// frame included, whenever it is shown), creates every control with its object name, place, text,
-// font, colour and picture, and sets the Tab order and the first focus. Buttons are not default,
-// except the table's default button.
+// Gives `window` the table's title, client size (fixed, or the least size of a sizable window,
+// whose controls then follow their anchors), border, font, icon and placement (centred, frame
+// included, whenever it is shown), creates every control with its object name, place, text, font,
+// colour and picture, and sets the Tab order and the first focus. Enter presses the button with the
+// focus, else the table's default button; Esc presses the table's cancel button. `table` outlives
+// the window (the tables are the program's constants).
 void BuildFromTable(QWidget& window, const table::Window& table);
 
 // The control of that name on `window`; the table guarantees that it exists.

@@ -1,12 +1,15 @@
 #include "ui/qt/frmConv.h"
 
+#include "platform/Platform.h"
 #include "ui/qt/TableWidgets.h"
+#include "ui/qt/frmBatch.h"
 #include "ui/qt/frmVersion.h"
 #include "ui/table/WindowTable.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -22,13 +25,21 @@ QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
-// The full name of the one file that a drag carries, or nothing for folders, several files or
-// anything else.
-std::optional<QString> DraggedFile(const QMimeData* data) {
-    if (!data || data->urls().size() != 1) return std::nullopt;
-    const QUrl url = data->urls().front();
-    if (!url.isLocalFile() || !QFileInfo(url.toLocalFile()).isFile()) return std::nullopt;
-    return QDir::toNativeSeparators(QFileInfo(url.toLocalFile()).absoluteFilePath());
+// The full names of the files and folders that a drag carries, as the system takes them; nothing
+// when it carries anything else as well (a web address, text).
+std::optional<std::vector<std::string>> DraggedNames(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().isEmpty()) return std::nullopt;
+    std::vector<std::string> names;
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) return std::nullopt;
+        names.push_back(QFile::encodeName(QFileInfo(url.toLocalFile()).absoluteFilePath()).toStdString());
+    }
+    return names;
+}
+
+// One existing file fills the name fields; several names or a folder go to the batch window.
+bool Takes(const std::vector<std::string>& names) {
+    return frmBatch::TakesNames(names) || platform::KindOfName(names.front()) == platform::NameKind::File;
 }
 
 } // namespace
@@ -63,14 +74,22 @@ void frmConv::fillFromCommandLine(const QStringList& arguments) {
 }
 
 void frmConv::dragEnterEvent(QDragEnterEvent* event) {
-    if (DraggedFile(event->mimeData())) event->acceptProposedAction();
+    const auto names = DraggedNames(event->mimeData());
+    if (names && Takes(*names)) event->acceptProposedAction();
 }
 
 void frmConv::dropEvent(QDropEvent* event) {
-    const std::optional<QString> file = DraggedFile(event->mimeData());
-    if (!file) return;
+    auto names = DraggedNames(event->mimeData());
+    if (!names || !Takes(*names)) return;
     event->acceptProposedAction();
-    fillBothNames(*file);
+    if (!frmBatch::TakesNames(*names)) {
+        fillBothNames(QDir::toNativeSeparators(QFile::decodeName(names->front().c_str())));
+        return;
+    }
+    // Modal over this window, which stays open when it closes.
+    auto* batch = new frmBatch(std::move(*names), this);
+    batch->setAttribute(Qt::WA_DeleteOnClose);
+    batch->show();
 }
 
 std::optional<QString> frmConv::ChooseWithDialog(QWidget* parent) {

@@ -18,8 +18,8 @@ class QLineEdit;
 
 namespace zel::ui {
 
-// A plain top-level window rather than a dialog, so that Enter and Esc press no button and do not
-// close it.
+// A plain top-level window rather than a dialog, so that Enter and Esc in the name fields press no
+// button and do not close it (a button with the focus answers Enter).
 class frmConv : public QWidget {
     Q_OBJECT
 public:
@@ -41,7 +41,8 @@ public:
     const ConversionState& state() const { return state_; }
 
 protected:
-    // A file dropped anywhere on the window fills both name fields.
+    // A file dropped anywhere on the window fills both name fields; several files or a folder open
+    // the batch window over it.
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
