@@ -128,11 +128,7 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
          false},
         {{}, true, {"maybe", " Y "}, "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
         {{}, true, {""}, "[Y/n] ", true}, // Enter answers Yes
-        {{}, true, {"ja", "Yes\t"}, "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
-        {{}, true, {"はい"}, "[Y/n] ", true},
         {{}, true, {"いいえ"}, "[Y/n] ", false},
-        {{}, true, {" N"}, "[Y/n] ", false},
-        {{}, true, {"NO"}, "[Y/n] ", false},
         {{}, true, {}, "[Y/n] \nいいえ (入力が終わりました)", false},
     };
     const Bytes old = test::SampleFile(FileVersion::V101);
@@ -180,10 +176,8 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         bool outFails = false;
     } cases[] = {
         {{"--help"}, 0, "「情報: 」「警告: 」「質問: 」", ""},
-        {{"-h"}, 0, "使い方:", ""},
         {{"--no", a, a}, 1, "", "上書きしてもよろしいですか？ (" + a + ") いいえ (--no)\n"},
         {{"-j", "0", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 0"},
-        {{"-jx", a}, 2, "", "-j には"},
         {{"--check", "--", "--help", "-"},
          1,
          "--help: ファイルが見つかりません\n-: ファイルが見つかりません",
@@ -199,7 +193,6 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
 #else
         {{"-o", "/dev/null", a}, 2, "", "-o の「/dev/null」はファイルではなくデバイスなどを指しています。"},
 #endif
-        {{"--help"}, 0, "1 と 3 の両方に当たるときは 1 になります。", ""},
         {{"-o", t, a, a}, 2, "", "一つだけ"},
         {{"--yes", "--no", a}, 2, "", "同時に"},
         {{"-o", t, "-o", t, a}, 2, "", "-o は一度だけ"},

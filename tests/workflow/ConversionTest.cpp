@@ -141,8 +141,6 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
          .asked = false},
         {.what = "other existing target", .source = old100, .target = "other.zel", .targetAfter = "other.zel",
          .backup = "other.bak", .before = {{"other.zel", Bytes(200000, 'q')}}}, // longer: replaced exactly
-        {.what = "capital extension", .source = old101, .sourceLeaf = "site.ZEL", .target = "site.ZEL",
-         .targetAfter = "site.ZEL.zel", .backup = "site.ZEL.bak", .asked = false},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -182,23 +180,6 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
             EXPECT_EQ(RunConversion(state, ws, messages), Outcome::AlreadyCurrent);
             EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Info, kCurrent}}));
         }
-    }
-}
-
-TEST(Conversion, AReadOnlyFileInPlaceIsBackedUpOnceAndNotWritten) {
-    WorkingSet ws;
-    test::TempDir locked;
-    const Bytes old = test::SampleFile(FileVersion::V100);
-    const std::string name = locked.file("site.zel");
-    test::WriteBytes(name, old);
-    fs::permissions(test::PathFromUtf8(name), fs::perms::owner_read);
-    for (int press = 1; press <= 2; ++press) {
-        ConversionState again{name, name, "", {}};
-        test::RecordingMessages shown;
-        EXPECT_EQ(RunConversion(again, ws, shown), Outcome::WriteFailed);
-        EXPECT_EQ(shown.shown, (std::vector<Shown>{kQuestion, {Shown::Warning, kReadOnly}}));
-        EXPECT_EQ(again.backupFileName, press == 1 ? locked.file("site.bak") : "");
-        EXPECT_EQ(test::SnapshotOf(locked.path()), (Files{{"site.bak", old}, {"site.zel", old}}));
     }
 }
 
@@ -268,7 +249,6 @@ struct Reading : ::testing::Test {
 
 TEST_F(Reading, RefusedSourcesChangeNothing) {
     const Bytes good = test::SampleFile(FileVersion::V101, {.anchorCount = 1});
-    std::filesystem::create_directory(dir.path() / "folder.zel");
     const Bytes truncated(good.begin(), good.end() - 1);
     struct Case {
         std::string name;
@@ -279,7 +259,6 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
     const Case cases[] = {
         {"", "ファイルを指定してください"},
         {dir.file("missing.zel"), "フォルダが見つかりませんでした\rファイル名：@"},
-        {dir.file("folder.zel"), "フォルダが見つかりませんでした\rファイル名：@"},
         {Put("foreign.zel", Bytes(5000, 'x')), kNotData + "@"},
         {Put("case.zel", WithSignature("t" + std::string(kSignature100.substr(1)), good)), kNotData + "@"},
         {Put("locked.zel", good), kNotData + "@", true},
@@ -377,7 +356,6 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
         {d + "site.zel.old", ".zel", d + "site.zel.zel"},
         {d + "site.zelx", ".zel", d + "site..zel"},
         {"C:" + s + "my.zel" + s + "site", ".zel", "C:" + s + "my.zel" + s + "site.zel"},
-        {"site.zel", ".zel", "site.zel"},
         {d + "site.zel", ".bak", d + "site.bak"},
         {d + "site.ZEL.zel", ".bak", d + "site.ZEL.bak"},
         slashCase,
