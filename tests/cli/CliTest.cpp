@@ -71,7 +71,6 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
                                         Put("SITE.ZEL", a)};
     Put("SITE.ZEL.zel", Bytes(10, 'e'));
     EXPECT_EQ(Run(args), 1);
-    EXPECT_TRUE(Contains(console.out, "[1/6] " + dir.file("一.zel") + "\n"));
     EXPECT_TRUE(
         Contains(console.out,
                  "合計 6 件: 変換 3 件、変換不要 1 件、スキップ (上書きしない) 0 件、拒否 1 件、失敗 1 件"));
@@ -128,7 +127,6 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
          false},
         {{}, true, {"maybe", " Y "}, "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
         {{}, true, {""}, "[Y/n] ", true}, // Enter answers Yes
-        {{}, true, {"いいえ"}, "[Y/n] ", false},
         {{}, true, {}, "[Y/n] \nいいえ (入力が終わりました)", false},
     };
     const Bytes old = test::SampleFile(FileVersion::V101);
@@ -200,7 +198,6 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         {{"-o", t}, 2, "", "ファイルを指定してください。"},
         {{"--check", "-o", t, a}, 2, "", "一緒には使えません"},
         {{"--help"}, 3, "", "標準出力に書き込めませんでした", true},
-        {{"--check", a}, 3, "", "標準出力に書き込めませんでした", true},
         {{"--check", t}, 1, "", "標準出力に書き込めませんでした", true},
     };
     for (const auto& c : cases) {

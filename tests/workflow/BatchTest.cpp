@@ -148,10 +148,9 @@ TEST_F(BatchRun, AStopOrAFullDiskLeavesTheLaterFilesPendingAndUntouched) {
     const std::vector<BatchFile> files = ListBatch({dir.file("")});
     std::atomic<bool> stop{false};
     std::vector<BatchOutcome> outcomes;
-    const BatchOptions options{.workers = 1,
-                               .answer = {},
-                               .stop = &stop,
-                               .done = [&stop](std::size_t i, const BatchOutcome&) { stop = i == 1; }};
+    BatchOptions options;
+    options.stop = &stop;
+    options.done = [&stop](std::size_t i, const BatchOutcome&) { stop = i == 1; };
     EXPECT_EQ(RunBatch(files, outcomes, options), BatchEnd::Stopped);
     for (std::size_t i = 0; i < files.size(); ++i) {
         EXPECT_EQ(outcomes[i].result, i < 2 ? BatchResult::Converted : BatchResult::Pending);
