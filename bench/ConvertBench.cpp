@@ -7,14 +7,21 @@
 // reads (a sparse file: it takes no disk space). Each conversion runs in a child process, so that
 // its peak memory is its own; "read" is the time to read and decode the file.
 //
-//   zelconv-bench [FOLDER] [ANCHORS]     (default: the system's temporary folder, 1000)
+// The batch: FILES format 1.00 files of about 300 KB each (10 anchors) converted in place through the
+// batch function, one at a time and four at once (at most the processors), in seconds per file and
+// in all, next to one such file converted alone.
+//
+//   zelconv-bench [FOLDER] [ANCHORS] [FILES]   (default: the system's temporary folder, 1000, 1000)
 //   zelconv-bench --inputs FOLDER        only writes the four inputs there (to measure other builds)
 //
 // Targets: the ordinary conversion within 3 times the copy; for every input of S bytes, peak memory
 // under 4·S + 64 MB, whatever is converted or refused.
 #include "fileops/LoadReadModule.h"
+#include "platform/Platform.h"
 #include "support/SampleFiles.h"
+#include "workflow/Batch.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -165,6 +172,40 @@ Run ConvertInChild(const std::string& source, const std::string& target) {
     return run;
 }
 
+// A format 1.00 file of `anchors` anchors whose data bodies are random bytes.
+std::vector<std::uint8_t> OrdinaryFile(int anchors, unsigned seed) {
+    auto project = test::SampleProject({.anchorCount = anchors, .anchor = {.cycleCount = 5, .entries = 5}});
+    std::mt19937 rng(seed);
+    for (Anchor101& anchor : project->main.Anchors.MutableItems())
+        for (auto& group : anchor.Data.Groups.items)
+            for (auto& unit : group.Units.items)
+                for (auto& byte : unit.Bytes.bytes)
+                    byte = static_cast<std::uint8_t>(rng());
+    return test::FileBytes(FileVersion::V100, *project);
+}
+
+// `count` copies of one 300 KB file converted in place by the batch on `workers` workers: seconds
+// in all, or a negative number when a file did not convert.
+double BatchRun(const std::filesystem::path& folder, const std::vector<std::uint8_t>& file, int count,
+                unsigned workers) {
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < count; ++i)
+        WriteFile((folder / ("site" + std::to_string(i) + ".zel")).string(), file);
+    const std::vector<BatchFile> files = ListBatch({folder.string()});
+    std::vector<BatchOutcome> outcomes;
+    BatchOptions options;
+    options.workers = workers;
+    const auto start = Clock::now();
+    const BatchEnd end = RunBatch(files, outcomes, options);
+    const double seconds = Seconds(start);
+    const bool all = end == BatchEnd::Finished && static_cast<int>(files.size()) == count &&
+                     std::all_of(outcomes.begin(), outcomes.end(),
+                                 [](const BatchOutcome& o) { return o.result == BatchResult::Converted; });
+    std::filesystem::remove_all(folder);
+    return all ? seconds : -1;
+}
+
 const char* OutcomeText(int status) {
     return status == 0 ? "converted" : status == 3 ? "refused" : "FAILED";
 }
@@ -184,17 +225,7 @@ int main(int argc, char** argv) {
     bool ok = true;
 
     // The ordinary file, against a plain copy: each anchor's data body full of random bytes.
-    {
-        auto project =
-            test::SampleProject({.anchorCount = anchors, .anchor = {.cycleCount = 5, .entries = 5}});
-        std::mt19937 rng(7);
-        for (Anchor101& anchor : project->main.Anchors.MutableItems())
-            for (auto& group : anchor.Data.Groups.items)
-                for (auto& unit : group.Units.items)
-                    for (auto& byte : unit.Bytes.bytes)
-                        byte = static_cast<std::uint8_t>(rng());
-        WriteFile(source, test::FileBytes(FileVersion::V100, *project));
-    }
+    WriteFile(source, OrdinaryFile(anchors, 7));
     if (inputsOnly) std::filesystem::copy_file(source, folder / "ordinary-100.zel");
     const double sourceMb = static_cast<double>(std::filesystem::file_size(source)) / 1e6;
     const int rounds = inputsOnly ? 0 : 3;
@@ -234,6 +265,31 @@ int main(int argc, char** argv) {
     std::printf("peak memory:            %.1f MB (target: under %.1f MB)  %s\n", peakMb, limit,
                 peakMb < limit ? "ok" : "OVER");
     ok = ok && ratio <= 3 && peakMb < limit;
+
+    // The batch: many small files in place, one at a time and several at once.
+    {
+        const int count = argc > 3 ? std::atoi(argv[3]) : 1000;
+        const std::vector<std::uint8_t> small = OrdinaryFile(10, 11);
+        WriteFile(source, small);
+        const Run alone = ConvertInChild(source, target);
+        std::printf("\nbatch: %d files of %.0f KB (format 1.00), converted in place with backups\n", count,
+                    static_cast<double>(small.size()) / 1e3);
+        std::printf("%-24s%.4f s (in a process of its own, without backup)\n",
+                    "one such file alone:", alone.total);
+        const unsigned processors = platform::ProcessorCount();
+        for (unsigned asked : {1u, 4u}) {
+            const unsigned workers = std::min(asked, processors);
+            const double seconds = BatchRun(folder / "zelconv-bench-batch", small, count, asked);
+            if (seconds < 0) {
+                std::printf("-j %u: a file did not convert  FAILED\n", asked);
+                ok = false;
+                continue;
+            }
+            const std::string label = "-j " + std::to_string(asked) + " (" + std::to_string(workers) +
+                                      (workers == 1 ? " worker):" : " workers):");
+            std::printf("%-24s%.4f s per file, %.2f s in all\n", label.c_str(), seconds / count, seconds);
+        }
+    }
 
     // Files made to take memory: each must stay under 4·S + 64 MB.
     struct Crafted {
