@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -88,8 +89,11 @@ QWidget* MakeControl(const table::Control& control, const table::Window& table, 
         for (const table::Column& column : control.columns)
             headings << Text(column.heading);
         list->setHeaderLabels(headings);
-        for (std::size_t i = 0; i < control.columns.size(); ++i)
+        // The last column takes what the others leave, so that no scroll bar appears for a few
+        // pixels (the vertical scroll bar takes some of the width).
+        for (std::size_t i = 0; i + 1 < control.columns.size(); ++i)
             list->setColumnWidth(static_cast<int>(i), control.columns[i].width);
+        list->header()->setStretchLastSection(true);
         return list;
     }
     case table::Kind::ProgressBar: {

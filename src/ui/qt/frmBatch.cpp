@@ -113,9 +113,9 @@ void frmBatch::takeNews() {
     }
     for (auto& [index, outcome] : news) {
         if (index >= outcomes_.size()) continue;
-        list_->topLevelItem(static_cast<int>(index))->setText(kResultColumn, Shown(BatchResultText(outcome)));
-        list_->scrollToItem(list_->topLevelItem(static_cast<int>(index)));
         outcomes_[index] = std::move(outcome);
+        showResult(index);
+        list_->scrollToItem(list_->topLevelItem(static_cast<int>(index)));
         ++taken_;
     }
     if (!news.empty()) {
@@ -131,12 +131,19 @@ void frmBatch::endRun(BatchEnd end) {
     // The run's own record is the whole truth; what was told on the way is part of it.
     if (workerOutcomes_.size() == outcomes_.size()) outcomes_ = std::move(workerOutcomes_);
     for (std::size_t i = 0; i < outcomes_.size(); ++i)
-        list_->topLevelItem(static_cast<int>(i))
-            ->setText(kResultColumn, Shown(BatchResultText(outcomes_[i])));
+        showResult(i);
     showCounts();
     setButtons();
     if (end == BatchEnd::DiskFull) messages_.Warn(kBatchDiskFullText);
     if (closeWhenEnded_) close();
+}
+
+void frmBatch::showResult(std::size_t index) {
+    QTreeWidgetItem* row = list_->topLevelItem(static_cast<int>(index));
+    const QString result = Shown(BatchResultText(outcomes_[index]));
+    row->setText(kResultColumn, result);
+    // The whole result where the column cuts it short.
+    row->setToolTip(kResultColumn, result);
 }
 
 void frmBatch::showCounts() {

@@ -54,6 +54,7 @@ private:
     // Shows what the worker has told since the last look, and ends the run when it has ended.
     void takeNews();
     void endRun(BatchEnd end);
+    void showResult(std::size_t index);
     void showCounts();
     void setButtons();
     // Where the report is saved by default: the one folder given, else the first file's folder.

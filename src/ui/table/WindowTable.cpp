@@ -128,7 +128,8 @@ Window MakeBatchWindow() {
     const Anchors bottomLeft{true, false, false, true};
     const Anchors bottomRight{false, false, true, true};
     Control list = Anchored(Row(kFileList, Kind::List, {8, 8, 624, 298}, "", 1), all);
-    list.columns = {{"ファイル", 400}, {"形式", 90}, {"結果", 130}};
+    // Wide enough for "データではありません" and the shorter results; longer ones open from their row.
+    list.columns = {{"ファイル", 280}, {"形式", 130}, {"結果", 210}};
     w.controls = {
         list,
         Anchored(Row(kProgressBar, Kind::ProgressBar, {8, 314, 624, 16}), bottomRow),
