@@ -71,7 +71,7 @@ frmBatch::~frmBatch() {
 }
 
 void frmBatch::setButtons() {
-    start_->setEnabled(!ran_);
+    start_->setEnabled(!ran_ && !files_.empty());
     stop_->setEnabled(running() && !stopRequested_);
     save_->setEnabled(ran_ && !running());
 }
