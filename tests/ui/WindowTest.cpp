@@ -187,7 +187,7 @@ TEST_F(ConvWindow, BatchWindowListsConvertsStopsBetweenFilesAndSavesTheReport) {
         std::filesystem::create_directories(dir.path() / folder / "sub");
         for (const auto& [leaf, version, shown] : files) {
             const std::string name = dir.file(folder + leaf);
-            WriteBytes(name, old[name] = SampleFile(version));
+            WriteBytes(name, old[name] = SampleFile(version, {.anchorCount = folder == "stop/" ? 20 : 2}));
             listed[leaf] = shown;
         }
     }
