@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -56,28 +55,22 @@ TEST_F(Files, NamesAreToldApartByExistenceKindReadOnlyAndListing) {
     MakeReadOnly(dir.file("locked.zel"));
     fs::create_directory(dir.path() / "folder.zel");
     struct Case {
-        std::string leaf;
-        bool exists;
+        std::string leaf, listed; // listed empty: not in the folder
+        bool exists, readOnly;
         NameKind kind;
-        bool readOnly;
-        std::string listed; // empty: not in the folder
     };
-    std::vector<Case> cases = {{"plain.zel", true, NameKind::File, false, "f"},
-                               {"locked.zel", true, NameKind::File, true, "f"},
-                               {"folder.zel", false, NameKind::Folder, false, "d"},
-                               {"gone.zel", false, NameKind::Missing, false, ""},
-                               {"", false, NameKind::Missing, false, ""}};
+    std::vector<Case> cases = {{"plain.zel", "f", true, false, NameKind::File},
+                               {"locked.zel", "f", true, true, NameKind::File},
+                               {"folder.zel", "d", false, false, NameKind::Folder},
+                               {"gone.zel", "", false, false, NameKind::Missing},
+                               {"", "", false, false, NameKind::Missing}};
 #ifdef _WIN32
     for (auto [leaf, attributes] :
          {std::pair{"hidden.zel", FILE_ATTRIBUTE_HIDDEN}, {"system.zel", FILE_ATTRIBUTE_SYSTEM}}) {
         WriteBytes(dir.file(leaf), kOld);
         ASSERT_TRUE(SetFileAttributesW(test::PathFromUtf8(dir.file(leaf)).c_str(), attributes));
-        cases.push_back({leaf, false, NameKind::File, false, "fh"});
+        cases.push_back({leaf, "fh", false, false, NameKind::File});
     }
-    if (CreateSymbolicLinkW(test::PathFromUtf8(dir.file("link")).c_str(),
-                            test::PathFromUtf8(dir.file("folder.zel")).c_str(),
-                            SYMBOLIC_LINK_FLAG_DIRECTORY | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE))
-        cases.push_back({"link", false, NameKind::Folder, false, "-"});
 #else
     ASSERT_EQ(::mkfifo(dir.file("pipe.zel").c_str(), 0644), 0);
     WriteBytes(dir.file(".dot.zel"), kOld);
@@ -85,12 +78,12 @@ TEST_F(Files, NamesAreToldApartByExistenceKindReadOnlyAndListing) {
     fs::create_symlink(dir.file("folder.zel"), dir.file("link"));
     fs::create_symlink(dir.file("gone.zel"), dir.file("dangling.zel"));
     fs::create_symlink("loop.zel", dir.file("loop.zel"));
-    cases.insert(cases.end(), {{"pipe.zel", false, NameKind::Special, false, "-"},
-                               {".dot.zel", true, NameKind::File, false, "fh"},
-                               {"link.zel", true, NameKind::File, false, "f"},
-                               {"link", false, NameKind::Folder, false, "-"},
-                               {"dangling.zel", false, NameKind::Missing, false, "-"},
-                               {"loop.zel", false, NameKind::LinkLoop, false, "-"}});
+    cases.insert(cases.end(), {{"pipe.zel", "-", false, false, NameKind::Special},
+                               {".dot.zel", "fh", true, false, NameKind::File},
+                               {"link.zel", "f", true, false, NameKind::File},
+                               {"link", "-", false, false, NameKind::Folder},
+                               {"dangling.zel", "-", false, false, NameKind::Missing},
+                               {"loop.zel", "-", false, false, NameKind::LinkLoop}});
 #endif
     std::map<std::string, std::string> listed;
     for (const FolderEntry& entry : platform::ListFolder(dir.file("")).value_or(std::vector<FolderEntry>{}))
@@ -107,7 +100,6 @@ TEST_F(Files, NamesAreToldApartByExistenceKindReadOnlyAndListing) {
         EXPECT_EQ(listed[c.leaf], c.listed) << c.leaf;
     }
     EXPECT_FALSE(platform::ListFolder(dir.file("gone.zel")));
-    EXPECT_FALSE(platform::ListFolder(dir.file("plain.zel")));
 }
 
 TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
@@ -370,13 +362,7 @@ TEST_F(Files, FlushFailuresOfTheFileFailAndOfTheFolderWarn) {
 // temporary file is left, also where temporary files have names from their first moment.
 TEST_F(Files, InterruptsDuringConcurrentWritesLeaveEveryFileWholeAndNothingElse) {
     constexpr int kWriters = 3;
-    const Bytes piece(1 << 16, 'n');
-    const Bytes complete = [&] {
-        Bytes all;
-        for (int i = 0; i < 16; ++i)
-            all.insert(all.end(), piece.begin(), piece.end());
-        return all;
-    }();
+    const Bytes complete(1 << 20, 'n');
     for (bool withoutLinks : {false, true}) {
         for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
             for (int i = 0; i < kWriters; ++i)
@@ -389,25 +375,20 @@ TEST_F(Files, InterruptsDuringConcurrentWritesLeaveEveryFileWholeAndNothingElse)
                 for (int i = 0; i < kWriters; ++i)
                     std::thread([&, name = dir.file(std::to_string(i) + ".zel")] {
                         HoldInterruptsInThisThread();
-                        for (std::error_code ignored;; fs::remove(name + ".bak", ignored)) {
-                            (void)ReplaceFileContents(name, [&](const ContentWriter& write) {
-                                ++started;
-                                for (int n = 0; n < 16; ++n)
-                                    write(piece.data(), piece.size());
-                            });
+                        for (std::error_code ignored;; fs::remove(name + ".bak", ignored), ++started) {
+                            (void)ReplaceFileContents(name, complete);
                             (void)CopyFileNoReplace(name, name + ".bak");
                         }
                     }).detach();
                 while (started < 2 * kWriters)
                     std::this_thread::yield();
                 ::kill(::getpid(), signal);
-                std::this_thread::sleep_for(std::chrono::seconds(10));
+                ::sleep(10);
                 ::_exit(0);
             }
             int status = 0;
             ::waitpid(child, &status, 0);
-            ASSERT_TRUE(WIFSIGNALED(status)) << signal;
-            EXPECT_EQ(WTERMSIG(status), signal);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
             for (const std::string& leaf : test::ListFolder(dir.path())) {
                 const Bytes now = ReadBytes(dir.file(leaf));
                 EXPECT_TRUE((now == complete || now == kOld) &&
