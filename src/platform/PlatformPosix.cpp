@@ -20,7 +20,6 @@
 #include <pthread.h>
 #include <random>
 #include <sched.h>
-#include <shared_mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <thread>
@@ -307,7 +306,9 @@ sigset_t EndingSignals() {
 // file gets or loses a name and which the handling thread takes alone before it removes the files.
 // With several writers there are several files, each registered under its own number.
 struct Interrupts {
-    std::shared_mutex naming;
+    // Writers first: once the handling thread waits for it, no new step begins, however busy the
+    // writers are.
+    pthread_rwlock_t naming = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
     std::mutex pendingLock;
     std::map<std::uint64_t, std::string> pending;
     std::uint64_t nextId = 0;
@@ -340,11 +341,13 @@ private:
 // A step in which a temporary file gets or loses a name: an interrupt waits until it is done.
 class NamingStep {
 public:
-    NamingStep() : lock_(Shared().naming) {}
+    NamingStep() { ::pthread_rwlock_rdlock(&Shared().naming); }
+    ~NamingStep() { ::pthread_rwlock_unlock(&Shared().naming); }
+    NamingStep(const NamingStep&) = delete;
+    NamingStep& operator=(const NamingStep&) = delete;
 
 private:
     InterruptsHeld held_;
-    std::shared_lock<std::shared_mutex> lock_;
 };
 
 // Records that the named temporary file `fullName` exists for a write; returns its number.
@@ -370,7 +373,7 @@ void HandleInterrupts() {
     while (::sigwait(&set, &number) != 0) {
     }
     Interrupts& state = Shared();
-    state.naming.lock(); // kept: the process ends
+    ::pthread_rwlock_wrlock(&state.naming); // kept: the process ends
     state.pendingLock.lock();
     for (const auto& entry : state.pending)
         ::unlink(entry.second.c_str());
@@ -392,13 +395,13 @@ void ForwardInterrupt(int number) {
 // copied. The child has no handling thread and no writes of its own yet: it starts afresh, with the
 // signals free, and may install a handler of its own.
 void BeforeFork() {
-    Shared().naming.lock();
+    ::pthread_rwlock_wrlock(&Shared().naming);
     Shared().pendingLock.lock();
 }
 
 void AfterForkInParent() {
     Shared().pendingLock.unlock();
-    Shared().naming.unlock();
+    ::pthread_rwlock_unlock(&Shared().naming);
 }
 
 void AfterForkInChild() {

@@ -362,7 +362,7 @@ TEST_F(Files, FlushFailuresOfTheFileFailAndOfTheFolderWarn) {
 // temporary file is left, also where temporary files have names from their first moment.
 TEST_F(Files, InterruptsDuringConcurrentWritesLeaveEveryFileWholeAndNothingElse) {
     constexpr int kWriters = 3;
-    const Bytes complete(1 << 20, 'n');
+    const Bytes complete(1 << 18, 'n');
     for (bool withoutLinks : {false, true}) {
         for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
             for (int i = 0; i < kWriters; ++i)
@@ -380,7 +380,7 @@ TEST_F(Files, InterruptsDuringConcurrentWritesLeaveEveryFileWholeAndNothingElse)
                             (void)CopyFileNoReplace(name, name + ".bak");
                         }
                     }).detach();
-                while (started < 2 * kWriters)
+                while (started < kWriters)
                     std::this_thread::yield();
                 ::kill(::getpid(), signal);
                 ::sleep(10);
