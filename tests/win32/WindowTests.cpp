@@ -3,8 +3,10 @@
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
 #include "ui/win32/Pictures.h"
+#include "ui/win32/frmBatch.h"
 #include "ui/win32/frmConv.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -88,9 +90,10 @@ void CheckWindow(win32::TableWindow& window) {
         HWND control = window.control(c.name);
         wchar_t name[8] = L"";
         GetClassNameW(control, name, 8);
-        using K = table::Kind;
-        const bool button = c.kind == K::Button || c.kind == K::PictureButton || c.kind == K::Frame;
-        EXPECT_STREQ(name, c.kind == K::TextField ? L"Edit" : button ? L"Button" : L"Static");
+        using K = table::Kind; // the class of each kind, in the order of the kinds
+        const wchar_t* classes[] = {L"Edit",   L"Button", L"Button",  L"Static", L"Button",
+                                    L"Static", L"Static", L"SysList", L"msctls_"};
+        EXPECT_STREQ(name, classes[static_cast<int>(c.kind)]);
         EXPECT_EQ(TextOf(control), Widen(c.text));
         GetWindowRect(control, &r);
         MapWindowPoints(nullptr, window.handle(), reinterpret_cast<POINT*>(&r), 2);
@@ -111,20 +114,23 @@ TEST_F(Win32ConvWindow, WindowsAreBuiltFromTheirTablesAndTakeDroppedFiles) {
     CheckWindow(window);
     win32::frmVersion version(window.handle());
     CheckWindow(version);
+    win32::frmBatch batch(nullptr, {});
+    CheckWindow(batch);
     EXPECT_TRUE(GetWindowLongPtrW(window.handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
     for (std::uint32_t p : win32::Resampled({3, 3, std::vector<std::uint32_t>(9, 0x80402010)}, 7, 2).argb)
         EXPECT_EQ(p, 0x80402010u) << "a plain area of the face stays plain at any size";
 }
 
-TEST_F(Win32ConvWindow, EnterAndEscPressNoButtonAndTabFollowsTheTable) {
-    WithModal([&] { // Command1, Command2 and CmdConv (with empty names) would each open a window
-        for (const table::Control* c : window.table().focusChain()) {
-            EXPECT_EQ(GetFocus(), window.control(c->name)) << c->name;
-            for (WPARAM key : {VK_RETURN, VK_ESCAPE, VK_TAB})
-                PressKey(window, key);
-        }
-    });
-    EXPECT_TRUE(window.isOpen()) << "CmdClose not pressed";
+TEST_F(Win32ConvWindow, EnterPressesTheFocusedButtonOnlyEscNothingAndTabFollowsTheTable) {
+    std::string pressed;
+    for (const table::Control* c : window.table().focusChain())
+        window.onClick(c->name, [&pressed, name = c->name] { pressed += name; });
+    for (const table::Control* c : window.table().focusChain()) {
+        EXPECT_EQ(GetFocus(), window.control(c->name)) << c->name;
+        for (WPARAM key : {VK_RETURN, VK_ESCAPE, VK_TAB})
+            PressKey(window, key);
+        EXPECT_EQ(std::exchange(pressed, ""), c->kind == table::Kind::TextField ? "" : c->name);
+    }
 }
 
 TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
@@ -138,14 +144,20 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
         Click("Command1");
         EXPECT_EQ(Names(), chosen ? both : typed);
     }
-    // Dropped as Explorer drops files: one file fills both fields; two files or a folder do nothing.
+    // Dropped as Explorer drops files: one file fills both fields; two files or a folder open the
+    // batch window over this one, listing the file once.
     for (const std::wstring& names : {file + L'\0', file + L'\0' + file + L'\0', folder + L'\0'}) {
         Type(L"C:\\a.zel", L"C:\\b");
+        const bool one = names == file + L'\0';
         auto* drop = static_cast<DROPFILES*>(GlobalAlloc(GPTR, sizeof(DROPFILES) + 2 * (names.size() + 1)));
         *drop = DROPFILES{sizeof(DROPFILES), {}, FALSE, TRUE};
         std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(drop + 1));
-        SendMessageW(window.handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0);
-        EXPECT_EQ(Names(), names == file + L'\0' ? both : typed);
+        WithModal([&] { SendMessageW(window.handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0); },
+                  one ? std::function<void(HWND)>() : [&](HWND batch) {
+                      EXPECT_EQ(ListView_GetItemCount(FindWindowExW(batch, nullptr, WC_LISTVIEWW, nullptr)), 1);
+                      SendMessageW(batch, WM_CLOSE, 0, 0);
+                  });
+        EXPECT_EQ(Names(), one ? both : typed);
     }
     // Named on the command line, relative to the current folder, or not named.
     window.fillFromCommandLine(L"zelconv.exe");
@@ -154,6 +166,10 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
     GetCurrentDirectoryW(MAX_PATH, current);
     SetCurrentDirectoryW(folder.c_str());
     window.fillFromCommandLine(L"\"C:\\Program Files\\ZelConv\\zelconv.exe\" 現場.ZEL");
+    for (const auto& [line, shown] :
+         {std::pair(L"z 現場.ZEL", "frmConv"), std::pair(L"z 現場.ZEL a", "frmBatch"),
+          std::pair(L"z .", "frmBatch")}) // several names, or a folder
+        EXPECT_EQ(win32::WindowForCommandLine(*ws, line)->table().name, shown);
     SetCurrentDirectoryW(current);
     EXPECT_EQ(Names(), both);
 }
@@ -237,6 +253,82 @@ TEST_F(Win32ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBox
                   });
         EXPECT_TRUE(IsWindowEnabled(window.handle())) << way;
     }
+}
+
+// A folder's files listed with their formats; 中止 stops between files; 変換開始 converts after one
+// question (run: until the run ends); Enter opens a row's message; the report; Esc closes.
+TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
+    zel::test::TempDir dir, many;
+    CreateDirectoryW(Widen(dir.file("b")).c_str(), nullptr);
+    const auto v101 = zel::test::SampleFile(zel::FileVersion::V101),
+               current = zel::test::SampleFile(zel::FileVersion::V102);
+    // The file, its content, its format and its result as the list shows them.
+    const std::vector<std::tuple<std::string, std::vector<std::uint8_t>, std::string, std::string>> rows = {
+        {"a.zel", v101, "1.01", "変換しました"},
+        {"e.zel", {1, 2, 3}, "データではありません", "変換しません："},
+        {"b\\C.ZEL", zel::test::SampleFile(zel::FileVersion::V100), "1.00", "変換しました"},
+        {"b\\d.zel", current, "最新", "変換不要"},
+    };
+    for (const auto& [name, bytes, format, result] : rows)
+        zel::test::WriteBytes(dir.file(name), bytes);
+    for (int i = 0; i < 12; ++i)
+        zel::test::WriteBytes(many.file(std::to_string(i) + ".zel"), v101);
+    std::vector<std::string> questions;
+    auto open = [&](const std::string& folder) {
+        auto batch = std::make_unique<win32::frmBatch>(nullptr, std::vector{folder});
+        batch->messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&, UINT) {
+            return questions.push_back(Narrow(text)), IDYES;
+        });
+        batch->show();
+        return batch;
+    };
+    auto cell = [](win32::frmBatch& batch, std::size_t row, int column) {
+        std::array<wchar_t, 256> text{};
+        ListView_GetItemText(batch.control("lvFiles"), static_cast<int>(row), column, text.data(), 256);
+        return Narrow(text.data());
+    };
+    auto run = [](win32::frmBatch& batch, bool stop) {
+        SendMessageW(batch.control("cmdStart"), BM_CLICK, 0, 0);
+        if (stop) SendMessageW(batch.control("cmdStop"), BM_CLICK, 0, 0);
+        while (batch.running() && MsgWaitForMultipleObjects(0, nullptr, FALSE, 20000, QS_ALLINPUT) == 0)
+            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
+                DispatchMessageW(&message);
+    };
+    const auto stopped = open(many.file(""));
+    run(*stopped, true);
+    std::size_t converted = 0;
+    while (converted < 12 && cell(*stopped, converted, 2) == "変換しました")
+        ++converted;
+    EXPECT_LT(converted, 12u);
+    for (std::size_t i = 0; i < 12; ++i) // the files after the last one taken are pending and untouched
+        EXPECT_EQ(std::pair(cell(*stopped, i, 2).empty(),
+                            zel::test::ReadBytes(many.file(std::to_string(i) + ".zel"))),
+                  std::pair(i >= converted, i < converted ? current : v101));
+
+    const auto batch = open(dir.file(""));
+    run(*batch, false);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const auto& [name, bytes, format, result] = rows[i];
+        EXPECT_EQ(std::tuple(cell(*batch, i, 0), cell(*batch, i, 1), cell(*batch, i, 2).starts_with(result)),
+                  std::tuple(name, format, true));
+    }
+    EXPECT_EQ(TextOf(batch->control("lblCounts")), L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 0 件");
+    SetFocus(batch->control("lvFiles")); // Enter opens the selected row's message
+    PressKey(*batch, VK_RETURN);
+    ASSERT_EQ(questions.size(), 3u);
+    EXPECT_EQ(questions[1].substr(0, questions[1].find('\r')),
+              "2 個のファイルをその場で最新形式に変換します。");
+    batch->setReportChooser([](HWND, const std::wstring& suggested) { return suggested; });
+    SendMessageW(batch->control("cmdSave"), BM_CLICK, 0, 0);
+    const std::string saved = zel::test::ListFolder(dir.path()).back(); // in the dropped folder
+    EXPECT_EQ(saved.substr(0, saved.size() - 19), "変換結果_");
+    const auto report = zel::test::ReadBytes(dir.file(saved));
+    EXPECT_TRUE(
+        std::string(report.begin(), report.end())
+            .starts_with("\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"));
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 5);
+    PressKey(*batch, VK_ESCAPE);
+    EXPECT_FALSE(batch->isOpen());
 }
 
 } // namespace

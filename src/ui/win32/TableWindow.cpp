@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace zel::ui::win32 {
 
 namespace {
@@ -21,8 +23,9 @@ template <class Function> Function User32Function(const char* name) {
 }
 
 DWORD StyleOf(const table::Window& table) {
-    // No sizing border, no minimise or maximise box. No WS_CLIPCHILDREN: a group frame leaves its
-    // inside for the window to paint.
+    // A fixed window has no sizing border, no minimise or maximise box. No WS_CLIPCHILDREN: a group
+    // frame leaves its inside for the window to paint.
+    if (table.border == table::Border::Sizable) return WS_OVERLAPPEDWINDOW;
     const DWORD fixed = WS_CAPTION | WS_SYSMENU;
     return table.border == table::Border::FixedDialog ? (WS_POPUP | fixed) : (WS_OVERLAPPED | fixed);
 }
@@ -68,18 +71,56 @@ ControlClass ClassOf(const table::Control& control, const table::Window& table) 
     case table::Kind::Line:
         return {WC_STATICW, child, 0};
     case table::Kind::List:
-        return {WC_LISTVIEWW, child | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, WS_EX_CLIENTEDGE};
+        return {WC_LISTVIEWW, child | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+                WS_EX_CLIENTEDGE};
     case table::Kind::ProgressBar:
         return {PROGRESS_CLASSW, child, 0};
     }
     return {WC_STATICW, child, 0};
 }
 
+int CALLBACK NoteFound(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) {
+    *reinterpret_cast<bool*>(found) = true;
+    return 0;
+}
+
+bool FaceInstalled(const std::wstring& face) {
+    LOGFONTW wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    if (face.size() >= LF_FACESIZE) return false;
+    face.copy(wanted.lfFaceName, face.size());
+    bool found = false;
+    HDC dc = GetDC(nullptr);
+    EnumFontFamiliesExW(dc, &wanted, &NoteFound, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, dc);
+    return found;
+}
+
+// The face the table names where it is installed; else a proportional Japanese face that is, so
+// that texts keep about the width the table gives them (a fixed-pitch fallback is wider).
+std::wstring InstalledFace(const std::string& face) {
+    static std::map<std::string, std::wstring> chosen;
+    const auto known = chosen.find(face);
+    if (known != chosen.end()) return known->second;
+    std::wstring result = platform::Widen(face);
+    if (!FaceInstalled(result)) {
+        for (const wchar_t* fallback : {L"Meiryo UI", L"Yu Gothic UI", L"MS UI Gothic", L"IPAPGothic",
+                                        L"Noto Sans CJK JP", L"VL PGothic", L"Takao PGothic"}) {
+            if (FaceInstalled(fallback)) {
+                result = fallback;
+                break;
+            }
+        }
+    }
+    chosen.emplace(face, result);
+    return result;
+}
+
 HFONT CreateTableFont(const table::Font& font, UINT dpi) {
     return CreateFontW(-MulDiv(font.points, static_cast<int>(dpi), 72), 0, 0, 0,
                        font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
-                       platform::Widen(font.face).c_str());
+                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, VARIABLE_PITCH | FF_SWISS,
+                       InstalledFace(font.face).c_str());
 }
 
 } // namespace
@@ -101,6 +142,9 @@ UINT DpiOf(HWND window) {
 
 TableWindow::TableWindow(const table::Window& table, HWND owner) : table_(table), owner_(owner) {
     static const bool registered = [] {
+        INITCOMMONCONTROLSEX controls{sizeof controls,
+                                      ICC_STANDARD_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS};
+        InitCommonControlsEx(&controls);
         WNDCLASSEXW windowClass{};
         windowClass.cbSize = sizeof windowClass;
         windowClass.lpfnWndProc = &TableWindow::WindowProc;
@@ -147,6 +191,18 @@ void TableWindow::createControls() {
             kind.exStyle, kind.name, platform::Widen(c.text).c_str(), kind.style, 0, 0, 0, 0, window_,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + i)), instance, nullptr);
         controls_.push_back(control);
+        if (c.kind == table::Kind::List) {
+            SendMessageW(control, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+            for (std::size_t k = 0; k < c.columns.size(); ++k) {
+                std::wstring heading = platform::Widen(c.columns[k].heading);
+                LVCOLUMNW column{};
+                column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+                column.pszText = heading.data();
+                column.cx = c.columns[k].width;
+                column.iSubItem = static_cast<int>(k);
+                SendMessageW(control, LVM_INSERTCOLUMNW, k, reinterpret_cast<LPARAM>(&column));
+            }
+        }
         if (c.kind == table::Kind::Line) {
             const table::Colour colour = c.colour.value_or(table::Colour{});
             lineBrushes_[control] = CreateSolidBrush(RGB(colour.red, colour.green, colour.blue));
@@ -192,13 +248,11 @@ void TableWindow::applyDpi(UINT dpi) {
         const std::string key = font.face + "/" + std::to_string(font.points) + (font.bold ? "b" : "");
         HFONT& created = byFont[key];
         if (!created) fonts_.push_back(created = CreateTableFont(font, dpi));
-        // Scaling both edges keeps neighbouring controls from drifting apart by rounding.
-        const table::Rect r = table_.positionInWindow(c);
-        const int left = Scale(r.left, dpi), top = Scale(r.top, dpi);
-        MoveWindow(controls_[i], left, top, Scale(r.right(), dpi) - left, Scale(r.bottom(), dpi) - top,
-                   FALSE);
         SendMessageW(controls_[i], WM_SETFONT, reinterpret_cast<WPARAM>(created), FALSE);
+        for (std::size_t k = 0; k < c.columns.size(); ++k)
+            SendMessageW(controls_[i], LVM_SETCOLUMNWIDTH, k, Scale(c.columns[k].width, dpi));
     }
+    layout();
     for (HFONT font : oldFonts)
         DeleteObject(font);
 
@@ -211,14 +265,35 @@ void TableWindow::applyDpi(UINT dpi) {
         if (c.picture == table::Picture::AppIcon) {
             SendMessageW(controls_[i], STM_SETICON, reinterpret_cast<WPARAM>(AppIcon(bigIcon)), 0);
             // Setting an icon shrinks the box to the icon; the table's box is larger.
-            const table::Rect r = table_.positionInWindow(c);
-            MoveWindow(controls_[i], Scale(r.left, dpi), Scale(r.top, dpi),
-                       Scale(r.right(), dpi) - Scale(r.left, dpi), Scale(r.bottom(), dpi) - Scale(r.top, dpi),
-                       FALSE);
+            layout();
         } else if (c.picture == table::Picture::ConvertFace) {
             face_ = IconFromPixels(ConvertFace(dpi));
             SendMessageW(controls_[i], BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(face_));
         }
+    }
+    InvalidateRect(window_, nullptr, TRUE);
+}
+
+void TableWindow::layout() {
+    // What a resizable window has beyond the table's size goes to the controls anchored to both
+    // edges, and moves those anchored to the right or bottom edge alone.
+    RECT client;
+    GetClientRect(window_, &client);
+    const int extraWidth = std::max(0, static_cast<int>(client.right) - Scale(table_.clientWidth, dpi_));
+    const int extraHeight = std::max(0, static_cast<int>(client.bottom) - Scale(table_.clientHeight, dpi_));
+    for (std::size_t i = 0; i < table_.controls.size(); ++i) {
+        const table::Control& c = table_.controls[i];
+        const table::Rect r = table_.positionInWindow(c);
+        // Scaling both edges keeps neighbouring controls from drifting apart by rounding.
+        int left = Scale(r.left, dpi_), top = Scale(r.top, dpi_);
+        int right = Scale(r.right(), dpi_), bottom = Scale(r.bottom(), dpi_);
+        if (c.parent.empty()) {
+            if (c.anchors.right) right += extraWidth;
+            if (c.anchors.right && !c.anchors.left) left += extraWidth;
+            if (c.anchors.bottom) bottom += extraHeight;
+            if (c.anchors.bottom && !c.anchors.top) top += extraHeight;
+        }
+        MoveWindow(controls_[i], left, top, right - left, bottom - top, FALSE);
     }
     InvalidateRect(window_, nullptr, TRUE);
 }
@@ -290,15 +365,25 @@ void TableWindow::close() {
 
 bool TableWindow::handleDialogMessage(MSG& message) {
     if (!window_ || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) return false;
-    // Enter and Esc press the table's default and cancel buttons, or nothing: not the button that
-    // has the focus, as IsDialogMessage would.
+    // Enter presses the push button that has the focus, as on every button; elsewhere Enter and
+    // Esc press the table's default and cancel buttons, or nothing.
     const bool key =
         message.message == WM_KEYDOWN || message.message == WM_KEYUP || message.message == WM_CHAR;
     if (key && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE)) {
         if (message.message == WM_KEYDOWN) {
-            const std::string& button =
-                message.wParam == VK_RETURN ? table_.defaultButton : table_.cancelButton;
-            if (!button.empty()) press(button);
+            const HWND focus = GetFocus();
+            const table::Control* focused =
+                focus && GetParent(focus) == window_ ? controlOfId(GetDlgCtrlID(focus)) : nullptr;
+            const bool onButton = focused && (focused->kind == table::Kind::Button ||
+                                              focused->kind == table::Kind::PictureButton);
+            if (message.wParam == VK_RETURN && onButton)
+                press(focused->name);
+            else if (message.wParam == VK_RETURN && table_.defaultButton.empty() && focused)
+                enterIn(focused->name);
+            else if (const std::string& button =
+                         message.wParam == VK_RETURN ? table_.defaultButton : table_.cancelButton;
+                     !button.empty())
+                press(button);
         }
         return true;
     }
@@ -313,6 +398,8 @@ void TableWindow::press(const std::string& name) {
 std::optional<LRESULT> TableWindow::handleMessage(UINT, WPARAM, LPARAM) {
     return std::nullopt;
 }
+
+void TableWindow::enterIn(std::string_view) {}
 
 LRESULT CALLBACK TableWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
@@ -380,6 +467,22 @@ LRESULT TableWindow::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
         } else if (const auto chain = table_.focusChain(); !chain.empty()) {
             SetFocus(control(chain.front()->name));
         }
+        return 0;
+    case WM_GETMINMAXINFO: {
+        // A resizable window is never made smaller than its table.
+        if (table_.border != table::Border::Sizable) return DefWindowProcW(window_, message, wParam, lParam);
+        // The frame as drawn, which may differ from the one Windows computes for the DPI.
+        RECT outer, client;
+        GetWindowRect(window_, &outer);
+        GetClientRect(window_, &client);
+        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+        limits->ptMinTrackSize = {Scale(table_.clientWidth, dpi_) + (outer.right - outer.left) - client.right,
+                                  Scale(table_.clientHeight, dpi_) + (outer.bottom - outer.top) -
+                                      client.bottom};
+        return 0;
+    }
+    case WM_SIZE:
+        if (!controls_.empty() && wParam != SIZE_MINIMIZED) layout();
         return 0;
     case WM_DPICHANGED: {
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);

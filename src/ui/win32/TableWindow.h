@@ -57,12 +57,17 @@ public:
 protected:
     // Messages a window of the program handles itself; nothing leaves them to the common handling.
     virtual std::optional<LRESULT> handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Enter in the control of that name, which is no push button, where the table has no default
+    // button: nothing unless a window gives it a meaning.
+    virtual void enterIn(std::string_view name);
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT dispatch(UINT message, WPARAM wParam, LPARAM lParam);
     void createControls();
     void centre();
+    // Places the controls for the DPI and the client area's size, by their anchors.
+    void layout();
     void press(const std::string& name);
     const table::Control* controlOfId(int id) const;
     void releasePictures();

@@ -3,6 +3,7 @@
 #include "ui/win32/frmConv.h"
 
 #include "platform/Utf16.h"
+#include "ui/win32/frmBatch.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
@@ -32,7 +33,39 @@ std::wstring FullName(const std::wstring& name) {
     return full;
 }
 
+// Several names, or a folder, are a batch; one file is converted in the conversion window.
+bool IsBatch(const std::vector<std::wstring>& names) {
+    if (names.size() != 1) return names.size() > 1;
+    const DWORD attributes = GetFileAttributesW(names.front().c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> Narrowed(const std::vector<std::wstring>& names) {
+    std::vector<std::string> narrow;
+    for (const std::wstring& name : names)
+        narrow.push_back(platform::Narrow(name));
+    return narrow;
+}
+
 } // namespace
+
+std::vector<std::wstring> CommandLineNames(const wchar_t* commandLine) {
+    int count = 0;
+    const std::unique_ptr<LPWSTR, decltype(&LocalFree)> arguments(CommandLineToArgvW(commandLine, &count),
+                                                                  &LocalFree);
+    std::vector<std::wstring> names;
+    for (int i = 1; arguments && i < count; ++i)
+        if (arguments.get()[i][0] != L'\0') names.push_back(FullName(arguments.get()[i]));
+    return names;
+}
+
+std::unique_ptr<TableWindow> WindowForCommandLine(WorkingSet& ws, const wchar_t* commandLine) {
+    const std::vector<std::wstring> names = CommandLineNames(commandLine);
+    if (IsBatch(names)) return std::make_unique<frmBatch>(nullptr, Narrowed(names));
+    auto window = std::make_unique<frmConv>(ws);
+    window->fillFromCommandLine(commandLine);
+    return window;
+}
 
 frmConv::frmConv(WorkingSet& ws)
     : TableWindow(table::ConversionWindow(), nullptr), ws_(ws), messages_(handle()),
@@ -70,25 +103,27 @@ std::optional<std::wstring> frmConv::ChooseWithDialog(HWND owner) {
 }
 
 void frmConv::fillFromCommandLine(const wchar_t* commandLine) {
-    int count = 0;
-    const std::unique_ptr<LPWSTR, decltype(&LocalFree)> arguments(CommandLineToArgvW(commandLine, &count),
-                                                                  &LocalFree);
-    if (!arguments || count < 2 || arguments.get()[1][0] == L'\0') return;
-    fillBothNames(FullName(arguments.get()[1]));
+    const std::vector<std::wstring> names = CommandLineNames(commandLine);
+    if (!names.empty()) fillBothNames(names.front());
 }
 
 std::optional<LRESULT> frmConv::handleMessage(UINT message, WPARAM wParam, LPARAM) {
     if (message != WM_DROPFILES) return std::nullopt;
     const auto drop = reinterpret_cast<HDROP>(wParam);
-    // One file, not a folder; several files or a folder leave the fields as they are.
-    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) == 1) {
-        std::wstring name(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
-        name.resize(DragQueryFileW(drop, 0, name.data(), static_cast<UINT>(name.size())));
-        const DWORD attributes = GetFileAttributesW(name.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-            fillBothNames(FullName(name));
+    std::vector<std::wstring> names(DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0));
+    for (UINT i = 0; i < names.size(); ++i) {
+        names[i].resize(DragQueryFileW(drop, i, nullptr, 0) + 1);
+        names[i].resize(DragQueryFileW(drop, i, names[i].data(), static_cast<UINT>(names[i].size())));
+        names[i] = FullName(names[i]);
     }
     DragFinish(drop);
+    // One file fills both name fields; several files or a folder open the batch window over this one.
+    if (IsBatch(names)) {
+        frmBatch batch(handle(), Narrowed(names));
+        batch.showModal();
+    } else if (names.size() == 1 && GetFileAttributesW(names.front().c_str()) != INVALID_FILE_ATTRIBUTES) {
+        fillBothNames(names.front());
+    }
     return 0;
 }
 

@@ -9,8 +9,10 @@
 #include "workflow/Workflow.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zel::ui::win32 {
 
@@ -37,7 +39,8 @@ public:
     const ConversionState& state() const { return state_; }
 
 protected:
-    // A file dropped on the window fills both name fields.
+    // A file dropped on the window fills both name fields; several files or a folder open the batch
+    // window.
     std::optional<LRESULT> handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
@@ -54,6 +57,15 @@ private:
     HWND sourceField_;
     HWND targetField_;
 };
+
+// The names given on the program's command line (its own name first), as full names: relative
+// names are taken from the current folder.
+std::vector<std::wstring> CommandLineNames(const wchar_t* commandLine);
+
+// The window the program shows for its command line: the batch window for several names or a
+// folder, closing which ends the program; else the conversion window, with a file named there in
+// both name fields. Nothing is converted until the user asks.
+std::unique_ptr<TableWindow> WindowForCommandLine(WorkingSet& ws, const wchar_t* commandLine);
 
 // The version window: created for one opening, shown modally over `owner`; OK, Enter, Esc and the
 // close box close it.
