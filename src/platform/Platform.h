@@ -84,17 +84,18 @@ enum class NameKind {
 NameKind KindOfName(const std::string& name);
 
 // True when `name` is an existing file that the write of a conversion would refuse as read-only
-// (code 75): Windows: the read-only attribute; POSIX: no write access for this user.
+// (code 75): Windows: the read-only attribute; POSIX: no write access for this user (for root: no
+// write permission bit at all).
 bool IsReadOnly(const std::string& name);
 
 // --- Folders --------------------------------------------------------------------------------
 
 // One name in a folder, as the folder itself tells it (links are not followed).
 struct FolderEntry {
-    std::string name;     // the last component alone
-    bool folder = false;  // a folder, and no link to one
-    bool file = false;    // a regular file, or a link to one
-    bool hidden = false;  // Windows: marked hidden or system; elsewhere: the name begins with "."
+    std::string name;    // the last component alone
+    bool folder = false; // a folder, and no link to one
+    bool file = false;   // a regular file, or a link to one
+    bool hidden = false; // Windows: marked hidden or system; elsewhere: the name begins with "."
 };
 
 // The names in `folder` except "." and "..", in no particular order; nothing when the folder
@@ -176,10 +177,12 @@ FileResult CopyFileNoReplace(const std::string& source, const std::string& targe
 // are kept, and their full names returned so that the user can be told.
 [[nodiscard]] std::vector<std::string> RemoveLeftovers(const std::string& name);
 
-// Makes Ctrl-C, SIGTERM and SIGHUP (Windows: console close events) remove a named temporary file
-// that a write of this process has open at that moment before the program ends. The programs call
+// Makes Ctrl-C, SIGTERM and SIGHUP (Windows: console close events) remove the named temporary
+// files that writes of this process, on any thread, have open at that moment before the program
+// ends; a write that is giving its file its final name finishes that step first. The programs call
 // it once at start, before they start any thread, so that every later thread leaves those signals
-// to the one place that handles them.
+// to the one place that handles them (POSIX: a thread of its own). Signals that the program was
+// started with ignored stay ignored. A child made by fork starts without it and may call it again.
 void RemoveTemporaryFilesOnInterrupt();
 
 // Keeps the signals that end the program by request away from the calling thread (a worker), so

@@ -792,8 +792,11 @@ void RemoveTemporaryFilesOnInterrupt() {
     struct sigaction action {};
     action.sa_handler = ForwardInterrupt;
     action.sa_mask = EndingSignals();
+    // A signal that the caller set to be ignored (SIGHUP under nohup) stays ignored.
+    struct sigaction before {};
     for (int s : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(s, &action, nullptr);
+        if (::sigaction(s, nullptr, &before) == 0 && before.sa_handler != SIG_IGN)
+            ::sigaction(s, &action, nullptr);
     state.installed = true;
 }
 
