@@ -370,7 +370,11 @@ void RemovePending(std::uint64_t id) {
 void HandleInterrupts() {
     const sigset_t set = EndingSignals();
     int number = 0;
-    while (::sigwait(&set, &number) != 0) {
+    for (;;) {
+        if (::sigwait(&set, &number) != 0) continue;
+        // Blocked signals stay pending even where they are ignored: those are passed over.
+        struct sigaction now {};
+        if (::sigaction(number, nullptr, &now) != 0 || now.sa_handler != SIG_IGN) break;
     }
     Interrupts& state = Shared();
     ::pthread_rwlock_wrlock(&state.naming); // kept: the process ends
@@ -410,8 +414,9 @@ void AfterForkInChild() {
     if (!state.installed) return;
     state.installed = false;
     state.pending.clear();
+    struct sigaction now {};
     for (int s : {SIGINT, SIGTERM, SIGHUP})
-        ::signal(s, SIG_DFL);
+        if (::sigaction(s, nullptr, &now) == 0 && now.sa_handler == ForwardInterrupt) ::signal(s, SIG_DFL);
     const sigset_t set = EndingSignals();
     ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
