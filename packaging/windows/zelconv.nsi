@@ -1,6 +1,8 @@
-; The Windows installer: both programs under Program Files, a Start-menu entry and an uninstaller
-; listed in Windows' settings. It takes no file association, since .zel files belong to the main
-; application; the window program is only offered in Explorer's "Open with" list.
+; The Windows installer: both programs under Program Files, a Start-menu entry, an entry in
+; Explorer's Send-to menu for the user who installs and an uninstaller listed in Windows' settings.
+; It takes no file association, since .zel files belong to the main application; the window
+; program is only offered in Explorer's "Open with" list, which passes every selected file to one
+; program, as Send to does.
 ;
 ;   makensis -DVERSION=<major.minor.build> -DFILE_VERSION=<major.minor.0.build>
 ;            -DSTAGE=<folder with the programs> -DICON=<zelconv.ico> -DOUTFILE=<setup.exe> zelconv.nsi
@@ -17,6 +19,7 @@ SetCompressor /SOLID lzma
 !define APP_NAME "カルトゥーバ　データ変換"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\ZelConv"
 !define OPEN_WITH_KEY "Software\Classes\Applications\zelconv.exe"
+!define SEND_TO_NAME "カルトゥーバ データ変換"
 
 Name "${APP_NAME}"
 OutFile "${OUTFILE}"
@@ -37,7 +40,10 @@ VIAddVersionKey /LANG=1041 "LegalCopyright" "Copyright (C) 2000 TALMO Dev. Corp.
 !define MUI_UNICON "${ICON}"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!define MUI_FINISHPAGE_RUN "$INSTDIR\zelconv.exe"
+; The installer runs as administrator, and a program it started would too: Windows keeps drops from
+; Explorer away from such a program. Explorer starts it instead, as the user who is logged on.
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_FUNCTION RunAsTheUser
 !insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
@@ -51,6 +57,10 @@ Function un.onInit
   SetRegView 64
 FunctionEnd
 
+Function RunAsTheUser
+  Exec '"$WINDIR\explorer.exe" "$INSTDIR\zelconv.exe"'
+FunctionEnd
+
 Section "Install"
   SetShellVarContext all
   SetOutPath "$INSTDIR"
@@ -59,6 +69,11 @@ Section "Install"
   File "${STAGE}\README-ja.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "$SMPROGRAMS\${APP_NAME}.lnk" "$INSTDIR\zelconv.exe" "" "$INSTDIR\zelconv.exe" 0
+  ; Windows has no Send-to folder for all users: the entry is the installing user's (README-ja.txt
+  ; tells another user how to add it).
+  SetShellVarContext current
+  CreateShortcut "$SENDTO\${SEND_TO_NAME}.lnk" "$INSTDIR\zelconv.exe" "" "$INSTDIR\zelconv.exe" 0
+  SetShellVarContext all
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${APP_NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -72,12 +87,17 @@ Section "Install"
   ; "Open with" only: no default program for .zel.
   WriteRegStr HKLM "${OPEN_WITH_KEY}" "FriendlyAppName" "${APP_NAME}"
   WriteRegStr HKLM "${OPEN_WITH_KEY}\SupportedTypes" ".zel" ""
-  WriteRegStr HKLM "${OPEN_WITH_KEY}\shell\open\command" "" '"$INSTDIR\zelconv.exe" "%1"'
+  ; Several selected files go to one program, which shows them in its batch window.
+  WriteRegStr HKLM "${OPEN_WITH_KEY}\shell\open" "MultiSelectModel" "Player"
+  WriteRegStr HKLM "${OPEN_WITH_KEY}\shell\open\command" "" '"$INSTDIR\zelconv.exe" "%1" %*'
 SectionEnd
 
 Section "Uninstall"
   SetShellVarContext all
   Delete "$SMPROGRAMS\${APP_NAME}.lnk"
+  SetShellVarContext current
+  Delete "$SENDTO\${SEND_TO_NAME}.lnk"
+  SetShellVarContext all
   Delete "$INSTDIR\zelconv.exe"
   Delete "$INSTDIR\zelconv-cli.exe"
   Delete "$INSTDIR\README-ja.txt"

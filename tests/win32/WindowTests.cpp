@@ -167,8 +167,8 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
     SetCurrentDirectoryW(folder.c_str());
     window.fillFromCommandLine(L"\"C:\\Program Files\\ZelConv\\zelconv.exe\" 現場.ZEL");
     for (const auto& [line, shown] :
-         {std::pair(L"z 現場.ZEL", "frmConv"), std::pair(L"z 現場.ZEL a", "frmBatch"),
-          std::pair(L"z .", "frmBatch")}) // several names, or a folder
+         {std::pair(L"z 現場.ZEL 現場.zel", "frmConv"), std::pair(L"z 現場.ZEL a", "frmBatch"),
+          std::pair(L"z .", "frmBatch")}) // one file named twice; several; a folder
         EXPECT_EQ(win32::WindowForCommandLine(*ws, line)->table().name, shown);
     SetCurrentDirectoryW(current);
     EXPECT_EQ(Names(), both);

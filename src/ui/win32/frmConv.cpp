@@ -8,6 +8,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -54,8 +55,15 @@ std::vector<std::wstring> CommandLineNames(const wchar_t* commandLine) {
     const std::unique_ptr<LPWSTR, decltype(&LocalFree)> arguments(CommandLineToArgvW(commandLine, &count),
                                                                   &LocalFree);
     std::vector<std::wstring> names;
-    for (int i = 1; arguments && i < count; ++i)
-        if (arguments.get()[i][0] != L'\0') names.push_back(FullName(arguments.get()[i]));
+    for (int i = 1; arguments && i < count; ++i) {
+        if (arguments.get()[i][0] == L'\0') continue;
+        // Explorer may name the first of the selected files twice ("%1" and %*).
+        std::wstring name = FullName(arguments.get()[i]);
+        const auto same = [&](const std::wstring& earlier) {
+            return CompareStringOrdinal(earlier.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL;
+        };
+        if (std::none_of(names.begin(), names.end(), same)) names.push_back(std::move(name));
+    }
     return names;
 }
 
