@@ -184,15 +184,18 @@ void frmBatch::enableButtons() {
 }
 
 void frmBatch::requestClose() {
-    if (!running()) {
-        close();
-        return;
+    if (running()) {
+        if (closeAfterRun_ || !messages_.AskYesNo(kBatchCloseWhileRunningText)) return;
+        // The run may have ended while the question was shown; else the window closes as soon as
+        // the file being converted is done.
+        if (running()) {
+            closeAfterRun_ = true;
+            stop_ = true;
+            enableButtons();
+            return;
+        }
     }
-    if (closeAfterRun_ || !messages_.AskYesNo(kBatchCloseWhileRunningText)) return;
-    // Closed as soon as the file being converted is done.
-    closeAfterRun_ = true;
-    stop_ = true;
-    enableButtons();
+    close();
 }
 
 void frmBatch::openRow(int row) {
