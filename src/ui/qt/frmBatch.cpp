@@ -46,11 +46,7 @@ frmBatch::frmBatch(std::vector<std::string> names, QWidget* owner)
     stop_ = ControlOf<QPushButton>(*this, table::kStopButton);
     save_ = ControlOf<QPushButton>(*this, table::kSaveButton);
 
-    for (const BatchFile& file : files_)
-        new QTreeWidgetItem(list_, {Shown(file.shownName), Shown(ListedFormatText(file.format)), QString()});
-    if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
-    progress_->setRange(0, static_cast<int>(files_.size()));
-    setButtons();
+    fillList();
 
     connect(start_, &QPushButton::clicked, this, &frmBatch::onStart);
     connect(stop_, &QPushButton::clicked, this, [this] {
@@ -70,13 +66,34 @@ frmBatch::~frmBatch() {
     if (worker_.joinable()) worker_.join();
 }
 
+void frmBatch::fillList() {
+    list_->clear();
+    outcomes_.assign(files_.size(), BatchOutcome{});
+    taken_ = 0;
+    for (const BatchFile& file : files_)
+        new QTreeWidgetItem(list_, {Shown(file.shownName), Shown(ListedFormatText(file.format)), QString()});
+    if (list_->topLevelItemCount() > 0) list_->setCurrentItem(list_->topLevelItem(0));
+    progress_->setRange(0, static_cast<int>(files_.size()));
+    progress_->setValue(0);
+    showCounts();
+    setButtons();
+}
+
 void frmBatch::setButtons() {
-    start_->setEnabled(!ran_ && !files_.empty());
+    start_->setEnabled(!running() && !files_.empty());
     stop_->setEnabled(running() && !stopRequested_);
     save_->setEnabled(ran_ && !running());
 }
 
 void frmBatch::onStart() {
+    if (running()) return;
+    // Started again after a run (one that was stopped, say): the files are listed anew, since the
+    // run has changed them, and the rest are converted.
+    if (ran_) {
+        files_ = ListBatch(names_);
+        fillList();
+        if (files_.empty()) return;
+    }
     // The question counts the files that would be written; with none, there is nothing to confirm.
     const auto toConvert =
         static_cast<std::size_t>(std::count_if(files_.begin(), files_.end(), [](const BatchFile& f) {
@@ -84,6 +101,9 @@ void frmBatch::onStart() {
         }));
     if (toConvert > 0 && !messages_.AskYesNo(BatchConfirmText(toConvert))) return;
     ran_ = true;
+    stopRequested_ = false;
+    end_.reset();
+    workerOutcomes_.clear();
     // The one question has been answered for the whole run: every overwrite question is answered
     // Yes (an empty `answer`).
     worker_ = std::thread([this] {

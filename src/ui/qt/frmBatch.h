@@ -56,6 +56,8 @@ private:
     void endRun(BatchEnd end);
     void showResult(std::size_t index);
     void showCounts();
+    // Shows the listed files with no results yet.
+    void fillList();
     void setButtons();
     // Where the report is saved by default: the one folder given, else the first file's folder.
     QString reportFolder() const;

@@ -129,7 +129,7 @@ Window MakeBatchWindow() {
     const Anchors bottomRight{false, false, true, true};
     Control list = Anchored(Row(kFileList, Kind::List, {8, 8, 624, 298}, "", 1), all);
     // Wide enough for "データではありません" and the shorter results; longer ones open from their row.
-    list.columns = {{"ファイル", 280}, {"形式", 130}, {"結果", 210}};
+    list.columns = {{"ファイル", 280}, {"形式", 130}, {"結果", 190}};
     w.controls = {
         list,
         Anchored(Row(kProgressBar, Kind::ProgressBar, {8, 314, 624, 16}), bottomRow),
