@@ -6,8 +6,9 @@
 #include "platform/Platform.h"
 #include "upgrade/Set102Module.h"
 
-#include <cstring>
+#include <algorithm>
 #include <memory>
+#include <type_traits>
 
 using namespace zel;
 
@@ -17,24 +18,23 @@ void Require(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-// Decodes a body as the reader does; false when it is refused.
-template <class Body, class Decode>
-bool Read(const std::uint8_t* data, std::size_t size, Body& body, Decode decode, std::size_t& consumed) {
+// Decodes the body of a file of `version` as the reader does: the bytes it takes, signature
+// included, or 0 when it is refused.
+template <class Body>
+std::size_t Read(const std::uint8_t* data, std::size_t size, FileVersion version, Body& body) {
     ByteReader reader(data + kSignatureSize, size - kSignatureSize);
     MemoryBudget budget(ConversionBudget(size));
     try {
-        decode(reader, body, &budget);
+        if constexpr (std::is_same_v<Body, Body102>)
+            DecodeBody102(reader, body, &budget);
+        else
+            DecodeBody101(reader, version, body, &budget);
     } catch (const DamagedFile&) {
-        return false;
+        return 0;
     } catch (const RecordsTooLarge&) {
-        return false;
+        return 0;
     }
-    consumed = kSignatureSize + reader.position();
-    return true;
-}
-
-void Decode102(ByteReader& reader, Body102& body, MemoryBudget* budget) {
-    DecodeBody102(reader, body, budget);
+    return kSignatureSize + reader.position();
 }
 
 void CheckUpgrade(const Body101& old) {
@@ -50,32 +50,28 @@ void CheckUpgrade(const Body101& old) {
     VectorSink sink;
     EncodeFile102(sink, *built, old.fixedBlock, old.factorPair, WordPair{});
     auto back = std::make_unique<Body102>();
-    std::size_t consumed = 0;
-    Require(Read(sink.bytes.data(), sink.bytes.size(), *back, Decode102, consumed));
-    Require(consumed == sink.bytes.size() && back->main == *built && back->fixedBlock == old.fixedBlock);
+    Require(Read(sink.bytes.data(), sink.bytes.size(), FileVersion::V102, *back) == sink.bytes.size());
+    Require(back->main == *built && back->fixedBlock == old.fixedBlock);
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const FileVersion version = DetectVersion(std::string_view(reinterpret_cast<const char*>(data), size));
+    VectorSink sink;
     std::size_t consumed = 0;
     if (version == FileVersion::V100 || version == FileVersion::V101) {
         auto body = std::make_unique<Body101>();
-        auto decode = [version](ByteReader& r, Body101& b, MemoryBudget* m) {
-            DecodeBody101(r, version, b, m);
-        };
-        if (!Read(data, size, *body, decode, consumed)) return 0;
-        VectorSink sink;
+        consumed = Read(data, size, version, *body);
+        if (consumed == 0) return 0;
         EncodeFile101(sink, version, body->main, body->fixedBlock, body->factorPair);
-        Require(sink.bytes.size() == consumed && std::memcmp(sink.bytes.data(), data, consumed) == 0);
         CheckUpgrade(*body);
     } else if (version == FileVersion::V102) {
         auto body = std::make_unique<Body102>();
-        if (!Read(data, size, *body, Decode102, consumed)) return 0;
-        VectorSink sink;
+        consumed = Read(data, size, version, *body);
+        if (consumed == 0) return 0;
         EncodeFile102(sink, body->main, body->fixedBlock, body->factorPair, body->wordPair);
-        Require(sink.bytes.size() == consumed && std::memcmp(sink.bytes.data(), data, consumed) == 0);
     }
+    Require(std::equal(sink.bytes.begin(), sink.bytes.end(), data, data + consumed));
     return 0;
 }

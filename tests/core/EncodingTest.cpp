@@ -22,21 +22,17 @@ TEST(Encoding, EveryCutOfABodyIsRefused) {
 }
 
 TEST(Encoding, ImpossibleCountsAreRefusedBeforeAnythingIsAllocated) {
-    struct Case {
-        const char* what;
-        Bytes bytes;
-    };
-    const Case cases[] = {
+    const std::pair<const char*, Bytes> cases[] = {
         {"two dimensions", {2, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0}},
         {"negative count", {1, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0}},
         {"count larger than the bytes left", {1, 0, 0xFF, 0xFF, 0xFF, 0x7F, 1, 0, 0, 0, 0, 0}},
         {"bounds beyond 32 bits", {1, 0, 2, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F, 0, 0, 0, 0}},
         {"string beyond the end", {1, 0, 1, 0, 0, 0, 1, 0, 0, 0, 0xFF, 0xFF, 'a'}},
     };
-    for (const auto& c : cases) {
-        ByteReader r(c.bytes);
+    for (const auto& [what, bytes] : cases) {
+        ByteReader r(bytes);
         DynArray<String> strings;
-        EXPECT_THROW(DecodeRecord(r, strings), DamagedFile) << c.what;
+        EXPECT_THROW(DecodeRecord(r, strings), DamagedFile) << what;
     }
     // Three anchors cannot fit in a few kilobytes: refused by the smallest anchor size.
     Bytes anchors{1, 0, 3, 0, 0, 0, 1, 0, 0, 0};

@@ -8,10 +8,11 @@ namespace zel::test {
 
 namespace {
 
-Anchor101 SampleAnchor(int number, const AnchorShape& shape) {
+// Anchor `number`, with the test method "１サイクル" when `oneCycle`, else "多サイクル".
+Anchor101 SampleAnchor(int number, const AnchorShape& shape, bool oneCycle = false, Integer stepCount = 3) {
     Anchor101 a;
     a.HeadText = String::FromText("アンカー" + std::to_string(number));
-    a.TestMethod = String::FromText(shape.oneCycle ? kOneCycle : kMultiCycle);
+    a.TestMethod = String::FromText(oneCycle ? kOneCycle : kMultiCycle);
     a.HeadValue1 = Value4{0x7FC00001u}; // a NaN pattern that must survive
     a.HeadInt1 = static_cast<Integer>(number);
     a.TypeInfo.AnchorTypeCode = number % 2 ? 0 : 4;
@@ -19,7 +20,7 @@ Anchor101 SampleAnchor(int number, const AnchorShape& shape) {
     a.TypeInfo.MeasureA = 900;
     a.TypeInfo.MeasureB = 350;
     a.TypeInfo.StepTotal = 100;
-    a.TypeInfo.StepCount = shape.stepCount;
+    a.TypeInfo.StepCount = stepCount;
     a.Settings.FirstValue = 120;
     a.Settings.SecondValue = 60;
     a.Settings.FirstCount = 3;
@@ -69,12 +70,9 @@ std::unique_ptr<Body101> SampleProject(const ProjectShape& shape) {
     m.CurrentAnchor = SampleAnchor(0, shape.anchor);
     const Long elements = shape.anchorCount > 0 ? shape.anchorCount : 1;
     m.Anchors.Dimension(1, elements);
-    for (Long i = 1; i <= elements; ++i) {
-        AnchorShape anchor = shape.anchor;
-        anchor.oneCycle = i % 2 == 0;
-        if (i == shape.failingAnchor) anchor.stepCount = 11;
-        m.Anchors.at(i) = SampleAnchor(static_cast<int>(i), anchor);
-    }
+    for (Long i = 1; i <= elements; ++i)
+        m.Anchors.at(i) =
+            SampleAnchor(static_cast<int>(i), shape.anchor, i % 2 == 0, i == shape.failingAnchor ? 11 : 3);
     m.Tail.SectionA1.Head.Text = String::FromText("末尾");
     m.Tail.SectionB2.Last = String::FromText("終わり");
     for (std::size_t i = 0; i < body->fixedBlock.Bytes.bytes.size(); ++i)

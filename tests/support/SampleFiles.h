@@ -11,11 +11,9 @@
 
 namespace zel::test {
 
-// How a sample anchor is made. The defaults convert; a step or cycle count of 11 makes the upgrade
-// to 1.02 fail at that anchor.
+// How a sample anchor is made. The defaults convert; a cycle count of 11 makes the upgrade to 1.02
+// fail at the anchor.
 struct AnchorShape {
-    bool oneCycle = false; // test method "１サイクル" instead of "多サイクル"
-    Integer stepCount = 3;
     Integer cycleCount = 3;
     int entries = 3;
     bool footItems = true; // Foot.Items dimensioned 0..1, else never dimensioned
