@@ -358,7 +358,7 @@ std::vector<BatchFile> FilesOf(const std::vector<std::string>& args) {
         else
             listed.push_back({arg, arg, ListedFormat::CannotOpen});
         for (BatchFile& file : listed)
-            if (seen.insert(file.fullName).second) files.push_back(std::move(file));
+            if (seen.insert(ListingKey(file.fullName)).second) files.push_back(std::move(file));
     }
     return files;
 }

@@ -111,19 +111,6 @@ bool EndsWithZel(const std::string& leaf) {
     return true;
 }
 
-// The key under which a full name is listed once: on Windows letter case and the two separators
-// do not tell names apart.
-std::string ListingKey(const std::string& name) {
-#ifdef _WIN32
-    std::string key = name;
-    for (char& c : key)
-        c = c == '/' ? '\\' : FoldCase(c);
-    return key;
-#else
-    return name;
-#endif
-}
-
 // A folder's name without the separators after it ("/" itself and "C:\" keep theirs).
 std::string WithoutTrailingSeparators(std::string folder) {
     while (folder.size() > 1 && platform::IsSeparator(folder.back())) {
@@ -198,6 +185,17 @@ void ListFolderTree(const std::string& root, bool relative, std::set<std::string
 }
 
 } // namespace
+
+std::string ListingKey(const std::string& name) {
+#ifdef _WIN32
+    std::string key = name;
+    for (char& c : key)
+        c = c == '/' ? '\\' : FoldCase(c);
+    return key;
+#else
+    return name;
+#endif
+}
 
 // Explorer's order as this program keeps it: ASCII letters without regard to case, a run of digits
 // by its value ("site2" before "site10"; of equal values the one with fewer leading zeros first),

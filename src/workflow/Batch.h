@@ -42,6 +42,10 @@ struct BatchFile {
 // folder are left out. Each file's format is read from its signature.
 std::vector<BatchFile> ListBatch(const std::vector<std::string>& names);
 
+// The key under which a full name is listed once: equal for two spellings of one name (on Windows
+// letter case and the two separators do not tell names apart).
+std::string ListingKey(const std::string& name);
+
 // Explorer's order of two names of one folder: letter case ignored, digits compared as numbers.
 bool ShownBefore(const std::string& a, const std::string& b);
 
