@@ -12,13 +12,21 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-TEST(Encoding, EveryCutOfABodyIsRefused) {
-    const Bytes small = SampleFile(FileVersion::V101, {.anchorCount = 0, .anchor = {.entries = 1}});
-    EXPECT_EQ(DetectVersion({reinterpret_cast<const char*>(small.data()), small.size()}), FileVersion::V101);
-    for (std::size_t cut = 64; cut < small.size(); ++cut) {
-        ByteReader r(small.data() + 64, cut - 64);
-        ASSERT_THROW(DecodeBody101(r, FileVersion::V101, *std::make_unique<Body101>()), DamagedFile) << cut;
-    }
+// A body is read whole within the budget of its file's size; cut anywhere it is refused as damaged, and
+// one whose records would take more than a smaller budget is refused while it is read.
+TEST(Encoding, ABodyCutAnywhereOrBeyondItsBudgetIsRefused) {
+    const Bytes file = SampleFile(FileVersion::V101, {.anchorCount = 0, .anchor = {.entries = 1}});
+    EXPECT_EQ(DetectVersion({reinterpret_cast<const char*>(file.data()), file.size()}), FileVersion::V101);
+    auto read = [&](std::size_t size, std::size_t budget) {
+        ByteReader r(file.data() + 64, size - 64);
+        MemoryBudget limit(budget);
+        DecodeBody101(r, FileVersion::V101, *std::make_unique<Body101>(), &limit);
+    };
+    EXPECT_NO_THROW(read(file.size(), ConversionBudget(file.size())));
+    for (std::size_t budget : {std::size_t{1000}, sizeof(Anchor101)})
+        EXPECT_THROW(read(file.size(), budget), RecordsTooLarge) << budget;
+    for (std::size_t cut = 64; cut < file.size(); ++cut)
+        ASSERT_THROW(read(cut, SIZE_MAX), DamagedFile) << cut;
 }
 
 TEST(Encoding, ImpossibleCountsAreRefusedBeforeAnythingIsAllocated) {
@@ -79,21 +87,6 @@ TEST(Encoding, CopiesOfAListShareItsElementsUntilOneChanges) {
     EXPECT_EQ(copy.at(2).view(), "abcdefghij");
     EXPECT_EQ(list.at(2).view(), "x");
     EXPECT_NE(&copy.Items(), &list.Items());
-}
-
-// A body whose records would take more than the budget is refused while it is read.
-TEST(Encoding, RecordsBeyondTheBudgetAreRefusedWhileRead) {
-    const Bytes file = SampleFile(FileVersion::V101, {.anchorCount = 2});
-    for (std::size_t budget : {std::size_t{1000}, sizeof(Anchor101) * 2}) {
-        ByteReader r(file.data() + 64, file.size() - 64);
-        MemoryBudget limit(budget);
-        EXPECT_THROW(DecodeBody101(r, FileVersion::V101, *std::make_unique<Body101>(), &limit),
-                     RecordsTooLarge)
-            << budget;
-    }
-    ByteReader r(file.data() + 64, file.size() - 64);
-    MemoryBudget limit(ConversionBudget(file.size()));
-    EXPECT_NO_THROW(DecodeBody101(r, FileVersion::V101, *std::make_unique<Body101>(), &limit));
 }
 
 } // namespace
