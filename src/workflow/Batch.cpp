@@ -511,6 +511,17 @@ std::string BatchReportCsv(const std::vector<BatchFile>& files, const std::vecto
     return csv;
 }
 
+void SaveBatchReport(const std::string& name, const std::vector<BatchFile>& files,
+                     const std::vector<BatchOutcome>& outcomes, Messages& messages) {
+    const std::string report = BatchReportCsv(files, outcomes);
+    const platform::FileResult written =
+        platform::ReplaceFileContents(name, std::vector<std::uint8_t>(report.begin(), report.end()));
+    if (written.error)
+        ReportWriteError(messages, *written.error);
+    else if (written.warning)
+        ReportWriteWarning(messages, *written.warning, name);
+}
+
 std::string DefaultReportName(std::time_t now) {
     return "変換結果_" + Formatted(now, "%Y%m%d_%H%M%S") + ".csv";
 }

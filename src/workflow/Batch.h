@@ -133,6 +133,11 @@ BatchEnd RunBatch(const std::vector<BatchFile>& files, std::vector<BatchOutcome>
 // "2026-12-07 09:15:03" local time; a field beginning with =, +, - or @ begins with ' instead.
 std::string BatchReportCsv(const std::vector<BatchFile>& files, const std::vector<BatchOutcome>& outcomes);
 
+// Writes the report to `name` (a complete file or the old content, as every write); a failure, or a
+// folder that could not be flushed, is told through `messages`.
+void SaveBatchReport(const std::string& name, const std::vector<BatchFile>& files,
+                     const std::vector<BatchOutcome>& outcomes, Messages& messages);
+
 // "変換結果_YYYYMMDD_HHMMSS.csv" for the local time `now`.
 std::string DefaultReportName(std::time_t now);
 

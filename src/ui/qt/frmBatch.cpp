@@ -218,13 +218,7 @@ void frmBatch::onSave() {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
 
     const std::string name = QFile::encodeName(dialog.selectedFiles().front()).toStdString();
-    const std::string report = BatchReportCsv(files_, outcomes_);
-    const platform::FileResult written =
-        platform::ReplaceFileContents(name, std::vector<std::uint8_t>(report.begin(), report.end()));
-    if (written.error)
-        ReportWriteError(messages_, *written.error);
-    else if (written.warning)
-        ReportWriteWarning(messages_, *written.warning, name);
+    SaveBatchReport(name, files_, outcomes_, messages_);
 }
 
 } // namespace zel::ui

@@ -222,14 +222,7 @@ void frmBatch::onSave() {
     const std::optional<std::wstring> chosen =
         chooseReport_ ? chooseReport_(handle(), platform::Widen(suggested)) : std::nullopt;
     if (!chosen) return;
-    const std::string report = BatchReportCsv(files_, outcomes_);
-    const std::string name = platform::Narrow(*chosen);
-    const platform::FileResult written =
-        platform::ReplaceFileContents(name, std::vector<std::uint8_t>(report.begin(), report.end()));
-    if (written.error)
-        ReportWriteError(messages_, *written.error);
-    else if (written.warning)
-        ReportWriteWarning(messages_, *written.warning, name);
+    SaveBatchReport(platform::Narrow(*chosen), files_, outcomes_, messages_);
 }
 
 std::optional<LRESULT> frmBatch::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
