@@ -85,13 +85,7 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
     EXPECT_EQ(files.size(), 10u);
     EXPECT_TRUE(Contains(console.err,
                          "警告: インデックスが有効範囲にありません。\n1 番目のアンカー：段階数が 11 あり"));
-    for (const auto& [name, bytes] : {std::pair{"一.bak", a},
-                                      {"二.bak", b},
-                                      {"bad.bak", bad},
-                                      {"bad.zel", bad},
-                                      {"SITE.ZEL.bak", a},
-                                      {"SITE.ZEL.zel", Bytes(10, 'e')}})
-        EXPECT_EQ(files.at(name), bytes) << name;
+    // What each kind of file becomes is the batch's (BatchTest); here only that "SITE.ZEL" itself is written.
     EXPECT_EQ(files.at("SITE.ZEL"), files.at("一.zel"));
 
     fs::create_directories(dir.path() / "f" / "sub");
@@ -118,13 +112,10 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
 
 TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
     // Options, a terminal, the lines typed, what is shown after the question, converted.
+    const char* noTerminal = "いいえ (端末がないため確認できません。上書きするには --yes を付けてください)";
     const std::tuple<std::vector<std::string>, bool, std::deque<std::string>, const char*, bool> cases[] = {
         {{"--no"}, false, {}, "いいえ (--no)", false},
-        {{},
-         false,
-         {},
-         "いいえ (端末がないため確認できません。上書きするには --yes を付けてください)",
-         false},
+        {{}, false, {}, noTerminal, false},
         {{}, true, {"maybe", " Y "}, "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
         {{}, true, {""}, "[Y/n] ", true}, // Enter answers Yes
         {{}, true, {}, "[Y/n] \nいいえ (入力が終わりました)", false},
@@ -225,7 +216,6 @@ TEST_F(Cli, TheRealProgramOnItsStandardStreams) {
     const Bytes err = test::ReadBytes(dir.file("err"));
     EXPECT_TRUE(Contains(std::string(err.begin(), err.end()), "bad\xFF\xFE.bak"));
     EXPECT_EQ(run("--help > /dev/full 2> /dev/null"), 3);
-    EXPECT_EQ(run("--bogus 2> /dev/null"), 2);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     ::close(pipeFds[0]);

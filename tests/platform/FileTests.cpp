@@ -1,5 +1,4 @@
-// Code page 932, the error texts, files: existence and kinds of names, crash-safe replacement, the no-replace
-// copy and the injected faults.
+// Files: kinds of names, crash-safe replacement, the no-replace copy, faults; code page 932; error texts.
 #include "platform/Platform.h"
 #include "platform/TestSeams.h"
 #include "support/TestSupport.h"
@@ -400,8 +399,6 @@ TEST_F(Files, InterruptsDuringConcurrentWritesLeaveEveryFileWholeAndNothingElse)
     }
 }
 #endif
-
-// --- Text ---------------------------------------------------------------------------------
 
 TEST(Cp932, TextsConvertExactlyOrNotAtAll) {
     const std::pair<std::string, std::string> both[] = {

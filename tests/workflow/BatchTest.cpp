@@ -74,8 +74,7 @@ struct BatchRun : ::testing::Test {
     const Bytes v102 = test::FileBytes(FileVersion::V102, *test::SampleProject());
 };
 
-// Every kind of file, converted in place on two workers: the result, the format listed and the
-// files afterwards, byte for byte.
+// Every kind of file, converted in place on two workers; the files afterwards byte for byte.
 TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
     const Bytes v100 = test::SampleFile(FileVersion::V100), current = test::SampleFile(FileVersion::V102),
                 failing = test::SampleFile(FileVersion::V100, {.failingAnchor = 1}), foreign(100, 'x');
@@ -140,8 +139,7 @@ TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
     EXPECT_EQ(test::SnapshotOf(dir.path()), expected);
 }
 
-// Stopped after the second file, or by a full disk at the third: the files not taken are pending
-// and untouched.
+// Stopped after the second file, or by a full disk at the third: the later files stay pending and untouched.
 TEST_F(BatchRun, AStopOrAFullDiskLeavesTheLaterFilesPendingAndUntouched) {
     for (const char* leaf : {"f1.zel", "f2.zel", "f3.zel", "f4.zel"})
         test::WriteBytes(dir.file(leaf), v101);

