@@ -167,13 +167,6 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
         if (c.source == old100) project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
         after[c.targetAfter] = test::FileBytes(FileVersion::V102, *project);
         EXPECT_EQ(test::SnapshotOf(dir.path()), after);
-
-        // Pressed again, the file converted in place is found current.
-        messages.shown.clear();
-        if (c.sourceLeaf == c.targetAfter) {
-            EXPECT_EQ(RunConversion(state, ws, messages), Outcome::AlreadyCurrent);
-            EXPECT_EQ(messages.shown, (std::vector<Shown>{{Shown::Info, kCurrent}}));
-        }
     }
 }
 
