@@ -36,11 +36,6 @@ using Bytes = std::vector<std::uint8_t>;
 const Bytes kOld = {'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't'};
 const Bytes kNew = {'n', 'e', 'w', 0, 0xFF, 0x0D};
 
-void MakeReadOnly(const std::string& name) {
-    fs::permissions(test::PathFromUtf8(name),
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-}
-
 struct Files : ::testing::Test {
     void TearDown() override { InjectWriteFault(0, 0); }
     test::TempDir dir;
@@ -51,7 +46,7 @@ struct Files : ::testing::Test {
 TEST_F(Files, NamesAreToldApartByExistenceKindReadOnlyAndListing) {
     WriteBytes(dir.file("plain.zel"), kOld);
     WriteBytes(dir.file("locked.zel"), kOld);
-    MakeReadOnly(dir.file("locked.zel"));
+    fs::permissions(test::PathFromUtf8(dir.file("locked.zel")), fs::perms(0444));
     fs::create_directory(dir.path() / "folder.zel");
     struct Case {
         std::string leaf, listed; // listed empty: not in the folder
@@ -105,7 +100,7 @@ TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
     const std::string name = dir.file("t.zel"), locked = dir.file("u.zel");
     WriteBytes(name, kOld);
     WriteBytes(locked, kOld);
-    MakeReadOnly(locked);
+    fs::permissions(test::PathFromUtf8(locked), fs::perms(0444));
     fs::create_directory(dir.path() / "sub");
     const struct {
         std::string target;

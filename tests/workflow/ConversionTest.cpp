@@ -213,12 +213,6 @@ TEST(Conversion, LeftoversGoUnlessTheTargetIsMissingThenTheyAreNamedUntilItIsWri
 const std::string kNotData = "カルトゥーバのデータではありません。ファイル形式が違います。\r\r     ";
 const std::string kDamaged = "ファイルが壊れているため変換できません。\r\r     ";
 
-Bytes WithSignature(std::string_view signature, Bytes body = {}) {
-    Bytes file(signature.begin(), signature.end());
-    file.insert(file.end(), body.begin(), body.end());
-    return file;
-}
-
 struct Reading : ::testing::Test {
     test::TempDir dir;
     WorkingSet ws;
@@ -237,6 +231,8 @@ struct Reading : ::testing::Test {
 TEST_F(Reading, RefusedSourcesChangeNothing) {
     const Bytes good = test::SampleFile(FileVersion::V101, {.anchorCount = 1});
     const Bytes truncated(good.begin(), good.end() - 1);
+    Bytes lowerCase = good;
+    lowerCase[0] = 't'; // a signature differs by the case of one letter
     struct Case {
         std::string name;
         std::string text; // @: the name
@@ -246,7 +242,7 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
     const Case cases[] = {
         {"", "ファイルを指定してください"},
         {Put("foreign.zel", Bytes(5000, 'x')), kNotData + "@"},
-        {Put("case.zel", WithSignature("t" + std::string(kSignature100.substr(1)), good)), kNotData + "@"},
+        {Put("case.zel", lowerCase), kNotData + "@"},
         {Put("locked.zel", good), kNotData + "@", true},
         {Put("unreadable.zel", good), kNotData + "@", false, 1000}, // the disk fails inside the body
         {Put("cut.zel", truncated), kDamaged + "@"},
