@@ -163,7 +163,7 @@ TEST_F(BatchRun, AStopOrAFullDiskLeavesTheLaterFilesPendingAndUntouched) {
 }
 
 // The report: a byte-order mark, CRLF, every field quoted with its quotes doubled, a leading = + - @
-// behind a ', bytes that are no UTF-8 as \xHH, local times.
+// behind a ', bytes that are no UTF-8 (a surrogate's among them) as \xHH, local times.
 TEST(Batch, TheReportIsQuotedCsvThatExcelReadsAsText) {
     std::tm when{};
     when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 7, when.tm_hour = 9, when.tm_min = 15,
@@ -171,7 +171,7 @@ TEST(Batch, TheReportIsQuotedCsvThatExcelReadsAsText) {
     const std::time_t at = std::mktime(&when);
     EXPECT_EQ(DefaultReportName(at), "変換結果_20261207_091503.csv");
     const std::vector<BatchFile> files{{"", "=1+2.zel", ListedFormat::V100},
-                                       {"", "a\"b\x83.zel", ListedFormat::Current},
+                                       {"", "a\"b\x83\xED\xBF\xBF\xED\x9F\xBF.zel", ListedFormat::Current},
                                        {"", "-x.zel", ListedFormat::V101}};
     std::vector<BatchOutcome> outcomes(3);
     outcomes[0] = {BatchResult::Converted, "", "", "@x.bak", {}, at};
@@ -179,7 +179,8 @@ TEST(Batch, TheReportIsQuotedCsvThatExcelReadsAsText) {
     EXPECT_EQ(BatchReportCsv(files, outcomes),
               "\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"
               "\"'=1+2.zel\",\"1.00\",\"変換しました\",\"'@x.bak\",\"2026-12-07 09:15:03\"\r\n"
-              "\"a\"\"b\\x83.zel\",\"最新\",\"変換不要\",\"\",\"2026-12-07 09:15:03\"\r\n"
+              "\"a\"\"b\\x83\\xED\\xBF\\xBF\xED\x9F\xBF.zel\",\"最新\",\"変換不要\",\"\",\"2026-12-07 "
+              "09:15:03\"\r\n"
               "\"'-x.zel\",\"1.01\",\"\",\"\",\"\"\r\n");
 }
 
