@@ -6,6 +6,7 @@
 #include "ui/win32/Pictures.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 
 #include <algorithm>
 
@@ -507,6 +508,30 @@ void RunUntilClosed(TableWindow& window) {
             DispatchMessageW(&message);
         }
     }
+}
+
+std::optional<std::wstring> AskFileName(HWND owner, const FileDialog& dialog, const std::wstring& suggested) {
+    // Long enough for any full name Windows allows.
+    std::vector<wchar_t> file(32768, L'\0');
+    std::copy(suggested.begin(), suggested.begin() + std::min(suggested.size(), file.size() - 1),
+              file.begin());
+    // One description and one pattern, each ended by a NUL, the list by another (the string's own).
+    const std::wstring filter =
+        platform::Widen(dialog.filterDescription) + L'\0' + platform::Widen(dialog.filterPattern) + L'\0';
+    const std::wstring title = platform::Widen(dialog.title);
+    OPENFILENAMEW request{};
+    request.lStructSize = sizeof request;
+    request.hwndOwner = owner;
+    request.lpstrFilter = filter.c_str();
+    request.nFilterIndex = 1;
+    request.lpstrFile = file.data();
+    request.nMaxFile = static_cast<DWORD>(file.size());
+    request.lpstrTitle = title.c_str();
+    request.lpstrDefExt = dialog.defaultExtension;
+    request.Flags = dialog.flags;
+    const BOOL chosen = dialog.save ? GetSaveFileNameW(&request) : GetOpenFileNameW(&request);
+    if (!chosen || file[0] == L'\0') return std::nullopt;
+    return std::wstring(file.data());
 }
 
 } // namespace zel::ui::win32

@@ -88,6 +88,22 @@ private:
 // Runs the program's messages until `window` has been closed.
 void RunUntilClosed(TableWindow& window);
 
+// The common dialog that asks for a file name: its title and its one filter, as the tables give
+// them, and how it checks the name.
+struct FileDialog {
+    std::string_view title;
+    std::string_view filterDescription;
+    std::string_view filterPattern;
+    DWORD flags = 0;
+    bool save = false;                         // the save dialog, else the open dialog
+    const wchar_t* defaultExtension = nullptr; // added to a name typed without one
+};
+
+// Shows `dialog` modally over `owner`, with `suggested` as the name at first: the full name chosen,
+// or nothing when the user cancels or the dialog fails.
+std::optional<std::wstring> AskFileName(HWND owner, const FileDialog& dialog,
+                                        const std::wstring& suggested = {});
+
 } // namespace zel::ui::win32
 
 #endif // _WIN32

@@ -78,25 +78,11 @@ frmBatch::~frmBatch() {
 }
 
 std::optional<std::wstring> frmBatch::ChooseWithDialog(HWND owner, const std::wstring& suggested) {
-    std::vector<wchar_t> file(32768, L'\0');
-    std::copy(suggested.begin(), suggested.begin() + std::min(suggested.size(), file.size() - 1),
-              file.begin());
-    // One description and one pattern, each ended by a NUL, the list by another (the string's own).
-    const std::wstring filter = platform::Widen(table::kSaveDialogFilterDescription) + L'\0' +
-                                platform::Widen(table::kSaveDialogFilterPattern) + L'\0';
-    const std::wstring title = platform::Widen(table::kSaveDialogTitle);
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrTitle = title.c_str();
-    dialog.lpstrDefExt = L"csv";
-    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!GetSaveFileNameW(&dialog) || file[0] == L'\0') return std::nullopt;
-    return std::wstring(file.data());
+    return AskFileName(
+        owner,
+        {table::kSaveDialogTitle, table::kSaveDialogFilterDescription, table::kSaveDialogFilterPattern,
+         OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR, true, L"csv"},
+        suggested);
 }
 
 void frmBatch::onStart() {

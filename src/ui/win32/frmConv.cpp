@@ -90,24 +90,8 @@ frmConv::frmConv(WorkingSet& ws)
 }
 
 std::optional<std::wstring> frmConv::ChooseWithDialog(HWND owner) {
-    // Long enough for any full name Windows allows.
-    std::vector<wchar_t> file(32768, L'\0');
-    // The filter: one description, one pattern, each ended by a NUL, the list by another (the
-    // string's own).
-    const std::wstring filter = platform::Widen(table::kOpenDialogFilterDescription) + L'\0' +
-                                platform::Widen(table::kOpenDialogFilterPattern) + L'\0';
-    const std::wstring title = platform::Widen(table::kOpenDialogTitle);
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrTitle = title.c_str();
-    dialog.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&dialog) || file[0] == L'\0') return std::nullopt;
-    return std::wstring(file.data());
+    return AskFileName(owner, {table::kOpenDialogTitle, table::kOpenDialogFilterDescription,
+                               table::kOpenDialogFilterPattern, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY});
 }
 
 void frmConv::fillFromCommandLine(const wchar_t* commandLine) {
