@@ -398,8 +398,13 @@ bool ConvertKilledAt(std::uint64_t point, const std::string& source, const std::
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere;
     PROCESS_INFORMATION process{};
-    const bool started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                        &startup, &process);
+    // Wine now and then fails to start a process for a moment (ERROR_INTERNAL_ERROR): tried again.
+    bool started = false;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        if (attempt > 0) Sleep(200);
+        started = CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &process);
+    }
     CloseHandle(nowhere);
     SetEnvironmentVariableW(platform::Widen(kChildVariable).c_str(), nullptr);
     EXPECT_TRUE(started) << GetLastError();
