@@ -1,6 +1,7 @@
 #include "workflow/Batch.h"
 
 #include "platform/Platform.h"
+#include "workflow/Utf8.h"
 
 #include <algorithm>
 #include <array>
@@ -417,42 +418,17 @@ namespace {
 // A text as the report holds it: valid UTF-8 stays; every byte that does not belong to a valid
 // sequence is written as the four characters \xHH (hex, capitals), as a terminal shows such a name.
 std::string ShownBytes(const std::string& text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        unsigned lowest = 0;
-        if (lead < 0x80) {
-            length = 1;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            lowest = 0x800;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            lowest = 0x10000;
-        }
-        bool valid = length > 0 && i + length <= text.size();
-        unsigned code = length <= 1 ? lead : lead & (0x3Fu >> (length - 1));
-        for (std::size_t k = 1; valid && k < length; ++k) {
-            const auto c = static_cast<unsigned char>(text[i + k]);
-            valid = (c & 0xC0) == 0x80;
-            code = (code << 6) | (c & 0x3Fu);
-        }
-        // Overlong forms, surrogates and code points past U+10FFFF are no valid UTF-8.
-        if (valid && length > 2 && (code < lowest || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF))
-            valid = false;
-        if (valid) {
+    for (std::size_t i = 0; i < text.size();) {
+        if (const std::size_t length = Utf8SequenceAt(text, i)) {
             out.append(text, i, length);
             i += length;
         } else {
-            static constexpr char kHex[] = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(text[i++]);
             out += "\\x";
-            out += kHex[lead >> 4];
-            out += kHex[lead & 0xF];
-            ++i;
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
         }
     }
     return out;

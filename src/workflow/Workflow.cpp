@@ -1,7 +1,9 @@
 #include "workflow/Workflow.h"
 
 #include "platform/Platform.h"
+#include "workflow/Utf8.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -23,27 +25,8 @@ constexpr const char* kBackupExtension = ".bak";
 // sequence counts as one character of its own, so that a damaged name still gets a definite length.
 std::vector<std::size_t> CharacterStarts(const std::string& text) {
     std::vector<std::size_t> starts;
-    std::size_t i = 0;
-    while (i < text.size()) {
+    for (std::size_t i = 0; i < text.size(); i += std::max<std::size_t>(1, Utf8SequenceAt(text, i)))
         starts.push_back(i);
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        if (lead >= 0xC2 && lead <= 0xDF)
-            length = 2;
-        else if (lead >= 0xE0 && lead <= 0xEF)
-            length = 3;
-        else if (lead >= 0xF0 && lead <= 0xF4)
-            length = 4;
-        if (length > 1) {
-            if (i + length > text.size()) {
-                length = 1;
-            } else {
-                for (std::size_t k = 1; k < length; ++k)
-                    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) length = 1;
-            }
-        }
-        i += length;
-    }
     return starts;
 }
 
