@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
     // The names the program was started with, byte for byte (the toolkit has taken out its own
     // options): several files or a folder, dropped on the icon or sent from the file manager.
     std::vector<std::string> names(argv + 1, argv + argc);
-    if (zel::ui::frmBatch::TakesNames(names)) {
+    if (zel::NamesMakeABatch(names)) {
         zel::ui::frmBatch batch(std::move(names));
         batch.show();
         return QApplication::exec();

@@ -236,6 +236,25 @@ bool ShownBefore(const std::string& a, const std::string& b) {
     return a < b;
 }
 
+bool NamesMakeABatch(const std::vector<std::string>& names) {
+    return names.size() > 1 ||
+           (names.size() == 1 && platform::KindOfName(names.front()) == platform::NameKind::Folder);
+}
+
+std::size_t FilesToConvert(const std::vector<BatchFile>& files) {
+    return static_cast<std::size_t>(std::count_if(files.begin(), files.end(), [](const BatchFile& f) {
+        return f.format == ListedFormat::V100 || f.format == ListedFormat::V101;
+    }));
+}
+
+std::string ReportFolder(const std::vector<std::string>& names, const std::vector<BatchFile>& files) {
+    if (names.size() == 1 && platform::KindOfName(names.front()) == platform::NameKind::Folder)
+        return names.front();
+    const std::string& first = files.empty() ? names.front() : files.front().fullName;
+    const auto last = std::find_if(first.rbegin(), first.rend(), platform::IsSeparator);
+    return last == first.rend() ? std::string() : std::string(first.begin(), last.base() - 1);
+}
+
 std::vector<BatchFile> ListBatch(const std::vector<std::string>& names) {
     std::vector<BatchFile> files;
     std::set<std::string> seen;

@@ -46,6 +46,16 @@ std::vector<BatchFile> ListBatch(const std::vector<std::string>& names);
 // letter case and the two separators do not tell names apart).
 std::string ListingKey(const std::string& name);
 
+// Whether names given to the window program stand for a batch: several names, or one folder (one
+// file fills the conversion window's fields instead).
+bool NamesMakeABatch(const std::vector<std::string>& names);
+
+// The listed files that a run would write: those of format 1.00 or 1.01.
+std::size_t FilesToConvert(const std::vector<BatchFile>& files);
+
+// Where the report is offered first: the folder given alone, else the folder of the first file.
+std::string ReportFolder(const std::vector<std::string>& names, const std::vector<BatchFile>& files);
+
 // Explorer's order of two names of one folder: letter case ignored, digits compared as numbers.
 bool ShownBefore(const std::string& a, const std::string& b);
 

@@ -232,7 +232,7 @@ TEST_F(ConvWindow, BatchWindowListsConvertsStopsBetweenFilesAndSavesTheReport) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !dropped; }));
 
     // Started with several files or a folder: all converted; the report, by default in that folder.
-    EXPECT_TRUE(frmBatch::TakesNames({"/a.zel", "/b.zel"}) && !frmBatch::TakesNames({dir.file("all/a.zel")}));
+    EXPECT_TRUE(zel::NamesMakeABatch({"/a.zel", "/b.zel"}) && !zel::NamesMakeABatch({dir.file("all/a.zel")}));
     frmBatch batch({dir.file("all")});
     batch.show();
     run(batch, false);

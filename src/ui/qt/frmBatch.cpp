@@ -30,11 +30,6 @@ constexpr int kResultColumn = 2;
 
 } // namespace
 
-bool frmBatch::TakesNames(const std::vector<std::string>& names) {
-    return names.size() > 1 ||
-           (names.size() == 1 && platform::KindOfName(names.front()) == platform::NameKind::Folder);
-}
-
 frmBatch::frmBatch(std::vector<std::string> names, QWidget* owner)
     : QWidget(owner), names_(std::move(names)), files_(ListBatch(names_)), outcomes_(files_.size()) {
     BuildFromTable(*this, table::BatchWindow());
@@ -95,10 +90,7 @@ void frmBatch::onStart() {
         if (files_.empty()) return;
     }
     // The question counts the files that would be written; with none, there is nothing to confirm.
-    const auto toConvert =
-        static_cast<std::size_t>(std::count_if(files_.begin(), files_.end(), [](const BatchFile& f) {
-            return f.format == ListedFormat::V100 || f.format == ListedFormat::V101;
-        }));
+    const std::size_t toConvert = FilesToConvert(files_);
     if (toConvert > 0 && !messages_.AskYesNo(BatchConfirmText(toConvert))) return;
     ran_ = true;
     stopRequested_ = false;
@@ -198,15 +190,9 @@ void frmBatch::closeEvent(QCloseEvent* event) {
     setButtons();
 }
 
-QString frmBatch::reportFolder() const {
-    if (names_.size() == 1 && platform::KindOfName(names_.front()) == platform::NameKind::Folder)
-        return QFile::decodeName(names_.front().c_str());
-    const std::string& first = files_.empty() ? names_.front() : files_.front().fullName;
-    return QFileInfo(QFile::decodeName(first.c_str())).absolutePath();
-}
-
 void frmBatch::onSave() {
-    QFileDialog dialog(this, Shown(table::kSaveDialogTitle), reportFolder());
+    QFileDialog dialog(this, Shown(table::kSaveDialogTitle),
+                       QFile::decodeName(ReportFolder(names_, files_).c_str()));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
 #ifndef Q_OS_WIN

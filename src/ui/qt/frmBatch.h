@@ -28,10 +28,6 @@ namespace zel::ui {
 class frmBatch : public QWidget {
     Q_OBJECT
 public:
-    // True when `names` (files and folders, as the system takes them) are for this window rather
-    // than for the conversion window: several names, or one folder.
-    static bool TakesNames(const std::vector<std::string>& names);
-
     // Lists the files `names` stand for; nothing is converted until the user starts the run. With an
     // owner, the window is modal over it.
     explicit frmBatch(std::vector<std::string> names, QWidget* owner = nullptr);
@@ -59,8 +55,6 @@ private:
     // Shows the listed files with no results yet.
     void fillList();
     void setButtons();
-    // Where the report is saved by default: the one folder given, else the first file's folder.
-    QString reportFolder() const;
 
     std::vector<std::string> names_;
     std::vector<BatchFile> files_;

@@ -39,7 +39,7 @@ std::optional<std::vector<std::string>> DraggedNames(const QMimeData* data) {
 
 // One existing file fills the name fields; several names or a folder go to the batch window.
 bool Takes(const std::vector<std::string>& names) {
-    return frmBatch::TakesNames(names) || platform::KindOfName(names.front()) == platform::NameKind::File;
+    return NamesMakeABatch(names) || platform::KindOfName(names.front()) == platform::NameKind::File;
 }
 
 } // namespace
@@ -82,7 +82,7 @@ void frmConv::dropEvent(QDropEvent* event) {
     auto names = DraggedNames(event->mimeData());
     if (!names || !Takes(*names)) return;
     event->acceptProposedAction();
-    if (!frmBatch::TakesNames(*names)) {
+    if (!NamesMakeABatch(*names)) {
         fillBothNames(QDir::toNativeSeparators(QFile::decodeName(names->front().c_str())));
         return;
     }

@@ -30,12 +30,6 @@ void SetCell(HWND list, std::size_t row, int column, const std::string& text) {
     SendMessageW(list, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
-// The folder part of a full name ("" when it has none).
-std::string FolderOf(const std::string& name) {
-    const auto last = std::find_if(name.rbegin(), name.rend(), platform::IsSeparator);
-    return last == name.rend() ? std::string() : std::string(name.begin(), last.base() - 1);
-}
-
 } // namespace
 
 frmBatch::frmBatch(HWND owner, std::vector<std::string> names)
@@ -88,10 +82,7 @@ std::optional<std::wstring> frmBatch::ChooseWithDialog(HWND owner, const std::ws
 void frmBatch::onStart() {
     if (running()) return;
     if (ran_) fillList(); // the files may have changed since the last run
-    const auto old =
-        static_cast<std::size_t>(std::count_if(files_.begin(), files_.end(), [](const BatchFile& f) {
-            return f.format == ListedFormat::V100 || f.format == ListedFormat::V101;
-        }));
+    const std::size_t old = FilesToConvert(files_);
     // Yes to this question is the answer to every overwrite question of the run.
     if (old > 0 && !messages_.AskYesNo(BatchConfirmText(old))) return;
 
@@ -197,12 +188,8 @@ void frmBatch::enterIn(std::string_view name) {
 }
 
 void frmBatch::onSave() {
-    // The dropped folder, or the folder of the first file.
-    const bool oneFolder =
-        names_.size() == 1 && platform::KindOfName(names_[0]) == platform::NameKind::Folder;
-    const std::string folder =
-        oneFolder ? names_[0] : FolderOf(files_.empty() ? names_.front() : files_.front().fullName);
-    const bool separated = !folder.empty() && platform::IsSeparator(folder.back());
+    const std::string folder = ReportFolder(names_, files_);
+    const bool separated = folder.empty() || platform::IsSeparator(folder.back());
     const std::string suggested = folder + (separated ? "" : std::string(1, platform::kSeparator)) +
                                   DefaultReportName(std::time(nullptr));
     const std::optional<std::wstring> chosen =

@@ -35,12 +35,6 @@ std::wstring FullName(const std::wstring& name) {
 }
 
 // Several names, or a folder, are a batch; one file is converted in the conversion window.
-bool IsBatch(const std::vector<std::wstring>& names) {
-    if (names.size() != 1) return names.size() > 1;
-    const DWORD attributes = GetFileAttributesW(names.front().c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::vector<std::string> Narrowed(const std::vector<std::wstring>& names) {
     std::vector<std::string> narrow;
     for (const std::wstring& name : names)
@@ -69,7 +63,7 @@ std::vector<std::wstring> CommandLineNames(const wchar_t* commandLine) {
 
 std::unique_ptr<TableWindow> WindowForCommandLine(WorkingSet& ws, const wchar_t* commandLine) {
     const std::vector<std::wstring> names = CommandLineNames(commandLine);
-    if (IsBatch(names)) return std::make_unique<frmBatch>(nullptr, Narrowed(names));
+    if (NamesMakeABatch(Narrowed(names))) return std::make_unique<frmBatch>(nullptr, Narrowed(names));
     auto window = std::make_unique<frmConv>(ws);
     window->fillFromCommandLine(commandLine);
     return window;
@@ -110,7 +104,7 @@ std::optional<LRESULT> frmConv::handleMessage(UINT message, WPARAM wParam, LPARA
     }
     DragFinish(drop);
     // One file fills both name fields; several files or a folder open the batch window over this one.
-    if (IsBatch(names)) {
+    if (NamesMakeABatch(Narrowed(names))) {
         frmBatch batch(handle(), Narrowed(names));
         batch.showModal();
     } else if (names.size() == 1 && GetFileAttributesW(names.front().c_str()) != INVALID_FILE_ATTRIBUTES) {
