@@ -259,6 +259,9 @@ int RunCheck(const std::vector<std::string>& files, Output& output) {
         case FileCheck::TooLarge:
             verdict = "データが大きすぎて読み込めません (メモリが不足しています)";
             break;
+        case FileCheck::InUse:
+            verdict = "使用中";
+            break;
         }
         if (check != FileCheck::Format100 && check != FileCheck::Format101 && check != FileCheck::Format102)
             allData = false;

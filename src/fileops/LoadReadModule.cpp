@@ -35,12 +35,24 @@ FileCheck FormatOf(FileVersion version) {
 
 // Reads a file's signature and then, for a format whose body is wanted (`old` for 1.00 and 1.01,
 // `current` for 1.02), its body through the same open file.
-FileCheck ReadSource(const std::string& name, FileVersion& version, Body101* old, Body102* current) {
+FileCheck ReadSource(const std::string& name, platform::InputFile& file, FileVersion& version, Body101* old,
+                     Body102* current) {
     version = FileVersion::Unknown;
     if (name.empty() || !platform::FileExists(name)) return FileCheck::Missing;
-    // A file that cannot be opened or read counts as one whose signature matches nothing.
-    platform::InputFile file;
-    if (!file.Open(name)) return FileCheck::NotData;
+    // A file that another program holds is in use; one that cannot be opened or read for any other
+    // reason counts as one whose signature matches nothing.
+    switch (file.Open(name)) {
+    case platform::OpenFailure::None:
+        break;
+    case platform::OpenFailure::InUse:
+        return FileCheck::InUse;
+    case platform::OpenFailure::Missing:
+    case platform::OpenFailure::TooLong:
+    case platform::OpenFailure::NoPermission:
+    case platform::OpenFailure::NotRegular:
+    case platform::OpenFailure::Other:
+        return FileCheck::NotData;
+    }
     try {
         FileSource source(file);
         const std::uint64_t size = file.Size();
@@ -88,17 +100,25 @@ private:
 // Writes what `encode` puts into its sink as the new content of the target; reports a failure, or
 // a warning when the new content may not have reached the disk for good.
 template <class Encode>
-WriteResult WriteTarget(const std::string& target, Encode encode, Messages& messages) {
-    const platform::FileResult result =
-        platform::ReplaceFileContents(target, [&](const platform::ContentWriter& write) {
+WriteResult WriteTarget(const std::string& target, Encode encode, Messages& messages,
+                        platform::ReplaceCheck& check) {
+    const platform::FileResult result = platform::ReplaceFileContents(
+        target,
+        [&](const platform::ContentWriter& write) {
             ContentSink sink(write);
             encode(sink);
-        });
+        },
+        check);
     if (result.error) {
-        ReportWriteError(messages, *result.error);
+        if (result.error->code == platform::code::ChangedElsewhere)
+            messages.Warn(result.error->description + NameBelow(target));
+        else
+            ReportWriteError(messages, *result.error);
         return WriteResult::Failed;
     }
     if (result.warning) ReportWriteWarning(messages, *result.warning, target);
+    check = platform::ReplaceCheck{};
+    if (result.written) check = {platform::ReplaceCheck::Expect::File, *result.written, nullptr};
     return WriteResult::Written;
 }
 
@@ -111,6 +131,13 @@ WriteResult ReportOutOfMemory(Messages& messages) {
 } // namespace
 
 LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messages) {
+    platform::InputFile source;
+    return LoadUsrData(ws, name, messages, source);
+}
+
+LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messages,
+                       platform::InputFile& source) {
+    source.Close();
     if (name.empty()) {
         messages.Warn("ファイルを指定してください");
         return LoadResult::Refused;
@@ -125,10 +152,11 @@ LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messag
     FileCheck state = FileCheck::TooLarge;
     try {
         body = std::make_unique<Body101>();
-        state = ReadSource(name, version, body.get(), nullptr);
+        state = ReadSource(name, source, version, body.get(), nullptr);
     } catch (const std::bad_alloc&) {
     }
     const std::string shownName = NameBelow(name);
+    if (state != FileCheck::Format100 && state != FileCheck::Format101) source.Close();
     switch (state) {
     case FileCheck::Missing:
         messages.Warn(std::string("フォルダが見つかりませんでした") + CR + "ファイル名：" + name);
@@ -138,6 +166,9 @@ LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messag
         return LoadResult::Refused;
     case FileCheck::Damaged:
         messages.Warn("ファイルが壊れているため変換できません。" + shownName);
+        return LoadResult::Refused;
+    case FileCheck::InUse:
+        messages.Warn("読み込みできません。ファイルはほかのプログラムで使用中です。" + shownName);
         return LoadResult::Refused;
     case FileCheck::TooLarge:
         // Only a body far larger than any real project gets here; it is not converted.
@@ -164,7 +195,8 @@ FileCheck CheckUsrData(const std::string& name) {
     try {
         auto old = std::make_unique<Body101>();
         auto current = std::make_unique<Body102>();
-        return ReadSource(name, version, old.get(), current.get());
+        platform::InputFile file;
+        return ReadSource(name, file, version, old.get(), current.get());
     } catch (const std::bad_alloc&) {
         return FileCheck::TooLarge;
     }
@@ -176,6 +208,17 @@ void SetDefaultFactors(WorkingSet& ws) {
 }
 
 WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messages) {
+    platform::ReplaceCheck anything;
+    return Write101(ws, target, messages, anything);
+}
+
+WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messages) {
+    platform::ReplaceCheck anything;
+    return Write102(ws, target, messages, anything);
+}
+
+WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messages,
+                     platform::ReplaceCheck& check) {
     SetDefaultFactors(ws);
     try {
         return WriteTarget(
@@ -183,13 +226,14 @@ WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messag
             [&ws](ByteSink& sink) {
                 EncodeFile101(sink, FileVersion::V101, ws.main101, ws.fixedBlock, ws.factorPair);
             },
-            messages);
+            messages, check);
     } catch (const std::bad_alloc&) {
         return ReportOutOfMemory(messages);
     }
 }
 
-WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messages) {
+WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messages,
+                     platform::ReplaceCheck& check) {
     // The whole record is built before the target is touched: a failing build leaves it as it was.
     try {
         BuildMain102(ws.main101, ws.main102);
@@ -199,7 +243,7 @@ WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messag
             [&ws](ByteSink& sink) {
                 EncodeFile102(sink, ws.main102, ws.fixedBlock, ws.factorPair, ws.wordPair);
             },
-            messages);
+            messages, check);
     } catch (const ConversionFailure& failure) {
         ReportWriteError(messages,
                          platform::FileError{failure.code(), platform::DescribeError(failure.code()) + CR +

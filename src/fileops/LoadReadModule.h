@@ -11,7 +11,9 @@
 
 namespace zel::platform {
 struct FileError;
-}
+class InputFile;
+struct ReplaceCheck;
+} // namespace zel::platform
 
 namespace zel {
 
@@ -37,6 +39,11 @@ enum class [[nodiscard]] WriteResult : std::uint8_t{Failed = 0, Written = 1};
 // allows, is refused and leaves the old records and LastSignature as they were.
 LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messages);
 
+// The same, leaving the source open in `source` when its records were read (the conversion copies
+// the backup from it and checks that nobody wrote it before the target is replaced).
+LoadResult LoadUsrData(WorkingSet& ws, const std::string& name, Messages& messages,
+                       platform::InputFile& source);
+
 // Writes the working set as a complete format 1.01 file, after setting the default factors.
 // The target is replaced only by a complete file; a failure has been reported.
 WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messages);
@@ -44,6 +51,14 @@ WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messag
 // Builds Main102 from Main101 and writes the working set as a complete format 1.02 file. A failing
 // build leaves the target untouched; a failure has been reported.
 WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messages);
+
+// The two writers with what they expect to find at the target's name before they replace it. A
+// write that finds another program's file there replaces nothing and reports it, naming the target.
+// After a write, `check` expects the file just written, so that the next write checks for it.
+WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messages,
+                     platform::ReplaceCheck& check);
+WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messages,
+                     platform::ReplaceCheck& check);
 
 // Sets HighFactor 1.1 and LowFactor 0.9 in the working set.
 void SetDefaultFactors(WorkingSet& ws);
@@ -58,7 +73,8 @@ void ReportWriteWarning(Messages& messages, const platform::FileError& warning, 
 
 // What a file is, from reading it once, signature and body, whatever its format; shows nothing
 // and keeps nothing (the command line's --check).
-enum class [[nodiscard]] FileCheck{Missing, NotData, Damaged, TooLarge, Format100, Format101, Format102};
+enum class [[nodiscard]] FileCheck{Missing,   NotData,   Damaged,   TooLarge,
+                                   Format100, Format101, Format102, InUse};
 FileCheck CheckUsrData(const std::string& name);
 
 } // namespace zel

@@ -32,6 +32,8 @@ std::string DescribeError(int errorCode) {
         return "パス名またはファイル名が無効です。";
     case code::PathNotFound:
         return "パスが見つかりません。";
+    case code::ChangedElsewhere:
+        return "変換中にほかのプログラムがファイルを変更しました。変換しませんでした。";
     default:
         return "エラーが発生しました (エラー番号 " + std::to_string(errorCode) + ")。";
     }

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <mutex>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -25,6 +26,8 @@ std::atomic<std::uint64_t> readFaultOffset{UINT64_MAX};
 std::atomic<int> flushFault{0};
 std::atomic<std::uint64_t> crashCountdown{0}; // the steps left before the crash, plus one; 0: none
 std::atomic<bool> withoutLinks{false};
+std::mutex momentLock;
+std::function<void()> momentActions[2]; // under momentLock, by Moment
 
 // Takes one from `counter` when it is positive; true when it did.
 bool TakeOne(std::atomic<int>& counter) {
@@ -71,7 +74,21 @@ void InjectFileSystemWithoutLinks(bool on) {
     withoutLinks = on;
 }
 
+void InjectAt(Moment moment, std::function<void()> action) {
+    const std::lock_guard<std::mutex> lock(momentLock);
+    momentActions[static_cast<int>(moment)] = std::move(action);
+}
+
 namespace detail {
+
+void ReachMoment(Moment moment) {
+    std::function<void()> action;
+    {
+        const std::lock_guard<std::mutex> lock(momentLock);
+        action.swap(momentActions[static_cast<int>(moment)]);
+    }
+    if (action) action();
+}
 
 bool WithoutLinks() {
     return withoutLinks;

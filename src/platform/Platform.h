@@ -46,6 +46,8 @@ inline constexpr int TooManyFiles = 67;
 inline constexpr int PermissionDenied = 70;
 inline constexpr int PathFileAccess = 75; // the file or folder may not be written (read-only)
 inline constexpr int PathNotFound = 76;
+// Codes of this program's own, beyond the application's numbering.
+inline constexpr int ChangedElsewhere = 1001; // another program changed the file during the conversion
 } // namespace code
 
 // A failed file operation: the code that decides the message and the Japanese description that
@@ -107,7 +109,31 @@ unsigned ProcessorCount();
 
 // --- Reading --------------------------------------------------------------------------------
 
-// A file opened for sequential reading from its start; closed when the object ends.
+// Why a name could not be opened or listed.
+enum class OpenFailure : std::uint8_t {
+    None,         // it was opened
+    Missing,      // nothing of that name (or a folder on its way is missing)
+    TooLong,      // the name is longer than the system takes
+    NoPermission, // this user may not read it
+    InUse,        // another program holds it open without sharing (Windows), still after retries
+    NotRegular,   // a folder, a FIFO, a device, a circle of links
+    Other,        // anything else the system reports
+};
+
+// What tells one state of a file from another: which file it is (device and inode; Windows: volume
+// serial and file ID), its size and its times of last modification and last change. Equal
+// identities mean that, as far as the system can tell, nobody has written the file in between.
+struct FileIdentity {
+    std::uint64_t volume = 0;
+    std::uint64_t file = 0;
+    std::uint64_t size = 0;
+    std::int64_t modified = 0; // nanoseconds (Windows: 100-ns units)
+    std::int64_t changed = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// A file opened for sequential reading from its start; closed when the object ends. On Windows it
+// is held with read sharing only, so that no other program can write it while it is open.
 class InputFile {
 public:
     InputFile() = default;
@@ -115,18 +141,32 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // Opens `name` for reading; false when it cannot be opened.
-    [[nodiscard]] bool Open(const std::string& name);
+    // Opens `name` for reading; OpenFailure::None when it was opened. A file that another program
+    // holds open without sharing (Windows) is tried again for two seconds before it counts as in use.
+    [[nodiscard]] OpenFailure Open(const std::string& name);
+    // Whether a file is open.
+    bool IsOpen() const { return handle_ != -1; }
+    // Closes the file now (Windows: lets a rename replace it); nothing when none is open.
+    void Close();
     // The size of the file when it was opened.
     std::uint64_t Size() const { return size_; }
+    // The identity of the file when it was opened.
+    const FileIdentity& Identity() const { return identity_; }
     // Reads up to `size` bytes: how many were read (0 at the end), or nothing on a read error.
     [[nodiscard]] std::optional<std::size_t> Read(std::uint8_t* buffer, std::size_t size);
+    // The system's handle (POSIX: the descriptor), for the copy of the backup.
+    std::intptr_t NativeHandle() const { return handle_; }
 
 private:
     std::intptr_t handle_ = -1;
     std::uint64_t size_ = 0;
     std::uint64_t read_ = 0; // bytes read so far
+    FileIdentity identity_;
 };
+
+// The identity of the file that `name` names at this moment (links followed); nothing when there is
+// no such file.
+std::optional<FileIdentity> IdentityOf(const std::string& name);
 
 // --- Writing --------------------------------------------------------------------------------
 
@@ -136,7 +176,25 @@ private:
 struct [[nodiscard]] FileResult {
     std::optional<FileError> error;
     std::optional<FileError> warning;
+    // The identity of the new file under its name, right after the rename (when there was one).
+    std::optional<FileIdentity> written;
     bool ok() const { return !error; }
+};
+
+// What a replacing write expects to find at the target's name just before its rename. Another
+// program that saved the file in the meantime changed it: then nothing is replaced, the new content
+// goes, and the write fails with code::ChangedElsewhere.
+struct ReplaceCheck {
+    enum class Expect : std::uint8_t {
+        Anything, // no check: whatever is there is replaced (a report, a test)
+        Nothing,  // the name held nothing when it was settled: it is never replaced
+        File,     // the file of identity `file`
+    };
+    Expect expect = Expect::Anything;
+    FileIdentity file;
+    // A source held open for reading that must be closed just before the rename (Windows: a rename
+    // cannot replace a file that is open).
+    InputFile* heldSource = nullptr;
 };
 
 // Takes the next piece of a file's content.
@@ -156,7 +214,10 @@ using ContentProducer = std::function<void(const ContentWriter& write)>;
 // written; a target that another program holds open (Windows) fails with code 70 after a few
 // brief retries. On failure nothing of the new content remains. An exception thrown by `produce`
 // passes through, likewise leaving nothing.
-FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce);
+// With `check`, the file at the target's name is compared with what the check expects just before
+// the rename (see ReplaceCheck); on a mismatch nothing is replaced.
+FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce,
+                               const ReplaceCheck& check = {});
 
 // The same for content held in memory.
 inline FileResult ReplaceFileContents(const std::string& target, const std::vector<std::uint8_t>& bytes) {
@@ -170,6 +231,12 @@ inline FileResult ReplaceFileContents(const std::string& target, const std::vect
 // existing file of that name is never replaced, so a failure or a kill never leaves a partial copy
 // under the target name. Other errors: 53 for a missing source, 76 for a missing folder.
 FileResult CopyFileNoReplace(const std::string& source, const std::string& target);
+
+// The same from a file already open for reading: its content from offset 0 to the size it had
+// when it was opened, never the name opened again. When the file's identity has changed since it
+// was opened (another program wrote it), nothing is copied and the error has code
+// code::ChangedElsewhere. The file's read position is not used and stays where it is.
+FileResult CopyFileNoReplace(InputFile& source, const std::string& target);
 
 // Removes the temporary files that runs of this program left for the file `name` when they were
 // killed (".<leaf>.zelconv-XXXXXX" in its folder), except those that a live run still holds.

@@ -3,6 +3,9 @@
 #pragma once
 
 #include "platform/Platform.h"
+#ifdef ZEL_TEST_SEAMS
+#include "platform/TestSeams.h"
+#endif
 
 #include <cstddef>
 #include <string>
@@ -48,6 +51,8 @@ struct WritePlan {
 WritePlan PlanWrite(std::size_t size);
 // One step of the write protocol: ends the process here when a crash test asked for this step.
 void CrashPoint();
+// Runs the action injected for `moment`, once.
+void ReachMoment(Moment moment);
 #else
 constexpr bool WithoutLinks() {
     return false;
@@ -69,6 +74,8 @@ constexpr WritePlan PlanWrite(std::size_t size) {
     return {size, 0};
 }
 constexpr void CrashPoint() {}
+enum class Moment : std::uint8_t { DuringCopy, BeforeReplace };
+constexpr void ReachMoment(Moment) {}
 #endif
 
 } // namespace zel::platform::detail

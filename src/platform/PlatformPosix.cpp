@@ -123,10 +123,53 @@ FileError FromErrno(int e) {
     }
 }
 
-// The error of a source file that could not be opened for reading: a missing file is "not found"
-// rather than "path not found".
-FileError FromSourceErrno(int e) {
-    return e == ENOENT ? MakeError(code::FileNotFound) : FromErrno(e);
+// Why a name could not be opened, from the system's error number.
+OpenFailure OpenFailureOf(int e) {
+    switch (e) {
+    case ENOENT:
+    case ENOTDIR:
+        return OpenFailure::Missing;
+    case ENAMETOOLONG:
+        return OpenFailure::TooLong;
+    case EACCES:
+    case EPERM:
+        return OpenFailure::NoPermission;
+    case ELOOP:
+    case ENXIO:
+    case ENODEV:
+        return OpenFailure::NotRegular;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+// The file layer's error for a source that could not be opened.
+FileError FromOpenFailure(OpenFailure failure) {
+    switch (failure) {
+    case OpenFailure::Missing:
+    case OpenFailure::NotRegular:
+        return MakeError(code::FileNotFound);
+    case OpenFailure::TooLong:
+        return MakeError(code::BadFileName);
+    case OpenFailure::NoPermission:
+        return MakeError(code::PathFileAccess);
+    case OpenFailure::InUse:
+        return MakeError(code::PermissionDenied);
+    case OpenFailure::None:
+    case OpenFailure::Other:
+        break;
+    }
+    return MakeError(code::DeviceIO);
+}
+
+std::int64_t Nanoseconds(const struct timespec& time) {
+    return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+FileIdentity IdentityFrom(const struct stat& st) {
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino),
+                        static_cast<std::uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
+                        Nanoseconds(st.st_ctim)};
 }
 
 bool IsFolderWriteRefusal(int e) {
@@ -310,7 +353,9 @@ struct Interrupts {
     // writers are.
     pthread_rwlock_t naming = PTHREAD_RWLOCK_WRITER_NONRECURSIVE_INITIALIZER_NP;
     std::mutex pendingLock;
-    std::map<std::uint64_t, std::string> pending;
+    // Each file as its folder's descriptor and its name there, so that it can be removed whatever
+    // the length of its full name.
+    std::map<std::uint64_t, std::pair<int, std::string>> pending;
     std::uint64_t nextId = 0;
     bool installed = false; // a handling thread runs in this process
     pthread_t handler{};
@@ -350,11 +395,12 @@ private:
     InterruptsHeld held_;
 };
 
-// Records that the named temporary file `fullName` exists for a write; returns its number.
-std::uint64_t AddPending(const std::string& fullName) {
+// Records that the temporary file `name` in the open folder `dir` exists for a write; returns its
+// number.
+std::uint64_t AddPending(int dir, const std::string& name) {
     Interrupts& state = Shared();
     std::lock_guard<std::mutex> lock(state.pendingLock);
-    state.pending.emplace(++state.nextId, fullName);
+    state.pending.emplace(++state.nextId, std::make_pair(dir, name));
     return state.nextId;
 }
 
@@ -380,7 +426,7 @@ void HandleInterrupts() {
     ::pthread_rwlock_wrlock(&state.naming); // kept: the process ends
     state.pendingLock.lock();
     for (const auto& entry : state.pending)
-        ::unlink(entry.second.c_str());
+        ::unlinkat(entry.second.first, entry.second.second.c_str(), 0);
     ::signal(number, SIG_DFL);
     sigset_t one;
     sigemptyset(&one);
@@ -465,9 +511,8 @@ bool TakeLeftover(int dir, const std::string& name, bool remove) {
 // Either way it is locked from its start until it has its final name.
 class TemporaryFile {
 public:
-    TemporaryFile(int dir, std::string folder, const std::string& leaf)
-        : dir_(dir), folder_(std::move(folder)), stem_(detail::TemporaryStem(leaf, kSuffixLength, kMaxLeaf)) {
-    }
+    TemporaryFile(int dir, const std::string& leaf)
+        : dir_(dir), stem_(detail::TemporaryStem(leaf, kSuffixLength, kMaxLeaf)) {}
     ~TemporaryFile() {
         if (!name_.empty()) {
             NamingStep step;
@@ -499,7 +544,7 @@ public:
             name_ = stem_ + RandomSuffix();
             {
                 NamingStep step; // an interrupt finds the name registered and the file made, or neither
-                pendingId_ = AddPending(folder_ + "/" + name_);
+                pendingId_ = AddPending(dir_, name_);
                 fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY, mode);
                 if (fd < 0) {
                     const int e = errno;
@@ -538,7 +583,7 @@ public:
                 name_.clear();
                 return e;
             }
-            pendingId_ = AddPending(folder_ + "/" + name_); // removed on an interrupt if the move fails
+            pendingId_ = AddPending(dir_, name_); // removed on an interrupt if the move fails
             detail::CrashPoint();
         } else if (!replace) {
             // A hard link fails on a taken name, where a rename would replace it.
@@ -583,8 +628,7 @@ private:
         return ::linkat(fd_.get(), "", dir_, name.c_str(), AT_EMPTY_PATH) == 0 ? 0 : errno;
     }
 
-    int dir_;
-    std::string folder_;
+    int dir_; // the folder's descriptor, open for as long as the object lives
     std::string stem_;
     std::string name_;            // the temporary name, while the file has one
     std::uint64_t pendingId_ = 0; // its entry among the files that an interrupt removes
@@ -666,21 +710,35 @@ NameKind KindOfName(const std::string& name) {
 // --- Reading --------------------------------------------------------------------------------
 
 InputFile::~InputFile() {
-    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+    Close();
 }
 
-bool InputFile::Open(const std::string& name) {
-    if (detail::TakeReadFault()) return false;
+OpenFailure InputFile::Open(const std::string& name) {
+    Close();
+    if (detail::TakeReadFault()) return OpenFailure::Other;
     // Without waiting: a FIFO put in the file's place must not hang the program.
     Fd fd(OpenRetry(name.c_str(), O_RDONLY | O_NONBLOCK));
+    if (!fd.valid()) return OpenFailureOf(errno);
     struct stat st {};
-    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::fstat(fd.get(), &st) != 0) return OpenFailureOf(errno);
+    if (!S_ISREG(st.st_mode)) return OpenFailure::NotRegular;
     (void)::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-    if (handle_ >= 0) ::close(static_cast<int>(handle_));
     size_ = static_cast<std::uint64_t>(st.st_size);
+    identity_ = IdentityFrom(st);
     read_ = 0;
     handle_ = fd.Release();
-    return true;
+    return OpenFailure::None;
+}
+
+void InputFile::Close() {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+    handle_ = -1;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& name) {
+    struct stat st {};
+    if (name.empty() || ::stat(name.c_str(), &st) != 0) return std::nullopt;
+    return IdentityFrom(st);
 }
 
 std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t size) {
@@ -693,8 +751,9 @@ std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t siz
 
 // --- Writing --------------------------------------------------------------------------------
 
-FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce) {
-    auto failed = [](FileError error) { return FileResult{std::move(error), std::nullopt}; };
+FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce,
+                               const ReplaceCheck& check) {
+    auto failed = [](FileError error) { return FileResult{std::move(error), std::nullopt, std::nullopt}; };
     if (target.empty() || target.back() == '/') return failed(MakeError(code::BadFileName));
     int err = 0;
     auto resolved = FollowLinks(target, err);
@@ -711,46 +770,84 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
     Fd dir(OpenFolder(folder));
     if (!dir.valid()) return failed(FromErrno(errno));
 
-    TemporaryFile temp(dir.get(), folder, leaf);
+    TemporaryFile temp(dir.get(), leaf);
     if (int e = temp.Create(exists ? 0600 : NewFileMode()))
         return failed(IsFolderWriteRefusal(e) ? MakeError(code::PathFileAccess) : FromErrno(e));
     int e = Produce(temp.fd(), produce);
     if (e == 0) e = Finish(temp.fd(), exists ? &st : nullptr, NewFileMode());
-    if (e == 0) e = temp.Commit(leaf, true);
     if (e != 0) return failed(FromErrno(e));
-    return {std::nullopt, FlushFolder(dir.get())};
+    detail::ReachMoment(Moment::BeforeReplace);
+    // Another program may have saved the file since it was read: then its file stays. What remains
+    // is the moment between this look and the rename, which the system offers no way to close.
+    if (check.expect == ReplaceCheck::Expect::File) {
+        struct stat now {};
+        if (::fstatat(dir.get(), leaf.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !(IdentityFrom(now) == check.file))
+            return failed(MakeError(code::ChangedElsewhere));
+    }
+    if (check.heldSource) check.heldSource->Close();
+    e = temp.Commit(leaf, check.expect != ReplaceCheck::Expect::Nothing);
+    if (e == EEXIST && check.expect == ReplaceCheck::Expect::Nothing)
+        return failed(MakeError(code::ChangedElsewhere));
+    if (e != 0) return failed(FromErrno(e));
+    FileResult result{std::nullopt, FlushFolder(dir.get()), std::nullopt};
+    struct stat written {};
+    if (::fstat(temp.fd(), &written) == 0) result.written = IdentityFrom(written);
+    return result;
 }
 
 FileResult CopyFileNoReplace(const std::string& source, const std::string& target) {
-    auto failed = [](FileError error) { return FileResult{std::move(error), std::nullopt}; };
+    InputFile in;
+    if (const OpenFailure failure = in.Open(source); failure != OpenFailure::None)
+        return FileResult{FromOpenFailure(failure), std::nullopt, std::nullopt};
+    return CopyFileNoReplace(in, target);
+}
+
+FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
+    auto failed = [](FileError error) { return FileResult{std::move(error), std::nullopt, std::nullopt}; };
     if (target.empty() || target.back() == '/') return failed(MakeError(code::BadFileName));
     struct stat st {};
     if (::lstat(target.c_str(), &st) == 0) return failed(MakeError(code::FileAlreadyExists));
     if (errno != ENOENT) return failed(FromErrno(errno));
-
-    Fd in(OpenRetry(source.c_str(), O_RDONLY | O_NONBLOCK));
-    struct stat sourceStat {};
-    if (!in.valid()) return failed(FromSourceErrno(errno));
-    if (::fstat(in.get(), &sourceStat) != 0) return failed(FromErrno(errno));
-    if (!S_ISREG(sourceStat.st_mode)) return failed(MakeError(code::FileNotFound));
+    if (!source.IsOpen()) return failed(MakeError(code::FileNotFound));
+    const int in = static_cast<int>(source.NativeHandle());
 
     const std::string folder = FolderOf(target);
     Fd dir(OpenFolder(folder));
     if (!dir.valid()) return failed(FromErrno(errno));
-    TemporaryFile temp(dir.get(), folder, LeafOf(target));
+    struct stat sourceStat {};
+    if (::fstat(in, &sourceStat) != 0) return failed(FromErrno(errno));
+    TemporaryFile temp(dir.get(), LeafOf(target));
     if (int e = temp.Create(NewFileMode() & (sourceStat.st_mode & 0777))) return failed(FromErrno(e));
 
+    // The bytes that were read, from the start to the size the file had then, by position: the
+    // name is never opened again, and what another program appends is not copied.
     int e = 0;
-    std::vector<std::uint8_t> buffer(1 << 20);
-    for (;;) {
-        const ssize_t n = ReadRetry(in.get(), buffer.data(), buffer.size());
+    std::vector<std::uint8_t> buffer(
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), 1 << 20)));
+    for (std::uint64_t done = 0; done < source.Size() && e == 0;) {
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(source.Size() - done, buffer.size()));
+        ssize_t n;
+        do
+            n = ::pread(in, buffer.data(), want, static_cast<off_t>(done));
+        while (n < 0 && errno == EINTR);
         if (n < 0) {
             e = errno;
-            break;
+        } else if (n == 0) {
+            e = -1; // cut short by another program
+        } else {
+            e = WriteAll(temp.fd(), buffer.data(), static_cast<std::size_t>(n));
+            done += static_cast<std::uint64_t>(n);
+            detail::ReachMoment(Moment::DuringCopy);
         }
-        if (n == 0 || (e = WriteAll(temp.fd(), buffer.data(), static_cast<std::size_t>(n))) != 0) break;
     }
+    if (e == -1) return failed(MakeError(code::ChangedElsewhere));
     if (e == 0) {
+        // What was copied is what was read only if nobody wrote the file in between.
+        if (::fstat(in, &sourceStat) != 0) return failed(FromErrno(errno));
+        if (!(IdentityFrom(sourceStat) == source.Identity()))
+            return failed(MakeError(code::ChangedElsewhere));
         // The backup carries the source's time of last change, as a copy made by the system would.
         // A file system that keeps no times loses only that.
         const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
@@ -763,7 +860,7 @@ FileResult CopyFileNoReplace(const std::string& source, const std::string& targe
     }
     if (e == EEXIST) return failed(MakeError(code::FileAlreadyExists));
     if (e != 0) return failed(FromErrno(e));
-    return {std::nullopt, FlushFolder(dir.get())};
+    return {std::nullopt, FlushFolder(dir.get()), std::nullopt};
 }
 
 std::vector<std::string> RemoveLeftovers(const std::string& name) {

@@ -433,7 +433,7 @@ DWORD Produce(HANDLE h, const ContentProducer& produce) {
 }
 
 FileResult Failed(FileError error) {
-    return FileResult{std::move(error), std::nullopt};
+    return FileResult{std::move(error), std::nullopt, std::nullopt};
 }
 
 } // namespace

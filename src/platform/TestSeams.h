@@ -5,6 +5,7 @@
 #ifdef ZEL_TEST_SEAMS
 
 #include <cstdint>
+#include <functional>
 
 namespace zel::platform {
 
@@ -36,6 +37,14 @@ void InjectCrashAt(std::uint64_t point);
 // links (FAT or exFAT on a USB stick, some network shares): the temporary file has a name from the
 // start, and a copy that must not replace a file is moved into place. Linux only.
 void InjectFileSystemWithoutLinks(bool on);
+
+// Moments at which another program may act on the file being converted.
+enum class Moment : std::uint8_t {
+    DuringCopy,    // the backup copy has read part of its source
+    BeforeReplace, // a replacing write has its complete content and is about to check the target
+};
+// Runs `action` once, on the thread that reaches `moment` next (an empty action clears it).
+void InjectAt(Moment moment, std::function<void()> action);
 
 } // namespace zel::platform
 

@@ -30,6 +30,8 @@ std::string ListedFormatText(ListedFormat format) {
         return "開けません";
     case ListedFormat::ReadOnly:
         return "読み取り専用";
+    case ListedFormat::InUse:
+        return "使用中";
     }
     return {};
 }
@@ -132,7 +134,18 @@ std::string Join(const std::string& folder, const std::string& leaf) {
 ListedFormat ProbeFormat(const std::string& name) {
     if (platform::KindOfName(name) != platform::NameKind::File) return ListedFormat::CannotOpen;
     platform::InputFile file;
-    if (!file.Open(name)) return ListedFormat::CannotOpen;
+    switch (file.Open(name)) {
+    case platform::OpenFailure::None:
+        break;
+    case platform::OpenFailure::InUse:
+        return ListedFormat::InUse;
+    case platform::OpenFailure::Missing:
+    case platform::OpenFailure::TooLong:
+    case platform::OpenFailure::NoPermission:
+    case platform::OpenFailure::NotRegular:
+    case platform::OpenFailure::Other:
+        return ListedFormat::CannotOpen;
+    }
     std::array<std::uint8_t, kSignatureSize> head{};
     std::size_t got = 0;
     while (got < head.size()) {
@@ -335,6 +348,10 @@ bool ConvertOne(const BatchFile& file, const BatchOptions& options, BatchOutcome
     case ListedFormat::ReadOnly:
         outcome.result = BatchResult::NotConverted;
         outcome.reason = ListedFormatText(format);
+        break;
+    case ListedFormat::InUse:
+        outcome.result = BatchResult::NotConverted;
+        outcome.reason = "使用中です";
         break;
     case ListedFormat::V100:
     case ListedFormat::V101: {

@@ -23,6 +23,7 @@ enum class ListedFormat : std::uint8_t {
     NotData,    // "データではありません": no signature of the three formats
     CannotOpen, // "開けません"
     ReadOnly,   // "読み取り専用": an old-format file that may not be written
+    InUse,      // "使用中": another program holds the file open without sharing (Windows)
 };
 
 // The column text of a format.

@@ -58,8 +58,11 @@ BackupResult SetExtension(ConversionState& state, const std::string& name, const
     return BackupResult::NameTaken;
 }
 
-BackupResult MakeBackup(ConversionState& state, const std::string& backupName, Messages& messages) {
-    const platform::FileResult copy = platform::CopyFileNoReplace(state.sourceName, backupName);
+namespace {
+
+// MakeBackup's end: the outcome of the copy told to the user.
+BackupResult BackupCopied(ConversionState& state, const platform::FileResult& copy,
+                          const std::string& backupName, Messages& messages) {
     if (copy.ok()) {
         state.backupFileName = backupName;
         if (copy.warning) ReportWriteWarning(messages, *copy.warning, backupName);
@@ -73,8 +76,24 @@ BackupResult MakeBackup(ConversionState& state, const std::string& backupName, M
         if (platform::FileExists(backupName)) return BackupResult::NameTaken;
         error = {platform::code::PathFileAccess, platform::DescribeError(platform::code::PathFileAccess)};
     }
-    ReportWriteError(messages, error);
+    if (error.code == platform::code::ChangedElsewhere)
+        messages.Warn(error.description + NameBelow(state.sourceName));
+    else
+        ReportWriteError(messages, error);
     return BackupResult::Failed;
+}
+
+// The backup copied from the source as it was read, never opened again by its name.
+BackupResult MakeBackupFrom(ConversionState& state, platform::InputFile& source,
+                            const std::string& backupName, Messages& messages) {
+    return BackupCopied(state, platform::CopyFileNoReplace(source, backupName), backupName, messages);
+}
+
+} // namespace
+
+BackupResult MakeBackup(ConversionState& state, const std::string& backupName, Messages& messages) {
+    return BackupCopied(state, platform::CopyFileNoReplace(state.sourceName, backupName), backupName,
+                        messages);
 }
 
 namespace {
@@ -110,7 +129,10 @@ std::vector<std::string> ClearLeftovers(const std::string& target) {
 
 // The conversion of a settled target name, from reading the source to the final message.
 Outcome ConvertTo(ConversionState& state, WorkingSet& ws, Messages& messages) {
-    LoadResult loaded = LoadUsrData(ws, state.sourceName, messages);
+    // Held open from the read to the last rename: the backup is copied from it, and its identity
+    // tells whether another program wrote the file in the meantime.
+    platform::InputFile source;
+    LoadResult loaded = LoadUsrData(ws, state.sourceName, messages, source);
     if (loaded == LoadResult::Refused) return Outcome::Refused;
     if (loaded == LoadResult::AlreadyCurrent) return Outcome::AlreadyCurrent;
     const FileVersion version = ws.LastSignature;
@@ -127,11 +149,26 @@ Outcome ConvertTo(ConversionState& state, WorkingSet& ws, Messages& messages) {
     if (platform::FileExists(state.targetName) && !messages.AskYesNo(kOverwriteText))
         return Outcome::Declined;
 
-    const BackupResult backupResult = SetExtension(state, state.targetName, kBackupExtension, messages);
+    // What the target's name holds now, once the user has agreed: nothing (then it is never replaced),
+    // the source as it was read (in place), or the file the user agreed to overwrite.
+    platform::ReplaceCheck check;
+    check.heldSource = &source;
+    if (const std::optional<platform::FileIdentity> now = platform::IdentityOf(state.targetName)) {
+        const platform::FileIdentity& read = source.Identity();
+        const bool isSource = now->volume == read.volume && now->file == read.file;
+        check.expect = platform::ReplaceCheck::Expect::File;
+        check.file = isSource ? read : *now;
+    } else {
+        check.expect = platform::ReplaceCheck::Expect::Nothing;
+    }
+
+    const BackupResult backupResult =
+        MakeBackupFrom(state, source, DeriveName(state.targetName, kBackupExtension), messages);
     if (backupResult == BackupResult::Failed) return Outcome::BackupFailed;
-    if (version == FileVersion::V100 && Write101(ws, state.targetName, messages) == WriteResult::Failed)
+    if (version == FileVersion::V100 &&
+        Write101(ws, state.targetName, messages, check) == WriteResult::Failed)
         return Outcome::WriteFailed;
-    if (Write102(ws, state.targetName, messages) == WriteResult::Failed)
+    if (Write102(ws, state.targetName, messages, check) == WriteResult::Failed)
         return version == FileVersion::V100 ? Outcome::WriteFailedAfter101 : Outcome::WriteFailed;
 
     if (backupResult == BackupResult::Made) {
