@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <optional>
 
 #ifdef _WIN32
 #include "platform/Utf16.h"
@@ -167,6 +169,87 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
         if (c.source == old100) project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
         after[c.targetAfter] = test::FileBytes(FileVersion::V102, *project);
         EXPECT_EQ(test::SnapshotOf(dir.path()), after);
+    }
+}
+
+// Another program saves the file while it is converted: its save is never lost. A rename that would
+// replace it finds another file than the one expected and replaces nothing; a source written during
+// the backup copy is not converted. On Windows the source is held unshared while it is converted,
+// so a save into it fails and the conversion goes on.
+TEST(Conversion, AnotherProgramsSaveDuringTheConversionStays) {
+    const Bytes old100 = test::SampleFile(FileVersion::V100), old101 = test::SampleFile(FileVersion::V101);
+    const Bytes saved(5000, 's'), target(300, 't');
+    const std::string changed = "変換中にほかのプログラムがファイルを変更しました。変換しませんでした。";
+    using platform::Moment;
+    struct Case {
+        const char* what{};
+        Bytes source{};
+        std::string target = "site.zel";
+        std::optional<Bytes> targetBefore{};
+        Moment moment = Moment::BeforeReplace;
+        int reach = 1; // the reach of the moment at which the other program saves
+        Outcome outcome = Outcome::WriteFailed;
+        bool inPlace = true;
+    };
+    // clang-format off
+    const Case cases[] = {
+        {.what = "1.01 in place", .source = old101},
+        {.what = "1.00 in place, at the 1.01 step", .source = old100},
+        {.what = "1.00 in place, at the 1.02 step", .source = old100, .reach = 2, .outcome = Outcome::WriteFailedAfter101},
+        {.what = "source appended to during the backup copy", .source = old101, .moment = Moment::DuringCopy,
+         .outcome = Outcome::BackupFailed},
+        {.what = "-o target saved after the question", .source = old100, .target = "out.zel", .targetBefore = target,
+         .inPlace = false},
+        {.what = "-o target made after the name was settled", .source = old101, .target = "out.zel", .inPlace = false},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir dir;
+        test::WriteBytes(dir.file("site.zel"), c.source);
+        if (c.targetBefore) test::WriteBytes(dir.file(c.target), *c.targetBefore);
+        const std::string savedName = c.inPlace ? dir.file("site.zel") : dir.file(c.target);
+        // Saved as editors save: a new file renamed over the old one, or appended to in place.
+        bool saveFailed = false;
+        auto save = [&] {
+            std::error_code error;
+            if (c.moment == Moment::DuringCopy) {
+                std::ofstream(test::PathFromUtf8(savedName), std::ios::binary | std::ios::app) << "appended";
+                saveFailed = test::ReadBytes(savedName).size() == c.source.size();
+                return;
+            }
+            test::WriteBytes(savedName + ".new", saved);
+            fs::rename(test::PathFromUtf8(savedName + ".new"), test::PathFromUtf8(savedName), error);
+            saveFailed = static_cast<bool>(error);
+            if (saveFailed) fs::remove(test::PathFromUtf8(savedName + ".new"));
+        };
+        platform::InjectAt(c.moment, c.reach == 1 ? std::function<void()>(save)
+                                                  : [&] { platform::InjectAt(c.moment, save); });
+        ConversionState state{dir.file("site.zel"), dir.file(c.target), "", {}};
+        WorkingSet ws;
+        test::RecordingMessages messages;
+        const Outcome outcome = RunConversion(state, ws, messages);
+        platform::InjectAt(c.moment, {});
+
+        Files after{{"site.zel", c.source}};
+        const std::string backup = c.inPlace ? "site.bak" : "out.bak";
+#ifdef _WIN32
+        if (c.inPlace) { // held: the save is refused and the conversion completes
+            EXPECT_TRUE(saveFailed);
+            EXPECT_EQ(outcome, Outcome::Converted);
+            EXPECT_EQ(test::SnapshotOf(dir.path()).count(backup), 1u);
+            continue;
+        }
+#endif
+        EXPECT_FALSE(saveFailed);
+        EXPECT_EQ(outcome, c.outcome);
+        const Bytes savedBytes = c.moment == Moment::DuringCopy ? test::ReadBytes(savedName) : saved;
+        after[c.inPlace ? "site.zel" : c.target] = savedBytes;
+        if (c.moment == Moment::BeforeReplace) after[backup] = c.source;
+        EXPECT_EQ(test::SnapshotOf(dir.path()), after);
+        const std::string namedBelow = c.moment == Moment::DuringCopy ? state.sourceName : state.targetName;
+        ASSERT_FALSE(messages.shown.empty());
+        EXPECT_EQ(messages.shown.back(), (Shown{Shown::Warning, changed + NameBelow(namedBelow)}));
     }
 }
 
