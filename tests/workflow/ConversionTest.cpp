@@ -223,8 +223,9 @@ TEST(Conversion, AnotherProgramsSaveDuringTheConversionStays) {
             saveFailed = static_cast<bool>(error);
             if (saveFailed) fs::remove(test::PathFromUtf8(savedName + ".new"));
         };
-        platform::InjectAt(c.moment, c.reach == 1 ? std::function<void()>(save)
-                                                  : [&] { platform::InjectAt(c.moment, save); });
+        platform::InjectAt(
+            c.moment,
+            c.reach == 1 ? std::function<void()>(save) : [&] { platform::InjectAt(c.moment, save); });
         ConversionState state{dir.file("site.zel"), dir.file(c.target), "", {}};
         WorkingSet ws;
         test::RecordingMessages messages;
