@@ -10,6 +10,13 @@
 #include <cstddef>
 #include <string>
 
+#ifndef ZEL_TEST_SEAMS
+namespace zel::platform {
+// The moments of TestSeams.h, which builds without the seams never reach.
+enum class Moment : std::uint8_t { DuringCopy, BeforeReplace };
+} // namespace zel::platform
+#endif
+
 namespace zel::platform::detail {
 
 // A FileError with the fixed description of its code.
@@ -74,7 +81,6 @@ constexpr WritePlan PlanWrite(std::size_t size) {
     return {size, 0};
 }
 constexpr void CrashPoint() {}
-enum class Moment : std::uint8_t { DuringCopy, BeforeReplace };
 constexpr void ReachMoment(Moment) {}
 #endif
 
