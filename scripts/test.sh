@@ -29,9 +29,10 @@ scripts/windows-tests.sh
 step "Fuzzing the reader for ${FUZZ_SECONDS:-60} s"
 scripts/fuzz.sh "${FUZZ_SECONDS:-60}"
 
-step "A packager's plain Release build with Clang and every default option"
-CC=clang CXX=clang++ cmake -S . -B build/plain-clang -DCMAKE_BUILD_TYPE=Release >/dev/null
+step "A packager's plain Release build with Clang and its tests, installed: its programs hold no test seam"
+CC=clang CXX=clang++ cmake -S . -B build/plain-clang -DCMAKE_BUILD_TYPE=Release -DZELCONV_TESTS=ON >/dev/null
 cmake --build build/plain-clang -j "${JOBS:-2}"
+scripts/check-no-seams.sh build/plain-clang
 
 step "The Windows and the Linux zelconv-cli give the same files"
 scripts/cross-check.sh
