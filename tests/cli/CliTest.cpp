@@ -320,13 +320,9 @@ TEST_F(Cli, TheRealProgramOnItsStandardStreams) {
 // Started with standard input, output or error closed, the program opens no data file as one of
 // them: the console's lines never land in a target or a backup.
 TEST_F(Cli, TheRealProgramStartedWithClosedStandardStreams) {
-    const Bytes sources[] = {test::SampleFile(FileVersion::V100, {.anchorCount = 2}),
-                             test::SampleFile(FileVersion::V101)};
-    Bytes converted[2];
-    for (int k = 0; k < 2; ++k) {
-        EXPECT_EQ(Run({"--yes", "-o", dir.file("one.zel"), Put("source.zel", sources[k])}), 0);
-        converted[k] = test::ReadBytes(dir.file("one.zel"));
-    }
+    const Bytes source = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
+    EXPECT_EQ(Run({"-o", dir.file("one.zel"), Put("source.zel", source)}), 0);
+    const Bytes converted = test::ReadBytes(dir.file("one.zel"));
     const std::vector<int> closedSets[] = {{STDOUT_FILENO}, {STDERR_FILENO}, {1, 2}, {0, 1, 2}};
     for (const char* jobs : {"1", "2"}) {
         for (const std::vector<int>& closed : closedSets) {
@@ -334,12 +330,13 @@ TEST_F(Cli, TheRealProgramStartedWithClosedStandardStreams) {
                                                 std::to_string(closed.front()));
             fs::create_directories(folder);
             for (int i = 0; i < 16; ++i)
-                test::WriteBytes(folder + "/f" + std::to_string(i) + ".zel", sources[i % 2]);
+                test::WriteBytes(folder + "/f" + std::to_string(i) + ".zel", source);
             EXPECT_EQ(RunProgram({"--yes", "-j", jobs, folder}, -1, closed), 3) << folder;
             for (int i = 0; i < 16; ++i) {
                 const std::string name = folder + "/f" + std::to_string(i);
-                EXPECT_EQ(test::ReadBytes(name + ".bak"), sources[i % 2]) << name;
-                EXPECT_EQ(test::ReadBytes(name + ".zel"), converted[i % 2]) << name;
+                EXPECT_TRUE(test::ReadBytes(name + ".bak") == source &&
+                            test::ReadBytes(name + ".zel") == converted)
+                    << name;
             }
         }
     }
