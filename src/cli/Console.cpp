@@ -40,10 +40,12 @@ public:
         _doserrno = 0;
         const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
         if (std::fflush(file) == 0 && written) return WriteResult::Written;
-        // The runtime keeps the system's own error code of the failed write.
+        // The runtime keeps the system's own error code of the failed write. A pipe whose reader
+        // has gone answers ERROR_NO_DATA (wine: ERROR_PIPE_NOT_CONNECTED), or ERROR_BROKEN_PIPE.
         const unsigned long error = _doserrno;
-        return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE ? WriteResult::BrokenPipe
-                                                                    : WriteResult::Failed;
+        return error == ERROR_NO_DATA || error == ERROR_BROKEN_PIPE || error == ERROR_PIPE_NOT_CONNECTED
+                   ? WriteResult::BrokenPipe
+                   : WriteResult::Failed;
     }
 
     bool InputIsTerminal() override { return IsConsole(GetStdHandle(STD_INPUT_HANDLE)); }

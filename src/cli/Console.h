@@ -12,7 +12,8 @@ class Console {
 public:
     enum class Stream { Out, Err };
     // How a write ended. BrokenPipe: the stream is a pipe whose reader has gone (POSIX EPIPE,
-    // Windows ERROR_NO_DATA or ERROR_BROKEN_PIPE); nothing written to it will ever be read.
+    // Windows ERROR_NO_DATA, ERROR_BROKEN_PIPE or ERROR_PIPE_NOT_CONNECTED); nothing written to it
+    // will ever be read.
     enum class WriteResult { Written, Failed, BrokenPipe };
     virtual ~Console() = default;
     // Writes `text` as it is (no line break added) and flushes.
