@@ -15,6 +15,9 @@
 #include <vector>
 
 int main(int argc, char** argv) {
+    // Before anything is opened: the toolkit's diagnostics for a closed stream must not go into a
+    // data file that took its number.
+    if (!zel::platform::OpenClosedStandardDescriptors()) return 1;
     // Before any thread starts (the toolkit starts some), so that every thread inherits the blocked
     // signals and they are handled in one place.
     zel::platform::RemoveTemporaryFilesOnInterrupt();

@@ -6,6 +6,7 @@
 #include "workflow/Workflow.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -45,12 +46,15 @@ constexpr const char* kUsage =
     "  --version   バージョンを表示します。\n"
     "\n"
     "メッセージは標準エラー出力に、種類を表す「情報: 」「警告: 」「質問: 」を付けて表示します。\n"
+    "ファイル名の制御文字 (改行、ESC など) は「\\x1B」のように表示します。\n"
+    "出力先のパイプが閉じられたときは、何も表示せずに、変換中のファイルを終えたところで中止します\n"
+    "(残りのファイルは変換しません)。\n"
     "\n"
     "終了コード:\n"
     "  0  すべてのファイルを変換した、または変換の必要がなかった\n"
     "  1  拒否された、飛ばした、または失敗したファイルがある\n"
     "  2  コマンドラインの誤り\n"
-    "  3  標準出力または標準エラー出力に書き込めなかった\n"
+    "  3  標準出力または標準エラー出力に書き込めなかった (パイプが閉じられて中止したときを含む)\n"
     "  1 と 3 の両方に当たるときは 1 になります。\n";
 
 constexpr const char* kInfoPrefix = "情報: ";
@@ -67,10 +71,44 @@ struct Options {
     std::vector<std::string> files;
 };
 
-// Lines inside a message are joined by character 13; the terminal wants line breaks.
-std::string WithLineBreaks(std::string text) {
-    std::replace(text.begin(), text.end(), '\r', '\n');
-    return text;
+// `text` with each control character (a byte below 0x20, 0x7F, and U+0080 to U+009F) written as
+// \xHH for each of its bytes, so that what the console shows can neither move the cursor nor send
+// the terminal a command; character 13 becomes a line break where `lineBreaks` holds. Every other
+// byte stays as it is.
+std::string Escaped(const std::string& text, bool lineBreaks) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool c1 = byte == 0xC2 && i + 1 < text.size() &&
+                        static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                        static_cast<unsigned char>(text[i + 1]) <= 0x9F;
+        if (byte == '\r' && lineBreaks) {
+            shown += '\n';
+        } else if (byte < 0x20 || byte == 0x7F || c1) {
+            for (std::size_t k = 0; k < (c1 ? 2u : 1u); ++k) {
+                const auto b = static_cast<unsigned char>(text[i + k]);
+                shown += "\\x";
+                shown += kHex[b >> 4];
+                shown += kHex[b & 0xF];
+            }
+            i += c1 ? 1 : 0;
+        } else {
+            shown += text[i];
+        }
+    }
+    return shown;
+}
+
+// A file name as the console shows it: its control characters escaped, its other bytes its own.
+std::string Shown(const std::string& name) {
+    return Escaped(name, false);
+}
+
+// Lines inside a message are joined by character 13; the terminal wants line breaks. The names that
+// a message holds are shown as Shown shows them (but for a character 13 in one).
+std::string WithLineBreaks(const std::string& text) {
+    return Escaped(text, true);
 }
 
 std::string Lower(std::string text) {
@@ -87,29 +125,40 @@ std::string Trim(const std::string& text) {
 }
 
 // The console as the program uses it: remembers a failed write and tells of it on standard error
-// while that can still be written.
+// while that can still be written. A pipe whose reader has gone silences the program: nothing more
+// is written, and the run stops after the files being converted (brokenPipe()).
 class Output {
 public:
     explicit Output(Console& console) : console_(console) {}
     void Out(const std::string& text) { Put(Console::Stream::Out, text); }
     void Err(const std::string& text) { Put(Console::Stream::Err, text); }
     bool failed() const { return failed_; }
+    bool brokenPipe() const { return brokenPipe_; }
+    // Set once a pipe is broken: the batch's stop flag.
+    const std::atomic<bool>& brokenPipeFlag() const { return brokenPipe_; }
     Console& console() { return console_; }
 
 private:
     void Put(Console::Stream stream, const std::string& text) {
-        if (console_.Write(stream, text)) return;
-        if (!failed_ && stream == Console::Stream::Out)
-            console_.Write(Console::Stream::Err, "zelconv-cli: 標準出力に書き込めませんでした。\n");
-        failed_ = true;
+        if (brokenPipe_) return;
+        const Console::WriteResult result = console_.Write(stream, text);
+        if (result == Console::WriteResult::Written) return;
+        const bool first = !failed_.exchange(true);
+        if (result == Console::WriteResult::BrokenPipe)
+            brokenPipe_ = true;
+        else if (first && stream == Console::Stream::Out)
+            Put(Console::Stream::Err, "zelconv-cli: 標準出力に書き込めませんでした。\n");
     }
     Console& console_;
-    bool failed_ = false;
+    std::atomic<bool> failed_{false};
+    std::atomic<bool> brokenPipe_{false};
 };
 
 // Asks `question` on the terminal until it is answered; Enter is Yes, the end of input No.
+// With the output gone there is nobody to ask: No.
 bool AskOnTerminal(Output& output, const std::string& question) {
     for (;;) {
+        if (output.brokenPipe()) return false;
         output.Err(question + " [Y/n] ");
         const std::optional<std::string> line = output.console().ReadLine();
         if (!line) {
@@ -136,7 +185,7 @@ public:
     void Warn(const std::string& text) override { Show(kWarnPrefix, text); }
 
     bool AskYesNo(const std::string& text) override {
-        const std::string question = kAskPrefix + WithLineBreaks(text) + " (" + target_ + ")";
+        const std::string question = kAskPrefix + WithLineBreaks(text) + " (" + Shown(target_) + ")";
         switch (answer_) {
         case Answer::Yes:
             output_.Err(question + " はい (--yes)\n");
@@ -208,7 +257,7 @@ Parsed Parse(const std::vector<std::string>& args, Options& options, Output& out
                 !number.empty() && number.size() <= 4 &&
                 std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
             if (!digits || std::stoul(number) == 0)
-                return wrong("-j には 1 から 9999 までの数を指定してください: " + number);
+                return wrong("-j には 1 から 9999 までの数を指定してください: " + Shown(number));
             options.jobs = static_cast<unsigned>(std::stoul(number));
         } else if (arg == "--check") {
             options.check = true;
@@ -218,9 +267,9 @@ Parsed Parse(const std::vector<std::string>& args, Options& options, Output& out
             options.target = args[++i];
             if (options.target->empty() || platform::IsSeparator(options.target->back()))
                 return wrong("-o にはフォルダではなく、変換後のファイル名を指定してください: " +
-                             *options.target);
+                             Shown(*options.target));
         } else {
-            return wrong("不明なオプションです: " + arg);
+            return wrong("不明なオプションです: " + Shown(arg));
         }
     }
     if (options.files.empty()) return wrong("ファイルを指定してください。");
@@ -231,10 +280,11 @@ Parsed Parse(const std::vector<std::string>& args, Options& options, Output& out
     return Parsed::Run;
 }
 
-// --check: what each file is, from one reading of it; nothing written.
+// --check: what each file is, from one reading of it; nothing written. A broken pipe ends it.
 int RunCheck(const std::vector<std::string>& files, Output& output) {
     bool allData = true;
     for (const std::string& name : files) {
+        if (output.brokenPipe()) break;
         const FileCheck check = CheckUsrData(name);
         std::string verdict;
         switch (check) {
@@ -265,7 +315,7 @@ int RunCheck(const std::vector<std::string>& files, Output& output) {
         }
         if (check != FileCheck::Format100 && check != FileCheck::Format101 && check != FileCheck::Format102)
             allData = false;
-        output.Out(name + ": " + verdict + "\n");
+        output.Out(Shown(name) + ": " + verdict + "\n");
     }
     return allData ? kExitOk : kExitFailed;
 }
@@ -299,7 +349,7 @@ std::optional<std::string> UnusableTarget(const std::string& name) {
     std::string what;
     switch (platform::KindOfName(name)) {
     case platform::NameKind::Folder:
-        what = "フォルダです。フォルダの中に作るファイルの名前 (「" + name +
+        what = "フォルダです。フォルダの中に作るファイルの名前 (「" + Shown(name) +
                std::string(1, platform::kSeparator) + "現場.zel」など) を指定してください。";
         break;
     case platform::NameKind::Special:
@@ -313,7 +363,7 @@ std::optional<std::string> UnusableTarget(const std::string& name) {
     case platform::NameKind::File:
         return std::nullopt;
     }
-    return "-o の「" + name + "」は" + what;
+    return "-o の「" + Shown(name) + "」は" + what;
 }
 
 // -o: the one named file converted into the file named by -o, by the window's workflow.
@@ -331,7 +381,7 @@ int RunToTarget(const Options& options, Output& output) {
         messages.SetTarget(name);
         // The name rule makes the target a ".zel" name; the user hears of a change of name.
         if (name != *options.target)
-            messages.Inform("-o の「" + *options.target + "」ではなく、「" + name +
+            messages.Inform("-o の「" + Shown(*options.target) + "」ではなく、「" + Shown(name) +
                             "」に書き込みます (変換後のファイル名は「.zel」で終わる名前にします)。");
     };
     switch (RunConversion(state, *ws, messages)) {
@@ -391,6 +441,7 @@ public:
             return Answered(file, question);
         };
         batch.done = [this](std::size_t index, const BatchOutcome&) { Done(index); };
+        batch.stop = &output_.brokenPipeFlag();
         shown_.assign(count, false);
         live_.assign(count, false);
         const BatchEnd end = RunBatch(files_, outcomes_, batch);
@@ -398,6 +449,8 @@ public:
         Tally tally;
         for (const BatchOutcome& outcome : outcomes_)
             Count(outcome, tally);
+        // The files that a broken pipe left are no failure of their own: the output's status tells.
+        if (output_.brokenPipe()) tally.pending = 0;
         if (count > 1) output_.Out(SummaryLine(count, tally));
         return ExitStatus(tally);
     }
@@ -416,7 +469,7 @@ private:
     }
 
     std::string Question(const BatchFile& file, const std::string& text) const {
-        return kAskPrefix + WithLineBreaks(text) + " (" + file.fullName + ")";
+        return kAskPrefix + WithLineBreaks(text) + " (" + Shown(file.fullName) + ")";
     }
 
     // Called on the converting thread. Only one worker asks a person, so the question is shown as
@@ -435,7 +488,7 @@ private:
     void Heading(std::size_t index) {
         if (files_.size() > 1)
             output_.Out("[" + std::to_string(index + 1) + "/" + std::to_string(files_.size()) + "] " +
-                        files_[index].fullName + "\n");
+                        Shown(files_[index].fullName) + "\n");
     }
 
     void Done(std::size_t index) {
@@ -465,9 +518,9 @@ private:
         }
         // A file that the batch did not give to the workflow has no message of its own.
         if (outcome.log.empty() && outcome.result == BatchResult::NotNeeded)
-            output_.Err(kInfoPrefix + BatchResultText(outcome) + " (すでに最新形式です)\n");
+            output_.Err(kInfoPrefix + WithLineBreaks(BatchResultText(outcome)) + " (すでに最新形式です)\n");
         if (outcome.log.empty() && outcome.result == BatchResult::NotConverted)
-            output_.Err(kWarnPrefix + BatchResultText(outcome) + "\n");
+            output_.Err(kWarnPrefix + WithLineBreaks(BatchResultText(outcome)) + "\n");
     }
 
     std::string AnswerShown(bool yes) const {

@@ -10,6 +10,7 @@
 // The arguments arrive as UTF-16, so that file names in any script survive; the rest of the
 // program works on UTF-8.
 int wmain(int argc, wchar_t** argv) {
+    if (!zel::platform::OpenClosedStandardDescriptors()) return zel::cli::kExitOutput;
     zel::platform::RemoveTemporaryFilesOnInterrupt();
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
@@ -22,8 +23,11 @@ int wmain(int argc, wchar_t** argv) {
 #include <csignal>
 
 int main(int argc, char** argv) {
-    // A closed pipe ends the program quietly, as it ends any filter, whatever the caller set.
-    std::signal(SIGPIPE, SIG_DFL);
+    // Before anything is opened: console text for a closed stream must not go into a data file.
+    if (!zel::platform::OpenClosedStandardDescriptors()) return zel::cli::kExitOutput;
+    // A closed pipe is a failed write that stops the run between files (RunCli), not a signal
+    // that would end the program in the middle of one.
+    std::signal(SIGPIPE, SIG_IGN);
     zel::platform::RemoveTemporaryFilesOnInterrupt();
     return zel::cli::RunCli(std::vector<std::string>(argv + 1, argv + argc), zel::cli::SystemConsole());
 }

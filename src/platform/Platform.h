@@ -260,4 +260,12 @@ void HoldInterruptsInThisThread();
 // The part of a temporary file's name that marks it as this program's (".<name>.zelconv-").
 inline constexpr std::string_view kTemporaryMark = ".zelconv-";
 
+// Opens each of the standard descriptors 0, 1 and 2 that the program was started without on the
+// null device, with the access it does not expect (standard input for writing, standard output and
+// error for reading): the files the program opens for data then never take those numbers, and
+// console text meant for a closed stream fails to be written instead of landing in a user's file.
+// Both programs call it first thing in main. False when a closed descriptor could not be opened.
+// Nothing to do on Windows, where the standard handles are no numbers that files reuse.
+[[nodiscard]] bool OpenClosedStandardDescriptors();
+
 } // namespace zel::platform

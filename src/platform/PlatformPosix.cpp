@@ -964,4 +964,16 @@ unsigned ProcessorCount() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
+bool OpenClosedStandardDescriptors() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free number: fd itself, as every lower one is open by now.
+        const int opened = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+        if (opened == fd) continue;
+        if (opened >= 0) ::close(opened);
+        return false;
+    }
+    return true;
+}
+
 } // namespace zel::platform

@@ -690,4 +690,8 @@ unsigned ProcessorCount() {
     return std::max(1u, std::thread::hardware_concurrency());
 }
 
+bool OpenClosedStandardDescriptors() {
+    return true;
+}
+
 } // namespace zel::platform

@@ -2,6 +2,7 @@
 // arguments, answers, output, exit codes (what a conversion does is tested with the workflow).
 #include "cli/CliApp.h"
 #include "platform/Platform.h"
+#include "platform/TestSeams.h"
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
 
@@ -14,6 +15,7 @@
 
 #ifndef _WIN32
 #include <csignal>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -26,12 +28,13 @@ namespace fs = std::filesystem;
 
 struct FakeConsole : Console {
     std::string out, err;
-    bool terminal = false, outFails = false;
+    bool terminal = false;
+    WriteResult outResult = WriteResult::Written; // how every write to standard output ends
     std::deque<std::string> lines;
-    bool Write(Stream stream, const std::string& text) override {
-        if (stream == Stream::Out && outFails) return false;
+    WriteResult Write(Stream stream, const std::string& text) override {
+        if (stream == Stream::Out && outResult != WriteResult::Written) return outResult;
         (stream == Stream::Out ? out : err) += text;
-        return true;
+        return WriteResult::Written;
     }
     bool InputIsTerminal() override { return terminal; }
     std::optional<std::string> ReadLine() override {
@@ -135,6 +138,29 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
     }
 }
 
+#ifndef _WIN32
+// The control characters of a name reach the console as \xHH: in the [n/N] line, the questions, the
+// workflow's messages and --check; the line breaks between a message's own lines stay.
+TEST_F(Cli, ControlCharactersOfNamesAreShownEscaped) {
+    const std::string odd = dir.file("\x1B[2J\n\x7F\xC2\x80\xC2\x9F"),
+                      shown = dir.file("\\x1B[2J\\x0A\\x7F\\xC2\\x80\\xC2\\x9F");
+    Put(odd.substr(odd.rfind('/') + 1) + ".zel", test::SampleFile(FileVersion::V101));
+    EXPECT_EQ(Run({"--yes", odd + ".zel", Put("b.zel", test::SampleFile(FileVersion::V102))}), 0);
+    EXPECT_EQ(Run({"--no", "-o", odd + ".zel", odd + ".bak"}), 1);
+    EXPECT_EQ(Run({"--check", odd + ".zel"}), 0);
+    EXPECT_TRUE(Contains(console.out, "[1/2] " + shown + ".zel\n") &&
+                Contains(console.out, shown + ".zel: 1.02 形式") &&
+                Contains(console.err, "(" + shown + ".zel) はい (--yes)\n") &&
+                Contains(console.err, "(" + shown + ".zel) いいえ (--no)\n") &&
+                Contains(console.err, "必要がなければ消して下さい。\n" + shown + ".bak\n"))
+        << console.out << console.err;
+    const std::string all = console.out + console.err;
+    EXPECT_TRUE(std::none_of(all.begin(), all.end(),
+                             [](char c) { return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7F; }) &&
+                !Contains(all, "\xC2\x80") && !Contains(all, "\xC2\x9F"));
+}
+#endif
+
 TEST_F(Cli, CheckReportsEachFileFromOneReading) {
     const Bytes current = test::SampleFile(FileVersion::V102);
     const std::pair<std::string, const char*> cases[] = {
@@ -162,7 +188,7 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         std::vector<std::string> args;
         int status;
         std::string out, err;
-        bool outFails = false;
+        Console::WriteResult outResult = Console::WriteResult::Written;
     } cases[] = {
         {{"--help"}, 0, "「情報: 」「警告: 」「質問: 」", ""},
         {{"-j", "0", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 0"},
@@ -172,7 +198,7 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
          ""},
         {{"--version"}, 0, "1.00.0037\n旧ファイルを新しいバージョンに変換するプログラム", ""},
         {{}, 2, "", "使い方:"},
-        {{"--bogus", a}, 2, "", "不明なオプションです: --bogus"},
+        {{"--bogus\x1B[2J\n", a}, 2, "", "不明なオプションです: --bogus\\x1B[2J\\x0A\n"},
         {{"-o", dir.file("out") + "/", a}, 2, "", "フォルダではなく"},
         {{"-o", dir.file("."), a}, 2, "", "」はフォルダです。フォルダの中に作るファイルの名前"},
 #ifdef _WIN32
@@ -187,23 +213,86 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         {{a, "-o"}, 2, "", "-o の後に"},
         {{"-o", t}, 2, "", "ファイルを指定してください。"},
         {{"--check", "-o", t, a}, 2, "", "一緒には使えません"},
-        {{"--help"}, 3, "", "標準出力に書き込めませんでした", true},
-        {{"--check", t}, 1, "", "標準出力に書き込めませんでした", true},
+        {{"--help"}, 3, "", "標準出力に書き込めませんでした", Console::WriteResult::Failed},
+        {{"--check", t}, 1, "", "標準出力に書き込めませんでした", Console::WriteResult::Failed},
+        {{"--check", a, t}, 3, "", "", Console::WriteResult::BrokenPipe}, // ends silently, t unseen
     };
     for (const auto& c : cases) {
         console = FakeConsole{};
-        console.outFails = c.outFails;
+        console.outResult = c.outResult;
         EXPECT_EQ(Run(c.args), c.status) << ::testing::PrintToString(c.args);
         EXPECT_TRUE(Contains(console.out, c.out) && Contains(console.err, c.err))
             << ::testing::PrintToString(c.args);
+        EXPECT_TRUE(c.outResult != Console::WriteResult::BrokenPipe || console.err.empty()) << console.err;
     }
     EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"a.zel"});
 }
 
+// A folder of six files a.zel … f.zel holding `old`, after a run on `jobs` workers that stopped at its
+// first write, the first file's line: the files begun by then, and no others, are converted with their
+// backups (with -j 1 the first file alone, with -j 2 not the last); nothing temporary remains.
+void ExpectStoppedAfterTheFirstFile(const std::string& folder, const Bytes& old, const std::string& jobs) {
+    const auto files = test::SnapshotOf(test::PathFromUtf8(folder));
+    std::size_t converted = 0;
+    for (const auto& [name, bytes] : files) {
+        const std::string backup = name.substr(0, 2) + "bak";
+        EXPECT_TRUE(name.size() == 5 &&
+                    (name.ends_with(".bak") ? bytes == old : (bytes != old) == files.contains(backup)))
+            << name;
+        converted += name.ends_with(".bak") ? 1 : 0;
+    }
+    EXPECT_TRUE(files.at("a.zel") != old && files.at("f.zel") == old);
+    EXPECT_TRUE(converted == 1 || (converted < 6 && jobs == "2")) << converted;
+}
+
+// A reader that goes away stops the run as 中止 does, silently: the files being converted are finished
+// (with or without unnamed temporary files), nothing temporary remains, the later files are untouched.
+TEST_F(Cli, ABrokenPipeStopsTheRunAfterTheFilesBeingConverted) {
+    const Bytes old = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
+    for (const bool withoutLinks : {false, true}) {
+        for (const char* jobs : {"1", "2"}) {
+            const std::string folder = dir.file(std::string("f") + jobs + (withoutLinks ? "n" : "l"));
+            fs::create_directories(test::PathFromUtf8(folder));
+            for (char c = 'a'; c <= 'f'; ++c)
+                test::WriteBytes(folder + platform::kSeparator + c + ".zel", old);
+            console = FakeConsole{};
+            console.outResult = Console::WriteResult::BrokenPipe;
+            platform::InjectFileSystemWithoutLinks(withoutLinks);
+            EXPECT_EQ(Run({"--yes", "-j", jobs, folder}), 3) << jobs;
+            platform::InjectFileSystemWithoutLinks(false);
+            EXPECT_EQ(console.err, "");
+            ExpectStoppedAfterTheFirstFile(folder, old, jobs);
+        }
+    }
+}
+
 #ifndef _WIN32
+// The built program with `args`, its standard output on `out`, its descriptors `closed` closed and
+// SIGPIPE as a shell leaves it: its exit status, or 128 + the signal that ended it.
+int RunProgram(const std::vector<std::string>& args, int out, const std::vector<int>& closed = {}) {
+    const std::string program = ZELCONV_CLI_PATH;
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& arg : args)
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::signal(SIGPIPE, SIG_DFL);
+        if (out >= 0) ::dup2(out, STDOUT_FILENO);
+        ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
+        for (int fd : closed)
+            ::close(fd);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
 // The built program on a real terminal's streams: a name that is not UTF-8 is converted and shown
-// with its own bytes, output that cannot be written fails the run, a closed pipe ends it quietly
-// even when it was started with SIGPIPE ignored.
+// with its own bytes, output that cannot be written fails the run, a pipe closed early stops it
+// after the files being converted (instead of SIGPIPE killing it in the middle of one).
 TEST_F(Cli, TheRealProgramOnItsStandardStreams) {
     const std::string program = ZELCONV_CLI_PATH,
                       odd = Put("bad\xFF\xFE.zel", test::SampleFile(FileVersion::V101));
@@ -215,20 +304,42 @@ TEST_F(Cli, TheRealProgramOnItsStandardStreams) {
     const Bytes err = test::ReadBytes(dir.file("err"));
     EXPECT_TRUE(Contains(std::string(err.begin(), err.end()), "bad\xFF\xFE.bak"));
     EXPECT_EQ(run("--help > /dev/full 2> /dev/null"), 3);
+
+    const Bytes old = test::SampleFile(FileVersion::V100);
+    fs::create_directories(dir.path() / "f");
+    for (char c = 'a'; c <= 'f'; ++c)
+        Put(std::string("f/") + c + ".zel", old);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     ::close(pipeFds[0]);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::signal(SIGPIPE, SIG_IGN);
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::execl(program.c_str(), program.c_str(), "--help", static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
+    EXPECT_EQ(RunProgram({"--yes", "-j", "2", dir.file("f")}, pipeFds[1]), 3);
     ::close(pipeFds[1]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+    ExpectStoppedAfterTheFirstFile(dir.file("f"), old, "2");
+}
+
+// Started with standard input, output or error closed, the program opens no data file as one of
+// them: the console's lines never land in a target or a backup.
+TEST_F(Cli, TheRealProgramStartedWithClosedStandardStreams) {
+    const Bytes source = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
+    EXPECT_EQ(Run({"-o", dir.file("one.zel"), Put("source.zel", source)}), 0);
+    const Bytes converted = test::ReadBytes(dir.file("one.zel"));
+    const std::vector<int> closedSets[] = {{STDOUT_FILENO}, {STDERR_FILENO}, {1, 2}, {0, 1, 2}};
+    for (const char* jobs : {"1", "2"}) {
+        for (const std::vector<int>& closed : closedSets) {
+            const std::string folder = dir.file(std::string("f") + jobs + std::to_string(closed.size()) +
+                                                std::to_string(closed.front()));
+            fs::create_directories(folder);
+            for (int i = 0; i < 16; ++i)
+                test::WriteBytes(folder + "/f" + std::to_string(i) + ".zel", source);
+            EXPECT_EQ(RunProgram({"--yes", "-j", jobs, folder}, -1, closed), 3) << folder;
+            for (int i = 0; i < 16; ++i) {
+                const std::string name = folder + "/f" + std::to_string(i);
+                EXPECT_TRUE(test::ReadBytes(name + ".bak") == source &&
+                            test::ReadBytes(name + ".zel") == converted)
+                    << name;
+            }
+        }
+    }
 }
 #endif
 
