@@ -8,7 +8,15 @@
 #endif
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
+
+#ifndef ZEL_TEST_SEAMS
+namespace zel::platform {
+// The moments of TestSeams.h, which builds without the seams pass without stopping.
+enum class Moment : std::uint8_t { DuringCopy, BeforeReplace };
+} // namespace zel::platform
+#endif
 
 namespace zel::platform::detail {
 
@@ -36,6 +44,10 @@ bool IsTemporaryName(const std::string& name, const std::string& stem, std::size
 #ifdef ZEL_TEST_SEAMS
 // Whether writes act as on a file system without unnamed files and hard links.
 bool WithoutLinks();
+// Whether the file system refuses a rename through a handle (Windows).
+bool RenameByHandleRefused();
+// Whether the file system refuses the deletion mark of an open file (Windows).
+bool DeletionMarkRefused();
 // Consumes one injected read fault. True when this open must fail.
 bool TakeReadFault();
 // Consumes an injected read fault at or before `end`, the offset that a read would reach.
@@ -57,6 +69,12 @@ void ReachMoment(Moment moment);
 constexpr bool WithoutLinks() {
     return false;
 }
+constexpr bool RenameByHandleRefused() {
+    return false;
+}
+constexpr bool DeletionMarkRefused() {
+    return false;
+}
 constexpr bool TakeReadFault() {
     return false;
 }
@@ -74,7 +92,6 @@ constexpr WritePlan PlanWrite(std::size_t size) {
     return {size, 0};
 }
 constexpr void CrashPoint() {}
-enum class Moment : std::uint8_t { DuringCopy, BeforeReplace };
 constexpr void ReachMoment(Moment) {}
 #endif
 
