@@ -41,18 +41,9 @@ FileCheck ReadSource(const std::string& name, platform::InputFile& file, FileVer
     if (name.empty() || !platform::FileExists(name)) return FileCheck::Missing;
     // A file that another program holds is in use; one that cannot be opened or read for any other
     // reason counts as one whose signature matches nothing.
-    switch (file.Open(name)) {
-    case platform::OpenFailure::None:
-        break;
-    case platform::OpenFailure::InUse:
-        return FileCheck::InUse;
-    case platform::OpenFailure::Missing:
-    case platform::OpenFailure::TooLong:
-    case platform::OpenFailure::NoPermission:
-    case platform::OpenFailure::NotRegular:
-    case platform::OpenFailure::Other:
-        return FileCheck::NotData;
-    }
+    const platform::OpenFailure failure = file.Open(name);
+    if (failure == platform::OpenFailure::InUse) return FileCheck::InUse;
+    if (failure != platform::OpenFailure::None) return FileCheck::NotData;
     try {
         FileSource source(file);
         const std::uint64_t size = file.Size();

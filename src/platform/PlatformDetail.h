@@ -13,7 +13,7 @@
 
 #ifndef ZEL_TEST_SEAMS
 namespace zel::platform {
-// The moments of TestSeams.h, which builds without the seams pass without stopping.
+// The moments of TestSeams.h, which builds without the seams never reach.
 enum class Moment : std::uint8_t { DuringCopy, BeforeReplace };
 } // namespace zel::platform
 #endif

@@ -320,6 +320,8 @@ bool IsReadOnly(const std::string& name, const struct stat& st) {
 
 constexpr std::size_t kSuffixLength = 6;
 constexpr std::size_t kMaxLeaf = NAME_MAX;
+// Not a system error number: the file at a target's name is not the one the write expected there.
+constexpr int kTargetChanged = -1;
 
 std::string RandomSuffix() {
     static std::atomic<unsigned> counter{0};
@@ -569,7 +571,9 @@ public:
     // Gives the complete file the name `target` in the folder: replacing an existing file, or
     // failing with EEXIST when `replace` is false and the name is taken. 0 or the error number.
     // The file stays open (and locked) until the object ends.
-    int Commit(const std::string& target, bool replace) {
+    // `stillExpected`, when given, is asked right before a rename that replaces: false keeps the
+    // target as it is and fails with kTargetChanged.
+    int Commit(const std::string& target, bool replace, const std::function<bool()>& stillExpected = {}) {
         NamingStep step; // a Ctrl-C now would leave the temporary name behind
         if (name_.empty()) {
             if (!replace) return Step(LinkUnnamed(target));
@@ -600,6 +604,7 @@ public:
             Forget();
             return Step(0);
         }
+        if (stillExpected && !stillExpected()) return kTargetChanged;
         if (::renameat(dir_, name_.c_str(), dir_, target.c_str()) != 0) return errno;
         Forget();
         return Step(0);
@@ -777,18 +782,20 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
     if (e == 0) e = Finish(temp.fd(), exists ? &st : nullptr, NewFileMode());
     if (e != 0) return failed(FromErrno(e));
     detail::ReachMoment(Moment::BeforeReplace);
-    // Another program may have saved the file since it was read: then its file stays. What remains
-    // is the moment between this look and the rename, which the system offers no way to close.
-    if (check.expect == ReplaceCheck::Expect::File) {
-        struct stat now {};
-        if (::fstatat(dir.get(), leaf.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !(IdentityFrom(now) == check.file))
-            return failed(MakeError(code::ChangedElsewhere));
-    }
+    // Another program may have saved the file since it was read: then its file stays. The look comes
+    // last before the rename; what remains is the moment between the two, which the system offers
+    // no way to close. A name that held nothing is given to the new file only while it is free.
+    std::function<bool()> stillExpected;
+    if (check.expect == ReplaceCheck::Expect::File)
+        stillExpected = [&] {
+            struct stat now {};
+            return ::fstatat(dir.get(), leaf.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+                   IdentityFrom(now) == check.file;
+        };
+    const bool replace = check.expect != ReplaceCheck::Expect::Nothing;
+    e = temp.Commit(leaf, replace, stillExpected);
     if (check.heldSource) check.heldSource->Close();
-    e = temp.Commit(leaf, check.expect != ReplaceCheck::Expect::Nothing);
-    if (e == EEXIST && check.expect == ReplaceCheck::Expect::Nothing)
-        return failed(MakeError(code::ChangedElsewhere));
+    if (e == kTargetChanged || (e == EEXIST && !replace)) return failed(MakeError(code::ChangedElsewhere));
     if (e != 0) return failed(FromErrno(e));
     FileResult result{std::nullopt, FlushFolder(dir.get()), std::nullopt};
     struct stat written {};

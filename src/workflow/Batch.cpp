@@ -134,18 +134,9 @@ std::string Join(const std::string& folder, const std::string& leaf) {
 ListedFormat ProbeFormat(const std::string& name) {
     if (platform::KindOfName(name) != platform::NameKind::File) return ListedFormat::CannotOpen;
     platform::InputFile file;
-    switch (file.Open(name)) {
-    case platform::OpenFailure::None:
-        break;
-    case platform::OpenFailure::InUse:
-        return ListedFormat::InUse;
-    case platform::OpenFailure::Missing:
-    case platform::OpenFailure::TooLong:
-    case platform::OpenFailure::NoPermission:
-    case platform::OpenFailure::NotRegular:
-    case platform::OpenFailure::Other:
-        return ListedFormat::CannotOpen;
-    }
+    const platform::OpenFailure failure = file.Open(name);
+    if (failure == platform::OpenFailure::InUse) return ListedFormat::InUse;
+    if (failure != platform::OpenFailure::None) return ListedFormat::CannotOpen;
     std::array<std::uint8_t, kSignatureSize> head{};
     std::size_t got = 0;
     while (got < head.size()) {

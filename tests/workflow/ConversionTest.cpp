@@ -325,7 +325,7 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
         bool openFault = false;
         std::uint64_t readFaultAt = UINT64_MAX; // a read that reaches past this offset fails
     };
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"", "ファイルを指定してください"},
         {Put("foreign.zel", Bytes(5000, 'x')), kNotData + "@"},
         {Put("case.zel", lowerCase), kNotData + "@"},
@@ -333,6 +333,15 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
         {Put("unreadable.zel", good), kNotData + "@", false, 1000}, // the disk fails inside the body
         {Put("cut.zel", truncated), kDamaged + "@"},
     };
+#ifdef _WIN32
+    // Held by another program without sharing: in use, never "not data".
+    const std::string held = Put("held.zel", good);
+    const HANDLE holder =
+        CreateFileW(platform::Widen(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    const Case inUse{held, "読み込みできません。ファイルはほかのプログラムで使用中です。\r\r     @"};
+    cases.push_back(inUse);
+#endif
     ASSERT_EQ(LoadUsrData(ws, Put("good.zel", good), messages), LoadResult::OldFormat);
     const Main101 before = ws.main101;
     for (const Case& c : cases) {
@@ -346,6 +355,9 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
         EXPECT_EQ(ws.LastSignature, FileVersion::V101) << c.name;
         EXPECT_TRUE(ws.main101 == before) << c.name;
     }
+#ifdef _WIN32
+    CloseHandle(holder);
+#endif
 }
 
 // Twelve anchors: the files are larger than the writer's buffer, which is passed on more than once.
