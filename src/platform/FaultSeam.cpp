@@ -26,6 +26,8 @@ std::atomic<std::uint64_t> readFaultOffset{UINT64_MAX};
 std::atomic<int> flushFault{0};
 std::atomic<std::uint64_t> crashCountdown{0}; // the steps left before the crash, plus one; 0: none
 std::atomic<bool> withoutLinks{false};
+std::atomic<bool> renameByHandleRefused{false};
+std::atomic<bool> deletionMarkRefused{false};
 std::mutex momentLock;
 std::function<void()> momentActions[2]; // under momentLock, by Moment
 
@@ -74,6 +76,14 @@ void InjectFileSystemWithoutLinks(bool on) {
     withoutLinks = on;
 }
 
+void InjectRenameByHandleRefused(bool on) {
+    renameByHandleRefused = on;
+}
+
+void InjectDeletionMarkRefused(bool on) {
+    deletionMarkRefused = on;
+}
+
 void InjectAt(Moment moment, std::function<void()> action) {
     const std::lock_guard<std::mutex> lock(momentLock);
     momentActions[static_cast<int>(moment)] = std::move(action);
@@ -92,6 +102,14 @@ void ReachMoment(Moment moment) {
 
 bool WithoutLinks() {
     return withoutLinks;
+}
+
+bool RenameByHandleRefused() {
+    return renameByHandleRefused;
+}
+
+bool DeletionMarkRefused() {
+    return deletionMarkRefused;
 }
 
 bool TakeReadFault() {

@@ -8,6 +8,7 @@
 #endif
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #ifndef ZEL_TEST_SEAMS
@@ -43,6 +44,10 @@ bool IsTemporaryName(const std::string& name, const std::string& stem, std::size
 #ifdef ZEL_TEST_SEAMS
 // Whether writes act as on a file system without unnamed files and hard links.
 bool WithoutLinks();
+// Whether the file system refuses a rename through a handle (Windows).
+bool RenameByHandleRefused();
+// Whether the file system refuses the deletion mark of an open file (Windows).
+bool DeletionMarkRefused();
 // Consumes one injected read fault. True when this open must fail.
 bool TakeReadFault();
 // Consumes an injected read fault at or before `end`, the offset that a read would reach.
@@ -62,6 +67,12 @@ void CrashPoint();
 void ReachMoment(Moment moment);
 #else
 constexpr bool WithoutLinks() {
+    return false;
+}
+constexpr bool RenameByHandleRefused() {
+    return false;
+}
+constexpr bool DeletionMarkRefused() {
     return false;
 }
 constexpr bool TakeReadFault() {

@@ -116,27 +116,10 @@ FileError FromWin32(DWORD e) {
     }
 }
 
-FileError LastError() {
-    return FromWin32(GetLastError());
-}
-
 // --- Names ----------------------------------------------------------------------------------
 
-// The wide name that the system is given for a UTF-8 name. Full names too long for the classic
-// limit take the "\\?\" form, which also covers the temporary name made next to them.
-std::optional<std::wstring> SystemName(const std::string& name) {
-    auto wide = ToWide(name, CP_UTF8);
-    if (!wide || wide->empty() || wide->find(L'\0') != std::wstring::npos) return std::nullopt;
-    constexpr std::size_t kRoomForTemp = 40;
-    if (wide->size() + kRoomForTemp >= MAX_PATH && wide->find(L'/') == std::wstring::npos &&
-        wide->compare(0, 4, L"\\\\?\\") != 0) {
-        if (wide->size() > 2 && (*wide)[1] == L':' && (*wide)[2] == L'\\') return L"\\\\?\\" + *wide;
-        if (wide->compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + wide->substr(2);
-    }
-    return wide;
-}
-
-// The full form of a name relative to the current folder: ReplaceFileW refuses relative names.
+// The full form of a name relative to the current folder, with "\" for "/" and without "." and ".."
+// steps (the system's own reading of the name).
 std::optional<std::wstring> FullName(const std::wstring& name) {
     DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
     if (size == 0) return std::nullopt;
@@ -145,6 +128,24 @@ std::optional<std::wstring> FullName(const std::wstring& name) {
     if (written == 0 || written >= size) return std::nullopt;
     full.resize(written);
     return full;
+}
+
+// The wide name that the system is given for a UTF-8 name. A name whose full form is too long for
+// the classic limit is given as that full form in the "\\?\" form, which also covers the temporary
+// name made next to it: the prefix takes neither relative names nor "/", so the name is made full
+// first. Other names go as they are.
+std::optional<std::wstring> SystemName(const std::string& name) {
+    auto wide = ToWide(name, CP_UTF8);
+    if (!wide || wide->empty() || wide->find(L'\0') != std::wstring::npos) return std::nullopt;
+    constexpr std::size_t kRoomForTemp = 40;
+    if (wide->compare(0, 4, L"\\\\?\\") == 0 || wide->compare(0, 4, L"\\\\.\\") == 0) return wide;
+    const auto full = FullName(*wide);
+    if (!full || full->size() + kRoomForTemp < MAX_PATH) return wide;
+    if (full->size() > 2 && (*full)[1] == L':' && (*full)[2] == L'\\') return L"\\\\?\\" + *full;
+    if (full->compare(0, 2, L"\\\\") == 0 && full->compare(0, 4, L"\\\\.\\") != 0 &&
+        full->compare(0, 4, L"\\\\?\\") != 0)
+        return L"\\\\?\\UNC\\" + full->substr(2);
+    return wide;
 }
 
 // The folder part of a name, with its closing separator (empty for a bare leaf).
@@ -201,9 +202,84 @@ private:
     HANDLE h_;
 };
 
-HANDLE OpenForReading(const std::wstring& name) {
-    return CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+// A file that another program holds open is tried again this often, this many milliseconds apart:
+// a source before it counts as in use, a target before its write fails.
+constexpr int kInUseRetries = 20;
+constexpr DWORD kInUsePause = 100;
+
+// Errors of opening a file that another program holds open without sharing.
+bool HeldByAnother(DWORD e) {
+    return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION;
+}
+
+// Why a name could not be opened, from the system's error.
+OpenFailure OpenFailureOf(DWORD e) {
+    switch (e) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+        return OpenFailure::Missing;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return OpenFailure::TooLong;
+    case ERROR_ACCESS_DENIED:
+        return OpenFailure::NoPermission;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return OpenFailure::InUse;
+    case ERROR_CANT_RESOLVE_FILENAME:
+    case ERROR_BAD_DEV_TYPE:
+        return OpenFailure::NotRegular;
+    default:
+        return OpenFailure::Other;
+    }
+}
+
+// The file layer's error for a source that could not be opened.
+FileError FromOpenFailure(OpenFailure failure) {
+    switch (failure) {
+    case OpenFailure::Missing:
+    case OpenFailure::NotRegular:
+        return MakeError(code::FileNotFound);
+    case OpenFailure::TooLong:
+        return MakeError(code::BadFileName);
+    case OpenFailure::NoPermission:
+        return MakeError(code::PathFileAccess);
+    case OpenFailure::InUse:
+        return MakeError(code::PermissionDenied);
+    case OpenFailure::None:
+    case OpenFailure::Other:
+        break;
+    }
+    return MakeError(code::DeviceIO);
+}
+
+// The identity of the open file `h`: volume serial and file index, size, times of last write and
+// last change; nothing when the system does not tell them.
+std::optional<FileIdentity> IdentityOfHandle(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    FILE_BASIC_INFO times{};
+    if (!GetFileInformationByHandle(h, &info) ||
+        !GetFileInformationByHandleEx(h, FileBasicInfo, &times, sizeof times))
+        return std::nullopt;
+    FileIdentity identity;
+    identity.volume = info.dwVolumeSerialNumber;
+    identity.file = std::uint64_t{info.nFileIndexHigh} << 32 | info.nFileIndexLow;
+    identity.size = std::uint64_t{info.nFileSizeHigh} << 32 | info.nFileSizeLow;
+    identity.modified = times.LastWriteTime.QuadPart;
+    identity.changed = times.ChangeTime.QuadPart;
+    return identity;
+}
+
+// Reads up to `size` bytes at `offset` of `h`, whatever its file position; false on a read error
+// (the end of the file reads 0 bytes).
+bool ReadAt(HANDLE h, std::uint64_t offset, std::uint8_t* buffer, DWORD size, DWORD& got) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    got = 0;
+    return ReadFile(h, buffer, size, &got, &at) || GetLastError() == ERROR_HANDLE_EOF;
 }
 
 // Writes all of `size` bytes; ERROR_SUCCESS or the system error.
@@ -235,9 +311,6 @@ DWORD WriteAll(HANDLE h, const std::uint8_t* data, std::size_t size) {
 
 constexpr std::size_t kSuffixLength = 6;
 constexpr std::size_t kMaxLeaf = 255;
-// A target that another program holds open is tried again this often, this many milliseconds apart.
-constexpr int kInUseRetries = 20;
-constexpr DWORD kInUsePause = 100;
 
 // Held shared by each write while its temporary file is without its deletion mark, from taking the
 // mark back until the rename: the one step in which a process that ends would leave the file
@@ -251,9 +324,31 @@ BOOL WINAPI OnConsoleEvent(DWORD) {
     return FALSE; // the default handler ends the process, and temporary files marked for deletion go
 }
 
-// Marks an open file for deletion when its last handle closes (`remove` true), or takes the mark
-// back. A process that dies while the mark is set takes the file with it.
-bool MarkForDeletion(HANDLE h, bool remove) {
+// How a temporary file is marked to vanish when its last handle closes, and so with a process that
+// dies: made so (FILE_FLAG_DELETE_ON_CLOSE, from its first moment), marked after it was made, or not
+// at all (a file system that refuses both).
+enum class DeletionMark : std::uint8_t { FromCreation, Set, Refused };
+
+// The extended disposition (Windows 10 1709 and later, where the file system takes it), the one way
+// to take back the deletion that FILE_FLAG_DELETE_ON_CLOSE asked for.
+constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+struct DispositionEx {
+    DWORD flags;
+};
+constexpr DWORD kDispositionDelete = 0x1;  // FILE_DISPOSITION_FLAG_DELETE
+constexpr DWORD kDispositionOnClose = 0x8; // FILE_DISPOSITION_FLAG_ON_CLOSE
+
+// Sets (`remove` true) or takes back the deletion mark of an open file in the way `mark` says; false
+// when the file system refuses it.
+bool MarkForDeletion(HANDLE h, DeletionMark mark, bool remove) {
+    if (detail::DeletionMarkRefused()) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    if (mark == DeletionMark::FromCreation) {
+        DispositionEx info{kDispositionOnClose | (remove ? kDispositionDelete : 0)};
+        return SetFileInformationByHandle(h, kFileDispositionInfoEx, &info, sizeof info) != 0;
+    }
     FILE_DISPOSITION_INFO info{};
     info.DeleteFile = remove ? TRUE : FALSE;
     return SetFileInformationByHandle(h, FileDispositionInfo, &info, sizeof info) != 0;
@@ -262,6 +357,7 @@ bool MarkForDeletion(HANDLE h, bool remove) {
 // Gives the open file `h` the name `target` (a full name) in one step, replacing a file of that
 // name when `replace` is true, else failing with ERROR_ALREADY_EXISTS when the name is taken.
 DWORD RenameByHandle(HANDLE h, const std::wstring& target, bool replace) {
+    if (detail::RenameByHandleRefused()) return ERROR_NOT_SUPPORTED;
     const std::size_t nameBytes = target.size() * sizeof(wchar_t);
     std::vector<std::uint8_t> buffer(sizeof(FILE_RENAME_INFO) + nameBytes); // zeros end the name
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -319,17 +415,19 @@ void CarryOver(const std::wstring& target, HANDLE h) {
 
 // A temporary file next to the file it is written for, named after it so that a user who finds
 // one left behind knows where it comes from. It is opened without sharing, so that no other run can
-// open or delete it while this one holds it, and marked for deletion until it is complete: a process
-// that dies while writing it leaves nothing. Deleted when the object ends without Commit.
+// open or delete it while this one holds it, and marked to vanish when it is closed until it is
+// complete: a process that dies while writing it leaves nothing. Where the file system takes it, the
+// mark is there from the file's first moment; else it follows right after the file was made (a
+// process killed in between leaves an empty file, which the next run removes); a file system that
+// refuses the mark has the file deleted by name. Deleted when the object ends without Commit.
 class TemporaryFile {
 public:
     TemporaryFile() = default;
     ~TemporaryFile() {
         if (committed_ || (!handle_.valid() && name_.empty())) return;
-        if (!handle_.valid() || !MarkForDeletion(handle_.get(), true)) {
-            handle_.Reset();
-            DeleteFileW(name_.c_str());
-        }
+        const bool vanishes = handle_.valid() && marked_;
+        handle_.Reset();
+        if (!vanishes) DeleteFileW(name_.c_str());
     }
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -340,7 +438,8 @@ public:
         const std::wstring stem = FolderPart(target) + Widen(detail::TemporaryStem(Narrow(LeafPart(target)),
                                                                                    kSuffixLength, kMaxLeaf));
         // Access to the security list, to carry the old file's over; without it where refused.
-        DWORD access = GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC;
+        access_ = GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC;
+        mark_ = DeletionMark::FromCreation;
         for (int attempt = 0; attempt < 100; ++attempt) {
             LARGE_INTEGER tick{};
             QueryPerformanceCounter(&tick);
@@ -352,17 +451,36 @@ public:
                 suffix[i] = L"0123456789abcdefghijklmnopqrstuvwxyz"[(mix >> (i * 5)) % 36];
             suffix[kSuffixLength] = L'\0';
             name_ = stem + suffix;
-            HANDLE h =
-                CreateFileW(name_.c_str(), access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+            const DWORD flags = mark_ == DeletionMark::FromCreation ? FILE_FLAG_DELETE_ON_CLOSE : 0;
+            HANDLE h = CreateFileW(name_.c_str(), access_, 0, nullptr, CREATE_NEW,
+                                   FILE_ATTRIBUTE_NORMAL | flags, nullptr);
             if (h != INVALID_HANDLE_VALUE) {
                 handle_.Reset(h);
-                MarkForDeletion(h, true);
+                if (mark_ == DeletionMark::FromCreation) {
+                    // Kept only where the mark can be taken back before the rename (asked by
+                    // setting it once more); else the file goes again and is made the other way.
+                    if (MarkForDeletion(h, mark_, true)) {
+                        marked_ = true;
+                        detail::CrashPoint();
+                        return ERROR_SUCCESS;
+                    }
+                    handle_.Reset();
+                    DeleteFileW(name_.c_str()); // where closing did not delete it
+                    mark_ = DeletionMark::Set;
+                    continue;
+                }
+                marked_ = MarkForDeletion(h, mark_, true);
+                if (!marked_) mark_ = DeletionMark::Refused;
                 detail::CrashPoint();
                 return ERROR_SUCCESS;
             }
             const DWORD e = GetLastError();
-            if (e == ERROR_ACCESS_DENIED && access != (GENERIC_WRITE | DELETE)) {
-                access = GENERIC_WRITE | DELETE;
+            if (e == ERROR_ACCESS_DENIED && access_ != (GENERIC_WRITE | DELETE)) {
+                access_ = GENERIC_WRITE | DELETE;
+                continue;
+            }
+            if (e == ERROR_INVALID_PARAMETER && mark_ == DeletionMark::FromCreation) {
+                mark_ = DeletionMark::Set;
                 continue;
             }
             if (e != ERROR_FILE_EXISTS && e != ERROR_ALREADY_EXISTS) {
@@ -394,31 +512,47 @@ public:
         }
     }
 
+    // Closes the file after its Commit, so that its times are final.
+    void Close() { handle_.Reset(); }
+
 private:
     DWORD RenameOnce(const std::wstring& target, bool replace) {
         std::shared_lock<std::shared_mutex> step(namingStep);
-        // A file marked for deletion cannot be renamed: the mark goes first, and comes back when
-        // the rename fails.
-        if (!MarkForDeletion(handle_.get(), false)) return GetLastError();
+        // A file marked for deletion cannot keep its new name: the mark goes first, and comes back
+        // when the rename fails.
+        if (handle_.valid() && marked_) {
+            if (!MarkForDeletion(handle_.get(), mark_, false)) return GetLastError();
+            marked_ = false;
+        }
         detail::CrashPoint();
-        DWORD e = RenameByHandle(handle_.get(), target, replace);
+        DWORD e = byName_ ? ERROR_NOT_SUPPORTED : RenameByHandle(handle_.get(), target, replace);
         if (RenameByHandleRefused(e)) {
-            // A file system that renames only by name: the handle must go first.
+            // A file system that renames only by name: the handle must go first, and the file is
+            // opened again, unshared and marked, when the rename fails.
+            byName_ = true;
             handle_.Reset();
             const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
             e = MoveFileExW(name_.c_str(), target.c_str(), flags) ? ERROR_SUCCESS : GetLastError();
+            if (e != ERROR_SUCCESS) {
+                handle_.Reset(CreateFileW(name_.c_str(), access_, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+                if (mark_ == DeletionMark::FromCreation) mark_ = DeletionMark::Set;
+            }
         }
         if (e == ERROR_SUCCESS) {
             committed_ = true;
             detail::CrashPoint();
-        } else if (handle_.valid()) {
-            MarkForDeletion(handle_.get(), true);
+        } else if (handle_.valid() && mark_ != DeletionMark::Refused) {
+            marked_ = MarkForDeletion(handle_.get(), mark_, true);
         }
         return e;
     }
 
     Handle handle_;
     std::wstring name_;
+    DWORD access_ = 0;
+    DeletionMark mark_ = DeletionMark::FromCreation;
+    bool marked_ = false; // the open file vanishes when it is closed
+    bool byName_ = false; // the file system renames by name only
     bool committed_ = false;
 };
 
@@ -479,8 +613,16 @@ NameKind KindOfName(const std::string& name) {
     if (!wide) return NameKind::Missing;
     if (IsDeviceName(LeafPart(*wide))) return NameKind::Special;
     DWORD attributes = GetFileAttributesW(wide->c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return GetLastError() == ERROR_CANT_RESOLVE_FILENAME ? NameKind::LinkLoop : NameKind::Missing;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD e = GetLastError();
+        if (e == ERROR_CANT_RESOLVE_FILENAME) return NameKind::LinkLoop;
+        if (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) return NameKind::Missing;
+        // What has no attributes but opens is no disk file: a pipe or a device (under wine a FIFO
+        // or a device of the Unix side, whose attributes fail with ERROR_INVALID_PARAMETER).
+        Handle h(CreateFileW(wide->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr));
+        return h.valid() && GetFileType(h.get()) != FILE_TYPE_DISK ? NameKind::Special : NameKind::Missing;
+    }
     if (attributes & FILE_ATTRIBUTE_DEVICE) return NameKind::Special;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return NameKind::Folder;
     return NameKind::File;
@@ -489,35 +631,70 @@ NameKind KindOfName(const std::string& name) {
 // --- Reading --------------------------------------------------------------------------------
 
 InputFile::~InputFile() {
-    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    Close();
 }
 
-bool InputFile::Open(const std::string& name) {
-    if (detail::TakeReadFault()) return false;
+OpenFailure InputFile::Open(const std::string& name) {
+    Close();
+    if (detail::TakeReadFault()) return OpenFailure::Other;
     auto wide = SystemName(name);
-    if (!wide) return false;
-    Handle h(OpenForReading(*wide));
-    LARGE_INTEGER size{};
-    if (!h.valid() || GetFileType(h.get()) != FILE_TYPE_DISK || !GetFileSizeEx(h.get(), &size)) return false;
-    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
-    size_ = static_cast<std::uint64_t>(size.QuadPart);
+    if (!wide) return OpenFailure::Other;
+    // Read sharing only: while the file is open here, no other program can write it. One that has
+    // it open for writing, or unshared, lets it go within a moment or keeps it in use.
+    Handle h;
+    for (int attempt = 0;; ++attempt) {
+        h.Reset(CreateFileW(wide->c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+        if (h.valid()) break;
+        const DWORD e = GetLastError();
+        if (HeldByAnother(e) && attempt < kInUseRetries) {
+            Sleep(kInUsePause);
+            continue;
+        }
+        const DWORD attributes = e == ERROR_ACCESS_DENIED ? GetFileAttributesW(wide->c_str()) : 0;
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            return OpenFailure::NotRegular;
+        return OpenFailureOf(e);
+    }
+    if (GetFileType(h.get()) != FILE_TYPE_DISK) return OpenFailure::NotRegular;
+    const auto identity = IdentityOfHandle(h.get());
+    if (!identity) return OpenFailureOf(GetLastError());
+    identity_ = *identity;
+    size_ = identity->size;
     read_ = 0;
     handle_ = reinterpret_cast<std::intptr_t>(h.Release());
-    return true;
+    return OpenFailure::None;
+}
+
+void InputFile::Close() {
+    if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    handle_ = -1;
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& name) {
+    auto wide = SystemName(name);
+    if (!wide || IsDeviceName(LeafPart(*wide))) return std::nullopt;
+    // Attributes only: no sharing stands in the way, not even that of the source held here.
+    Handle h(CreateFileW(wide->c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                         nullptr));
+    if (!h.valid() || GetFileType(h.get()) != FILE_TYPE_DISK) return std::nullopt;
+    return IdentityOfHandle(h.get());
 }
 
 std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t size) {
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
     if (detail::TakeReadFaultAt(read_ + want)) return std::nullopt;
-    if (!ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, want, &got, nullptr)) return std::nullopt;
+    if (!ReadAt(reinterpret_cast<HANDLE>(handle_), read_, buffer, want, got)) return std::nullopt;
     read_ += got;
     return got;
 }
 
 // --- Writing --------------------------------------------------------------------------------
 
-FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce) {
+FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce,
+                               const ReplaceCheck& check) {
     auto given = SystemName(target);
     if (!given || given->back() == L'\\' || given->back() == L'/')
         return Failed(MakeError(code::BadFileName));
@@ -546,45 +723,76 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
         CarryOver(*name, temp.get());
         detail::CrashPoint();
     }
-    if (e == ERROR_SUCCESS) e = temp.Commit(*name, true);
+    if (e != ERROR_SUCCESS) return Failed(FromWin32(e));
+    detail::ReachMoment(Moment::BeforeReplace);
+    // Another program may have saved the file since it was read: then its file stays. What remains
+    // is the moment between this look and the rename (with the source closed just before it, as a
+    // rename cannot replace an open file), which the system offers no way to close.
+    if (check.expect == ReplaceCheck::Expect::File) {
+        const auto now = IdentityOf(target);
+        if (!now || !(*now == check.file)) return Failed(MakeError(code::ChangedElsewhere));
+    }
+    if (check.heldSource) check.heldSource->Close();
+    e = temp.Commit(*name, check.expect != ReplaceCheck::Expect::Nothing);
+    if ((e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS) &&
+        check.expect == ReplaceCheck::Expect::Nothing)
+        return Failed(MakeError(code::ChangedElsewhere));
     // Still refused after the retries: another program has the file open.
     if (TargetInUse(e)) return Failed(MakeError(code::PermissionDenied));
     if (e != ERROR_SUCCESS) return Failed(FromWin32(e));
-    return {};
+    temp.Close();
+    return {std::nullopt, std::nullopt, IdentityOf(target)};
 }
 
 FileResult CopyFileNoReplace(const std::string& source, const std::string& target) {
-    auto from = SystemName(source);
+    InputFile in;
+    if (const OpenFailure failure = in.Open(source); failure != OpenFailure::None)
+        return Failed(FromOpenFailure(failure));
+    return CopyFileNoReplace(in, target);
+}
+
+FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
     auto given = SystemName(target);
-    if (!from || !given || given->back() == L'\\' || given->back() == L'/')
+    if (!given || given->back() == L'\\' || given->back() == L'/')
         return Failed(MakeError(code::BadFileName));
     auto to = FullName(*given);
     if (!to) return Failed(MakeError(code::BadFileName));
     if (GetFileAttributesW(to->c_str()) != INVALID_FILE_ATTRIBUTES)
         return Failed(MakeError(code::FileAlreadyExists));
     if (DWORD e = GetLastError(); e != ERROR_FILE_NOT_FOUND) return Failed(FromWin32(e));
+    if (!source.IsOpen()) return Failed(MakeError(code::FileNotFound));
+    const HANDLE in = reinterpret_cast<HANDLE>(source.NativeHandle());
 
-    Handle in(OpenForReading(*from));
-    if (!in.valid()) return Failed(LastError());
     TemporaryFile temp;
     if (DWORD e = temp.Create(*to)) return Failed(FromWin32(e));
-
+    // The bytes that were read, from the start to the size the file had then, by position: the
+    // name is never opened again.
     DWORD e = ERROR_SUCCESS;
-    std::vector<std::uint8_t> buffer(1 << 20);
-    for (;;) {
+    std::vector<std::uint8_t> buffer(
+        static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), 1 << 20)));
+    for (std::uint64_t done = 0; done < source.Size() && e == ERROR_SUCCESS;) {
+        const DWORD want = static_cast<DWORD>(std::min<std::uint64_t>(source.Size() - done, buffer.size()));
         DWORD got = 0;
-        if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr)) {
+        if (!ReadAt(in, done, buffer.data(), want, got)) {
             e = GetLastError();
-            break;
+        } else if (got == 0) {
+            return Failed(MakeError(code::ChangedElsewhere)); // cut short by another program
+        } else {
+            e = WriteAll(temp.get(), buffer.data(), got);
+            done += got;
+            detail::ReachMoment(Moment::DuringCopy);
         }
-        if (got == 0 || (e = WriteAll(temp.get(), buffer.data(), got)) != ERROR_SUCCESS) break;
     }
-    // The backup carries the source's time of last change, as a copy made by the system would.
-    FILETIME written{};
-    if (e == ERROR_SUCCESS && GetFileTime(in.get(), nullptr, nullptr, &written))
-        (void)SetFileTime(temp.get(), nullptr, nullptr, &written);
-    in.Reset();
-    if (e == ERROR_SUCCESS) e = temp.Flush();
+    if (e == ERROR_SUCCESS) {
+        // What was copied is what was read only if nobody wrote the file in between.
+        const auto now = IdentityOfHandle(in);
+        if (!now || !(*now == source.Identity())) return Failed(MakeError(code::ChangedElsewhere));
+        // The backup carries the source's time of last change, as a copy made by the system would.
+        FILETIME written{};
+        if (GetFileTime(in, nullptr, nullptr, &written))
+            (void)SetFileTime(temp.get(), nullptr, nullptr, &written);
+        e = temp.Flush();
+    }
     if (e == ERROR_SUCCESS) e = temp.Commit(*to, false);
     if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS)
         return Failed(MakeError(code::FileAlreadyExists));

@@ -38,6 +38,14 @@ void InjectCrashAt(std::uint64_t point);
 // start, and a copy that must not replace a file is moved into place. Linux only.
 void InjectFileSystemWithoutLinks(bool on);
 
+// Makes writes behave as on a Windows file system that cannot rename a file through its handle
+// (the rename goes by name, with the file closed first). Windows only.
+void InjectRenameByHandleRefused(bool on);
+
+// Makes writes behave as on a file system that refuses to mark a file for deletion while it is
+// open: the temporary file is deleted by its name instead. Windows only.
+void InjectDeletionMarkRefused(bool on);
+
 // Moments at which another program may act on the file being converted.
 enum class Moment : std::uint8_t {
     DuringCopy,    // the backup copy has read part of its source

@@ -65,6 +65,10 @@ TEST_F(Files, NamesAreToldApartByExistenceKindReadOnlyAndListing) {
         ASSERT_TRUE(SetFileAttributesW(test::PathFromUtf8(dir.file(leaf)).c_str(), attributes));
         cases.push_back({leaf, "fh", false, false, NameKind::File});
     }
+    // Under wine a FIFO or a device of the Unix side has no attributes, and is still no file.
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version")) {
+        EXPECT_EQ(KindOfName("Z:\\dev\\null"), NameKind::Special);
+    }
 #else
     ASSERT_EQ(::mkfifo(dir.file("pipe.zel").c_str(), 0644), 0);
     WriteBytes(dir.file(".dot.zel"), kOld);
@@ -220,6 +224,25 @@ TEST_F(Files, LeftoversOfKilledRunsAreRemovedAndNamesNearTheLimitFit) {
     EXPECT_EQ(ReadBytes(dir.file(longest + ".bak")), kNew);
     EXPECT_EQ(CopyFileNoReplace(dir.file(longest + ".zel"), dir.file(longest + ".bak")).error->code,
               code::FileAlreadyExists);
+#ifdef _WIN32
+    // Past 260 characters also when relative and written with "/".
+    const test::TempDir deepDir;
+    std::wstring folder = L"\\\\?\\" + fs::absolute(deepDir.path()).make_preferred().wstring();
+    for (wchar_t c : {L'd', L'e', L'f'})
+        ASSERT_TRUE(CreateDirectoryW((folder += L"\\" + std::wstring(100, c)).c_str(), nullptr));
+    const std::string deep =
+        std::string(100, 'd') + "/" + std::string(100, 'e') + "/" + std::string(100, 'f');
+    const fs::path before = fs::current_path();
+    fs::current_path(deepDir.path());
+    for (const std::string& name : {deep + "/r.zel", deepDir.file(deep + "/a.zel")}) {
+        EXPECT_TRUE(ReplaceFileContents(name, kNew).ok()) << name;
+        EXPECT_TRUE(CopyFileNoReplace(name, name + ".bak").ok()) << name;
+        InputFile copy;
+        EXPECT_EQ(copy.Open(name + ".bak"), OpenFailure::None) << name;
+        EXPECT_EQ(copy.Size(), kNew.size()) << name;
+    }
+    fs::current_path(before);
+#endif
     // Temporary names take all of the 255 bytes: a leftover of such a name is found too.
     const std::string full = std::string(251, 'n') + ".zel";
     WriteBytes(dir.file(full), kOld);
@@ -271,21 +294,70 @@ TEST_F(Files, ConcurrentWritesOfOneNameEndCompleteAndLeaveNothing) {
 
 #ifdef _WIN32
 // A target that another program holds open is refused as in use after a few tries, and nothing of
-// the new content stays; the file is replaced as soon as it is free again.
+// the new content stays; the file is replaced as soon as it is free again. Also where the file system
+// renames only by name (the file is closed for the rename and opened again for the next try) and
+// where it refuses the deletion mark (the file is deleted by name).
 TEST_F(Files, TargetHeldOpenByAnotherProgramIsRefusedAsInUse) {
     const std::string name = dir.file("t.zel");
+    for (auto [byName, unmarked] : {std::pair{false, false}, {true, false}, {false, true}}) {
+        SCOPED_TRACE(testing::Message() << "by name " << byName << ", unmarked " << unmarked);
+        InjectRenameByHandleRefused(byName);
+        InjectDeletionMarkRefused(unmarked);
+        WriteBytes(name, kOld);
+        HANDLE held = CreateFileW(test::PathFromUtf8(name).c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        const auto error = ReplaceFileContents(name, kNew).error;
+        CloseHandle(held);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->code, code::PermissionDenied);
+        EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"});
+        EXPECT_EQ(ReadBytes(name), kOld);
+        EXPECT_TRUE(ReplaceFileContents(name, kNew).ok());
+        EXPECT_EQ(ReadBytes(name), kNew);
+        EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"});
+    }
+    InjectRenameByHandleRefused(false);
+    InjectDeletionMarkRefused(false);
+}
+
+// A source that another program holds open without sharing, or open for writing, is tried again for
+// two seconds and then in use; one let go within that time opens. While it is open here, no other
+// program can write it, and its identity can still be read by its name.
+TEST_F(Files, SourceHeldByAnotherProgramIsInUseUntilLetGo) {
+    const std::string name = dir.file("s.zel");
+    const std::wstring wide = test::PathFromUtf8(name).wstring();
     WriteBytes(name, kOld);
-    HANDLE held = CreateFileW(test::PathFromUtf8(name).c_str(), GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    const auto error = ReplaceFileContents(name, kNew).error;
-    CloseHandle(held);
-    ASSERT_TRUE(error);
-    EXPECT_EQ(error->code, code::PermissionDenied);
-    EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"});
-    EXPECT_EQ(ReadBytes(name), kOld);
-    EXPECT_TRUE(ReplaceFileContents(name, kNew).ok());
-    EXPECT_EQ(ReadBytes(name), kNew);
+    const struct {
+        DWORD access, share;
+        DWORD letGoAfter; // milliseconds; INFINITE: held throughout
+        OpenFailure opened;
+    } cases[] = {{GENERIC_READ, 0, INFINITE, OpenFailure::InUse},
+                 {GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, INFINITE, OpenFailure::InUse},
+                 {GENERIC_READ, 0, 500, OpenFailure::None}};
+    for (const auto& c : cases) {
+        HANDLE held = CreateFileW(wide.c_str(), c.access, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        std::thread letGo;
+        if (c.letGoAfter != INFINITE)
+            letGo = std::thread([&] {
+                Sleep(c.letGoAfter);
+                CloseHandle(held);
+            });
+        InputFile source;
+        EXPECT_EQ(source.Open(name), c.opened) << c.access << " " << c.letGoAfter;
+        if (letGo.joinable())
+            letGo.join();
+        else
+            CloseHandle(held);
+    }
+    InputFile source;
+    ASSERT_EQ(source.Open(name), OpenFailure::None);
+    EXPECT_EQ(source.Size(), kOld.size());
+    EXPECT_EQ(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(IdentityOf(name), source.Identity());
 }
 
 // What a rename would not carry over is given to the new file first: the hidden and system

@@ -235,7 +235,9 @@ TEST(Conversion, AnotherProgramsSaveDuringTheConversionStays) {
         Files after{{"site.zel", c.source}};
         const std::string backup = c.inPlace ? "site.bak" : "out.bak";
 #ifdef _WIN32
-        if (c.inPlace) { // held: the save is refused and the conversion completes
+        // Held until the first rename: a save before it is refused and the conversion completes (the
+        // 1.01 file of the 1.02 step is no longer the source held).
+        if (c.inPlace && c.reach == 1) {
             EXPECT_TRUE(saveFailed);
             EXPECT_EQ(outcome, Outcome::Converted);
             EXPECT_EQ(test::SnapshotOf(dir.path()).count(backup), 1u);
