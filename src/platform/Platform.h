@@ -105,6 +105,22 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 // The number of processors this program may use (at least 1).
 unsigned ProcessorCount();
 
+// Why a folder could not be listed or a file could not be opened for reading.
+enum class ReadFailure : std::uint8_t {
+    None,         // it can be
+    Missing,      // nothing of that name (any more), or a folder on the way is missing
+    TooLong,      // the full name is longer than the system takes
+    NoPermission, // this user may not read it or a folder on the way
+    NotRegular,   // a folder, FIFO, device, dangling link or circle of links where a file was sought
+    Other,
+};
+
+// ListFolder, telling why a folder that cannot be read could not (`failure` is set only then).
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, ReadFailure& failure);
+
+// Why `name` cannot be opened for reading as a regular file at this moment.
+ReadFailure ReadFailureOf(const std::string& name);
+
 // --- Reading --------------------------------------------------------------------------------
 
 // A file opened for sequential reading from its start; closed when the object ends.

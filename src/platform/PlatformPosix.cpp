@@ -818,10 +818,42 @@ bool IsReadOnly(const std::string& name) {
 }
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+    ReadFailure failure = ReadFailure::None;
+    return ListFolder(folder, failure);
+}
+
+namespace {
+
+ReadFailure ReadFailureOfErrno(int e) {
+    switch (e) {
+    case ENOENT:
+    case ENOTDIR:
+        return ReadFailure::Missing;
+    case ENAMETOOLONG:
+        return ReadFailure::TooLong;
+    case EACCES:
+    case EPERM:
+        return ReadFailure::NoPermission;
+    case ELOOP:
+        return ReadFailure::NotRegular;
+    default:
+        return ReadFailure::Other;
+    }
+}
+
+} // namespace
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, ReadFailure& failure) {
     Fd dir(OpenFolder(folder.empty() ? std::string(".") : folder));
-    if (!dir.valid()) return std::nullopt;
+    if (!dir.valid()) {
+        failure = ReadFailureOfErrno(errno);
+        return std::nullopt;
+    }
     DIR* list = ::fdopendir(dir.get());
-    if (!list) return std::nullopt;
+    if (!list) {
+        failure = ReadFailureOfErrno(errno);
+        return std::nullopt;
+    }
     dir.Release(); // closedir closes it
     std::vector<FolderEntry> entries;
     for (;;) {
@@ -848,8 +880,25 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     }
     const int e = errno;
     ::closedir(list);
-    if (e != 0) return std::nullopt;
+    if (e != 0) {
+        failure = ReadFailureOfErrno(e);
+        return std::nullopt;
+    }
     return entries;
+}
+
+ReadFailure ReadFailureOf(const std::string& name) {
+    struct stat st {};
+    if (name.empty()) return ReadFailure::Missing;
+    if (::stat(name.c_str(), &st) != 0) {
+        const int e = errno;
+        // A link to nothing is there, but is no file.
+        if (e == ENOENT && ::lstat(name.c_str(), &st) == 0) return ReadFailure::NotRegular;
+        return ReadFailureOfErrno(e);
+    }
+    if (!S_ISREG(st.st_mode)) return ReadFailure::NotRegular;
+    const Fd fd(OpenRetry(name.c_str(), O_RDONLY | O_NONBLOCK));
+    return fd.valid() ? ReadFailure::None : ReadFailureOfErrno(errno);
 }
 
 unsigned ProcessorCount() {

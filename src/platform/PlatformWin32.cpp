@@ -641,8 +641,40 @@ bool IsReadOnly(const std::string& name) {
 }
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+    ReadFailure failure = ReadFailure::None;
+    return ListFolder(folder, failure);
+}
+
+namespace {
+
+ReadFailure ReadFailureOfWin32(DWORD e) {
+    switch (e) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+    case ERROR_DIRECTORY:
+        return ReadFailure::Missing;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ReadFailure::TooLong;
+    case ERROR_ACCESS_DENIED:
+        return ReadFailure::NoPermission;
+    case ERROR_CANT_RESOLVE_FILENAME:
+        return ReadFailure::NotRegular;
+    default:
+        return ReadFailure::Other;
+    }
+}
+
+} // namespace
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, ReadFailure& failure) {
     auto wide = SystemName(folder.empty() ? std::string(".") : folder);
-    if (!wide) return std::nullopt;
+    if (!wide) {
+        failure = ReadFailure::Other;
+        return std::nullopt;
+    }
     const wchar_t last = wide->back();
     const std::wstring pattern = *wide + (last == L'\\' || last == L'/' || last == L':' ? L"*" : L"\\*");
     WIN32_FIND_DATAW found{};
@@ -650,10 +682,12 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
                                      FIND_FIRST_EX_LARGE_FETCH);
     std::vector<FolderEntry> entries;
     if (search == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
         // A drive's empty root folder has no "." to find.
-        const DWORD attributes = GetLastError() == ERROR_FILE_NOT_FOUND ? GetFileAttributesW(wide->c_str())
-                                                                        : INVALID_FILE_ATTRIBUTES;
+        const DWORD attributes =
+            e == ERROR_FILE_NOT_FOUND ? GetFileAttributesW(wide->c_str()) : INVALID_FILE_ATTRIBUTES;
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return entries;
+        failure = ReadFailureOfWin32(e);
         return std::nullopt;
     }
     do {
@@ -671,8 +705,28 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     } while (FindNextFileW(search, &found));
     const DWORD e = GetLastError();
     FindClose(search);
-    if (e != ERROR_NO_MORE_FILES) return std::nullopt;
+    if (e != ERROR_NO_MORE_FILES) {
+        failure = ReadFailureOfWin32(e);
+        return std::nullopt;
+    }
     return entries;
+}
+
+ReadFailure ReadFailureOf(const std::string& name) {
+    auto wide = SystemName(name);
+    if (!wide) return ReadFailure::Other;
+    if (IsDeviceName(LeafPart(*wide))) return ReadFailure::NotRegular;
+    const DWORD attributes = GetFileAttributesW(wide->c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return ReadFailureOfWin32(GetLastError());
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return ReadFailure::NotRegular;
+    const Handle h(OpenForReading(*wide));
+    if (h.valid()) return ReadFailure::None;
+    const DWORD e = GetLastError();
+    // A link to nothing is there, but is no file.
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+        (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND))
+        return ReadFailure::NotRegular;
+    return ReadFailureOfWin32(e);
 }
 
 unsigned ProcessorCount() {
