@@ -280,40 +280,10 @@ bool NamesMakeABatch(const std::vector<std::string>& names) {
            (names.size() == 1 && platform::KindOfName(names.front()) == platform::NameKind::Folder);
 }
 
-namespace {
-
-bool WouldBeWritten(ListedFormat format) {
-    return format == ListedFormat::V100 || format == ListedFormat::V101;
-}
-
-// For each file, why it may not be written because of its backup name ("" where it may): of files
-// to be written (by their `formats`) whose backup names are one file name on this system, every one
-// after the first in the list's order, so that no backup stands for two files.
-std::vector<std::string> BackupNameClashes(const std::vector<BatchFile>& files,
-                                           const std::vector<ListedFormat>& formats) {
-    std::vector<std::string> reasons(files.size());
-    std::set<std::string> taken;
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (files[i].folder || !WouldBeWritten(formats[i])) continue;
-        const std::string backup = DeriveName(files[i].fullName, kBackupExtension);
-        if (taken.insert(ListingKey(backup)).second) continue;
-        const auto leaf = std::find_if(backup.rbegin(), backup.rend(), platform::IsSeparator).base();
-        reasons[i] = "バックアップ名「" + std::string(leaf, backup.end()) + "」がほかのファイルと重なります";
-    }
-    return reasons;
-}
-
-} // namespace
-
 std::size_t FilesToConvert(const std::vector<BatchFile>& files) {
-    std::vector<ListedFormat> formats;
-    for (const BatchFile& file : files)
-        formats.push_back(file.format);
-    const std::vector<std::string> clashes = BackupNameClashes(files, formats);
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < files.size(); ++i)
-        if (!files[i].folder && WouldBeWritten(formats[i]) && clashes[i].empty()) ++count;
-    return count;
+    return static_cast<std::size_t>(std::count_if(files.begin(), files.end(), [](const BatchFile& f) {
+        return f.format == ListedFormat::V100 || f.format == ListedFormat::V101;
+    }));
 }
 
 std::string ReportFolder(const std::vector<std::string>& names, const std::vector<BatchFile>& files) {
@@ -388,6 +358,24 @@ private:
 };
 
 constexpr const char* kDeclinedReason = "上書きしないと答えました";
+
+// For each file, why it may not be written because of its backup name ("" where it may): of the
+// files that would be written as they are now (format 1.00 or 1.01; the command line lists the
+// files it is given unread), every one whose backup name is, on this system, that of an earlier
+// one in the list's order, so that no backup stands for two files.
+std::vector<std::string> BackupNameClashes(const std::vector<BatchFile>& files) {
+    std::vector<std::string> reasons(files.size());
+    std::set<std::string> taken;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const ListedFormat format = ProbeFormat(files[i].fullName);
+        if (format != ListedFormat::V100 && format != ListedFormat::V101) continue;
+        const std::string backup = DeriveName(files[i].fullName, kBackupExtension);
+        if (taken.insert(ListingKey(backup)).second) continue;
+        const auto leaf = std::find_if(backup.rbegin(), backup.rend(), platform::IsSeparator).base();
+        reasons[i] = "バックアップ名「" + std::string(leaf, backup.end()) + "」がほかのファイルと重なります";
+    }
+    return reasons;
+}
 
 // Converts one file in place unless `refusal` says why not; true when it failed for a full disk.
 bool ConvertOne(const BatchFile& file, const std::string& refusal, const BatchOptions& options,
@@ -469,12 +457,8 @@ bool ConvertOne(const BatchFile& file, const std::string& refusal, const BatchOp
 BatchEnd RunBatch(const std::vector<BatchFile>& files, std::vector<BatchOutcome>& outcomes,
                   const BatchOptions& options) {
     outcomes.assign(files.size(), BatchOutcome{});
-    // Decided for the whole list before any file is written, whatever order the workers take, from
-    // the files as they are now (the command line lists the files it is given unread).
-    std::vector<ListedFormat> formats;
-    for (const BatchFile& file : files)
-        formats.push_back(file.folder ? file.format : ProbeFormat(file.fullName));
-    const std::vector<std::string> clashes = BackupNameClashes(files, formats);
+    // Decided for the whole list before any file is written, whatever order the workers take.
+    const std::vector<std::string> clashes = BackupNameClashes(files);
     std::atomic<std::size_t> next{0};
     std::atomic<bool> diskFull{false};
     std::atomic<bool> stopped{false};

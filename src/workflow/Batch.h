@@ -57,8 +57,7 @@ std::string ListingKey(const std::string& name);
 // file fills the conversion window's fields instead).
 bool NamesMakeABatch(const std::vector<std::string>& names);
 
-// The listed files that a run would write: those of format 1.00 or 1.01 whose backup name no
-// earlier such file has.
+// The listed files that a run would write: those of format 1.00 or 1.01.
 std::size_t FilesToConvert(const std::vector<BatchFile>& files);
 
 // Where the report is offered first: the folder given alone, else the folder of the first file.
