@@ -647,7 +647,8 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
 
 namespace {
 
-ReadFailure ReadFailureOfWin32(DWORD e) {
+// The failure for the system error `e` of a name of `length` characters.
+ReadFailure ReadFailureOfWin32(DWORD e, std::size_t length) {
     switch (e) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
@@ -662,6 +663,9 @@ ReadFailure ReadFailureOfWin32(DWORD e) {
         return ReadFailure::NoPermission;
     case ERROR_CANT_RESOLVE_FILENAME:
         return ReadFailure::NotRegular;
+    case ERROR_GEN_FAILURE:
+        // wine's answer for a name whose Unix form is longer than the host takes.
+        return length >= MAX_PATH ? ReadFailure::TooLong : ReadFailure::Other;
     default:
         return ReadFailure::Other;
     }
@@ -687,7 +691,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, Re
         const DWORD attributes =
             e == ERROR_FILE_NOT_FOUND ? GetFileAttributesW(wide->c_str()) : INVALID_FILE_ATTRIBUTES;
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return entries;
-        failure = ReadFailureOfWin32(e);
+        failure = ReadFailureOfWin32(e, wide->size());
         return std::nullopt;
     }
     do {
@@ -706,7 +710,7 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, Re
     const DWORD e = GetLastError();
     FindClose(search);
     if (e != ERROR_NO_MORE_FILES) {
-        failure = ReadFailureOfWin32(e);
+        failure = ReadFailureOfWin32(e, wide->size());
         return std::nullopt;
     }
     return entries;
@@ -717,7 +721,7 @@ ReadFailure ReadFailureOf(const std::string& name) {
     if (!wide) return ReadFailure::Other;
     if (IsDeviceName(LeafPart(*wide))) return ReadFailure::NotRegular;
     const DWORD attributes = GetFileAttributesW(wide->c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return ReadFailureOfWin32(GetLastError());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return ReadFailureOfWin32(GetLastError(), wide->size());
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) return ReadFailure::NotRegular;
     const Handle h(OpenForReading(*wide));
     if (h.valid()) return ReadFailure::None;
@@ -726,7 +730,7 @@ ReadFailure ReadFailureOf(const std::string& name) {
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
         (e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND))
         return ReadFailure::NotRegular;
-    return ReadFailureOfWin32(e);
+    return ReadFailureOfWin32(e, wide->size());
 }
 
 unsigned ProcessorCount() {
