@@ -15,7 +15,7 @@
 
 namespace zel {
 
-// What a listed file is, from its signature alone (the list's format column).
+// What a listed file is, from its signature alone, or why it cannot be read (the list's format column).
 enum class ListedFormat : std::uint8_t {
     V100,         // "1.00"
     V101,         // "1.01"
@@ -26,7 +26,7 @@ enum class ListedFormat : std::uint8_t {
     Missing,      // "見つかりません": gone since it was listed or named
     TooLong,      // "パスが長すぎます": a full name longer than the system takes
     NoPermission, // "権限がありません"
-    NotRegular, // "通常のファイルではありません": a FIFO, device, dangling link or circle of links
+    NotRegular,   // "通常のファイルではありません": a FIFO, device or dangling link
 };
 
 // The column text of a format.
