@@ -116,7 +116,7 @@ enum class OpenFailure : std::uint8_t {
     TooLong,      // the name is longer than the system takes
     NoPermission, // this user may not read it
     InUse,        // another program holds it open without sharing (Windows), still after retries
-    NotRegular,   // a folder, a FIFO, a device, a circle of links
+    NotRegular,   // a folder, a FIFO, a device, a link to nothing, a circle of links
     Other,        // anything else the system reports
 };
 
@@ -131,6 +131,9 @@ struct FileIdentity {
     std::int64_t changed = 0;
     bool operator==(const FileIdentity&) const = default;
 };
+
+// ListFolder, telling why a folder that cannot be read could not (`failure` is set only then).
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, OpenFailure& failure);
 
 // A file opened for sequential reading from its start; closed when the object ends. On Windows it
 // is held with read sharing only, so that no other program can write it while it is open.

@@ -723,7 +723,13 @@ OpenFailure InputFile::Open(const std::string& name) {
     if (detail::TakeReadFault()) return OpenFailure::Other;
     // Without waiting: a FIFO put in the file's place must not hang the program.
     Fd fd(OpenRetry(name.c_str(), O_RDONLY | O_NONBLOCK));
-    if (!fd.valid()) return OpenFailureOf(errno);
+    if (!fd.valid()) {
+        const int e = errno;
+        // A link to nothing is there, but is no file.
+        struct stat st {};
+        if (e == ENOENT && ::lstat(name.c_str(), &st) == 0) return OpenFailure::NotRegular;
+        return OpenFailureOf(e);
+    }
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return OpenFailureOf(errno);
     if (!S_ISREG(st.st_mode)) return OpenFailure::NotRegular;
@@ -922,10 +928,21 @@ bool IsReadOnly(const std::string& name) {
 }
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+    OpenFailure failure = OpenFailure::None;
+    return ListFolder(folder, failure);
+}
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, OpenFailure& failure) {
     Fd dir(OpenFolder(folder.empty() ? std::string(".") : folder));
-    if (!dir.valid()) return std::nullopt;
+    if (!dir.valid()) {
+        failure = OpenFailureOf(errno);
+        return std::nullopt;
+    }
     DIR* list = ::fdopendir(dir.get());
-    if (!list) return std::nullopt;
+    if (!list) {
+        failure = OpenFailureOf(errno);
+        return std::nullopt;
+    }
     dir.Release(); // closedir closes it
     std::vector<FolderEntry> entries;
     for (;;) {
@@ -952,7 +969,10 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     }
     const int e = errno;
     ::closedir(list);
-    if (e != 0) return std::nullopt;
+    if (e != 0) {
+        failure = OpenFailureOf(e);
+        return std::nullopt;
+    }
     return entries;
 }
 

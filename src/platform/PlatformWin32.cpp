@@ -212,15 +212,19 @@ bool HeldByAnother(DWORD e) {
     return e == ERROR_SHARING_VIOLATION || e == ERROR_LOCK_VIOLATION;
 }
 
-// Why a name could not be opened, from the system's error.
-OpenFailure OpenFailureOf(DWORD e) {
+// Why a name of `length` characters could not be opened or listed, from the system's error.
+OpenFailure OpenFailureOf(DWORD e, std::size_t length = 0) {
     switch (e) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_DRIVE:
     case ERROR_BAD_NETPATH:
     case ERROR_BAD_NET_NAME:
+    case ERROR_DIRECTORY:
         return OpenFailure::Missing;
+    case ERROR_GEN_FAILURE:
+        // wine's answer for a name whose Unix form is longer than the host takes.
+        return length >= MAX_PATH ? OpenFailure::TooLong : OpenFailure::Other;
     case ERROR_FILENAME_EXCED_RANGE:
         return OpenFailure::TooLong;
     case ERROR_ACCESS_DENIED:
@@ -651,10 +655,14 @@ OpenFailure InputFile::Open(const std::string& name) {
             Sleep(kInUsePause);
             continue;
         }
-        const DWORD attributes = e == ERROR_ACCESS_DENIED ? GetFileAttributesW(wide->c_str()) : 0;
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        // A folder, or a link to nothing, is there but is no file.
+        const DWORD attributes = GetFileAttributesW(wide->c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES &&
+            ((e == ERROR_ACCESS_DENIED && (attributes & FILE_ATTRIBUTE_DIRECTORY)) ||
+             ((e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND) &&
+              (attributes & FILE_ATTRIBUTE_REPARSE_POINT))))
             return OpenFailure::NotRegular;
-        return OpenFailureOf(e);
+        return OpenFailureOf(e, wide->size());
     }
     if (GetFileType(h.get()) != FILE_TYPE_DISK) return OpenFailure::NotRegular;
     const auto identity = IdentityOfHandle(h.get());
@@ -849,8 +857,16 @@ bool IsReadOnly(const std::string& name) {
 }
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
+    OpenFailure failure = OpenFailure::None;
+    return ListFolder(folder, failure);
+}
+
+std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, OpenFailure& failure) {
     auto wide = SystemName(folder.empty() ? std::string(".") : folder);
-    if (!wide) return std::nullopt;
+    if (!wide) {
+        failure = OpenFailure::Other;
+        return std::nullopt;
+    }
     const wchar_t last = wide->back();
     const std::wstring pattern = *wide + (last == L'\\' || last == L'/' || last == L':' ? L"*" : L"\\*");
     WIN32_FIND_DATAW found{};
@@ -858,10 +874,12 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
                                      FIND_FIRST_EX_LARGE_FETCH);
     std::vector<FolderEntry> entries;
     if (search == INVALID_HANDLE_VALUE) {
+        const DWORD e = GetLastError();
         // A drive's empty root folder has no "." to find.
-        const DWORD attributes = GetLastError() == ERROR_FILE_NOT_FOUND ? GetFileAttributesW(wide->c_str())
-                                                                        : INVALID_FILE_ATTRIBUTES;
+        const DWORD attributes =
+            e == ERROR_FILE_NOT_FOUND ? GetFileAttributesW(wide->c_str()) : INVALID_FILE_ATTRIBUTES;
         if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return entries;
+        failure = OpenFailureOf(e, wide->size());
         return std::nullopt;
     }
     do {
@@ -879,7 +897,10 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {
     } while (FindNextFileW(search, &found));
     const DWORD e = GetLastError();
     FindClose(search);
-    if (e != ERROR_NO_MORE_FILES) return std::nullopt;
+    if (e != ERROR_NO_MORE_FILES) {
+        failure = OpenFailureOf(e, wide->size());
+        return std::nullopt;
+    }
     return entries;
 }
 

@@ -32,6 +32,14 @@ std::string ListedFormatText(ListedFormat format) {
         return "読み取り専用";
     case ListedFormat::InUse:
         return "使用中";
+    case ListedFormat::Missing:
+        return "見つかりません";
+    case ListedFormat::TooLong:
+        return "パスが長すぎます";
+    case ListedFormat::NoPermission:
+        return "権限がありません";
+    case ListedFormat::NotRegular:
+        return "通常のファイルではありません";
     }
     return {};
 }
@@ -130,13 +138,31 @@ std::string Join(const std::string& folder, const std::string& leaf) {
     return folder + platform::kSeparator + leaf;
 }
 
+// The row's format for a name that cannot be read.
+ListedFormat UnreadableFormat(platform::OpenFailure failure) {
+    switch (failure) {
+    case platform::OpenFailure::Missing:
+        return ListedFormat::Missing;
+    case platform::OpenFailure::TooLong:
+        return ListedFormat::TooLong;
+    case platform::OpenFailure::NoPermission:
+        return ListedFormat::NoPermission;
+    case platform::OpenFailure::NotRegular:
+        return ListedFormat::NotRegular;
+    case platform::OpenFailure::InUse:
+        return ListedFormat::InUse;
+    case platform::OpenFailure::None: // readable again a moment later
+    case platform::OpenFailure::Other:
+        break;
+    }
+    return ListedFormat::CannotOpen;
+}
+
 // The format of a file from its first bytes and, for an old one, whether it may be written.
 ListedFormat ProbeFormat(const std::string& name) {
-    if (platform::KindOfName(name) != platform::NameKind::File) return ListedFormat::CannotOpen;
     platform::InputFile file;
-    const platform::OpenFailure failure = file.Open(name);
-    if (failure == platform::OpenFailure::InUse) return ListedFormat::InUse;
-    if (failure != platform::OpenFailure::None) return ListedFormat::CannotOpen;
+    if (const platform::OpenFailure failure = file.Open(name); failure != platform::OpenFailure::None)
+        return UnreadableFormat(failure);
     std::array<std::uint8_t, kSignatureSize> head{};
     std::size_t got = 0;
     while (got < head.size()) {
@@ -159,18 +185,27 @@ ListedFormat ProbeFormat(const std::string& name) {
 }
 
 // Adds the listed files of `root` and its subfolders: the folder's own files first, then each
-// subfolder in turn, each group in Explorer's order of names. A folder that cannot be read adds
-// nothing. Walked with a stack of its own, so that a deep tree cannot exhaust the thread's stack.
+// subfolder in turn, each group in Explorer's order of names. A folder that cannot be read is a row
+// that tells why. Walked with a stack of its own, so that a deep tree cannot exhaust the thread's
+// stack.
 void ListFolderTree(const std::string& root, bool relative, std::set<std::string>& seen,
                     std::vector<BatchFile>& files) {
     const std::string top = WithoutTrailingSeparators(root);
     const std::size_t prefix = Join(top, "").size();
+    auto shown = [&](const std::string& full) {
+        return relative && full != top ? full.substr(prefix) : full;
+    };
     std::vector<std::string> pending{top}; // folders still to list, the next one last
     while (!pending.empty()) {
         const std::string folder = std::move(pending.back());
         pending.pop_back();
-        std::optional<std::vector<platform::FolderEntry>> entries = platform::ListFolder(folder);
-        if (!entries) continue;
+        platform::OpenFailure failure = platform::OpenFailure::Other;
+        std::optional<std::vector<platform::FolderEntry>> entries = platform::ListFolder(folder, failure);
+        if (!entries) {
+            if (seen.insert(ListingKey(folder)).second)
+                files.push_back({folder, shown(folder), UnreadableFormat(failure), true});
+            continue;
+        }
         std::sort(entries->begin(), entries->end(),
                   [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
                       return ShownBefore(a.name, b.name);
@@ -179,10 +214,14 @@ void ListFolderTree(const std::string& root, bool relative, std::set<std::string
         for (const platform::FolderEntry& entry : *entries) {
             if (entry.hidden) continue;
             const std::string full = Join(folder, entry.name);
+            // A name of the list that is neither a file nor a folder (a FIFO, a device, a dangling
+            // link) is a row that says so; a link to a folder is left out.
             if (entry.folder) {
                 subfolders.push_back(full);
-            } else if (entry.file && EndsWithZel(entry.name) && seen.insert(ListingKey(full)).second) {
-                files.push_back({full, relative ? full.substr(prefix) : full, ProbeFormat(full)});
+            } else if (EndsWithZel(entry.name) &&
+                       (entry.file || platform::KindOfName(full) != platform::NameKind::Folder) &&
+                       seen.insert(ListingKey(full)).second) {
+                files.push_back({full, shown(full), ProbeFormat(full)});
             }
         }
         pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
@@ -324,9 +363,34 @@ private:
 
 constexpr const char* kDeclinedReason = "上書きしないと答えました";
 
-// Converts one file in place; true when it failed for a full disk.
-bool ConvertOne(const BatchFile& file, const BatchOptions& options, BatchOutcome& outcome) {
+// For each file, why it may not be written because of its backup name ("" where it may): of the
+// files that would be written as they are now (format 1.00 or 1.01; the command line lists the
+// files it is given unread), every one whose backup name is, on this system, that of an earlier
+// one in the list's order, so that no backup stands for two files.
+std::vector<std::string> BackupNameClashes(const std::vector<BatchFile>& files) {
+    std::vector<std::string> reasons(files.size());
+    std::set<std::string> taken;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const ListedFormat format = ProbeFormat(files[i].fullName);
+        if (format != ListedFormat::V100 && format != ListedFormat::V101) continue;
+        const std::string backup = DeriveName(files[i].fullName, kBackupExtension);
+        if (taken.insert(ListingKey(backup)).second) continue;
+        const auto leaf = std::find_if(backup.rbegin(), backup.rend(), platform::IsSeparator).base();
+        reasons[i] = "バックアップ名「" + std::string(leaf, backup.end()) + "」がほかのファイルと重なります";
+    }
+    return reasons;
+}
+
+// Converts one file in place unless `refusal` says why not; true when it failed for a full disk.
+bool ConvertOne(const BatchFile& file, const std::string& refusal, const BatchOptions& options,
+                BatchOutcome& outcome) {
     outcome = BatchOutcome{};
+    if (file.folder || !refusal.empty()) {
+        outcome.result = BatchResult::NotConverted;
+        outcome.reason = refusal.empty() ? ListedFormatText(file.format) : refusal;
+        outcome.finishedAt = std::time(nullptr);
+        return false;
+    }
     // Looked at again now: the file may have changed since it was listed.
     const ListedFormat format = ProbeFormat(file.fullName);
     bool diskFull = false;
@@ -337,6 +401,10 @@ bool ConvertOne(const BatchFile& file, const BatchOptions& options, BatchOutcome
     case ListedFormat::NotData:
     case ListedFormat::CannotOpen:
     case ListedFormat::ReadOnly:
+    case ListedFormat::Missing:
+    case ListedFormat::TooLong:
+    case ListedFormat::NoPermission:
+    case ListedFormat::NotRegular:
         outcome.result = BatchResult::NotConverted;
         outcome.reason = ListedFormatText(format);
         break;
@@ -359,12 +427,12 @@ bool ConvertOne(const BatchFile& file, const BatchOptions& options, BatchOutcome
             messages.Warn(platform::DescribeError(platform::code::OutOfMemory));
         }
         diskFull = messages.diskFull();
-        const std::string backup = DeriveName(file.fullName, kBackupExtension);
+        // Only a backup made now is named: one kept from before is told by the result.
+        outcome.backupName = state.backupFileName;
         switch (result) {
         case Outcome::Converted:
             outcome.result =
                 state.backupFileName.empty() ? BatchResult::ConvertedBackupExisted : BatchResult::Converted;
-            outcome.backupName = backup;
             break;
         case Outcome::AlreadyCurrent:
             outcome.result = BatchResult::NotNeeded;
@@ -376,7 +444,6 @@ bool ConvertOne(const BatchFile& file, const BatchOptions& options, BatchOutcome
         case Outcome::WriteFailedAfter101:
             outcome.result = BatchResult::Converted101Only;
             outcome.reason = messages.FirstLine();
-            outcome.backupName = backup; // made or found before the file was written
             break;
         case Outcome::EmptyFields:
         case Outcome::Refused:
@@ -384,7 +451,6 @@ bool ConvertOne(const BatchFile& file, const BatchOptions& options, BatchOutcome
         case Outcome::WriteFailed:
             outcome.result = BatchResult::Failed;
             outcome.reason = messages.FirstLine();
-            if (!state.backupFileName.empty()) outcome.backupName = backup;
             break;
         }
         break;
@@ -399,6 +465,8 @@ bool ConvertOne(const BatchFile& file, const BatchOptions& options, BatchOutcome
 BatchEnd RunBatch(const std::vector<BatchFile>& files, std::vector<BatchOutcome>& outcomes,
                   const BatchOptions& options) {
     outcomes.assign(files.size(), BatchOutcome{});
+    // Decided for the whole list before any file is written, whatever order the workers take.
+    const std::vector<std::string> clashes = BackupNameClashes(files);
     std::atomic<std::size_t> next{0};
     std::atomic<bool> diskFull{false};
     std::atomic<bool> stopped{false};
@@ -411,7 +479,7 @@ BatchEnd RunBatch(const std::vector<BatchFile>& files, std::vector<BatchOutcome>
             }
             const std::size_t index = next.fetch_add(1);
             if (index >= files.size()) return;
-            if (ConvertOne(files[index], options, outcomes[index])) diskFull = true;
+            if (ConvertOne(files[index], clashes[index], options, outcomes[index])) diskFull = true;
             if (options.done) options.done(index, outcomes[index]);
         }
     };
@@ -463,7 +531,7 @@ std::string ShownBytes(const std::string& text) {
 
 std::string CsvField(const std::string& text) {
     std::string field = ShownBytes(text);
-    if (!field.empty() && (field[0] == '=' || field[0] == '+' || field[0] == '-' || field[0] == '@'))
+    if (!field.empty() && std::string_view("=+-@\t\r").find(field[0]) != std::string_view::npos)
         field.insert(0, 1, '\'');
     std::string quoted = "\"";
     for (char c : field) {

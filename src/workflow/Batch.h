@@ -15,15 +15,19 @@
 
 namespace zel {
 
-// What a listed file is, from its signature alone (the list's format column).
+// What a listed file is, from its signature alone, or why it cannot be read (the list's format column).
 enum class ListedFormat : std::uint8_t {
-    V100,       // "1.00"
-    V101,       // "1.01"
-    Current,    // "最新"
-    NotData,    // "データではありません": no signature of the three formats
-    CannotOpen, // "開けません"
-    ReadOnly,   // "読み取り専用": an old-format file that may not be written
-    InUse,      // "使用中": another program holds the file open without sharing (Windows)
+    V100,         // "1.00"
+    V101,         // "1.01"
+    Current,      // "最新"
+    NotData,      // "データではありません": no signature of the three formats
+    CannotOpen,   // "開けません": for a reason other than those below
+    ReadOnly,     // "読み取り専用": an old-format file that may not be written
+    Missing,      // "見つかりません": gone since it was listed or named
+    TooLong,      // "パスが長すぎます": a full name longer than the system takes
+    NoPermission, // "権限がありません"
+    NotRegular,   // "通常のファイルではありません": a FIFO, device or dangling link
+    InUse,        // "使用中": another program holds the file open without sharing (Windows)
 };
 
 // The column text of a format.
@@ -34,13 +38,16 @@ struct BatchFile {
     std::string fullName;  // as the system takes it
     std::string shownName; // relative to the dropped folder; the full name where several roots were given
     ListedFormat format = ListedFormat::NotData;
+    bool folder = false; // a folder that could not be listed; its format tells why
 };
 
 // The files that `names` stand for, each listed once: a file stands for itself; a folder for every
 // file in it and its subfolders whose name ends in ".zel" in any letter case, in the order Explorer
 // shows them (folder by folder, letter case ignored, numbers by value). Hidden and system files and
 // folders are left out, and links to folders are not followed. Names that are neither a file nor a
-// folder are left out. Each file's format is read from its signature.
+// folder are left out. Each file's format is read from its signature. A folder that cannot be
+// listed, and a name ending in ".zel" that is no file and no folder, is a row of its own that
+// tells why.
 std::vector<BatchFile> ListBatch(const std::vector<std::string>& names);
 
 // The key under which a full name is listed once: equal for two spellings of one name (on Windows
@@ -83,7 +90,7 @@ struct BatchOutcome {
     BatchResult result = BatchResult::Pending;
     std::string reason;            // the text after "：" for NotConverted, Failed and Converted101Only
     std::string messages;          // every message shown for the file, in order, separated by empty lines
-    std::string backupName;        // the backup made in this run, or the one that existed; empty when none
+    std::string backupName;        // the backup made in this run; empty when none was made
     std::vector<BatchMessage> log; // the messages and questions, in order (the command line shows them)
     std::time_t finishedAt = 0;
 };
@@ -135,13 +142,16 @@ struct BatchOptions {
 // Converts each file of format 1.00 or 1.01 in `files` in place, that very file, whatever the
 // letter case of its extension, with the workflow and a backup by the name rule; files already
 // current, not data or read-only are not written and get no backup. `outcomes` receives one entry
-// per file (Pending for those not taken). Memory stays within the bound of one file per worker.
+// per file (Pending for those not taken). Of files to be written whose backup names are one name
+// on this system, all but the first are refused before anything is written. Memory stays within
+// the bound of one file per worker.
 BatchEnd RunBatch(const std::vector<BatchFile>& files, std::vector<BatchOutcome>& outcomes,
                   const BatchOptions& options);
 
 // The report as CSV (RFC 4180: every field quoted, CRLF line ends), UTF-8 with a byte-order mark:
 // the heading "ファイル,変換前の形式,結果,バックアップ,日時" and a row per file, times as
-// "2026-12-07 09:15:03" local time; a field beginning with =, +, - or @ begins with ' instead.
+// "2026-12-07 09:15:03" local time; a field beginning with =, +, -, @, a tab or a carriage return
+// begins with ' before it.
 std::string BatchReportCsv(const std::vector<BatchFile>& files, const std::vector<BatchOutcome>& outcomes);
 
 // Writes the report to `name` (a complete file or the old content, as every write); a failure, or a

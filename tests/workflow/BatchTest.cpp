@@ -13,6 +13,14 @@
 #include <ctime>
 #include <filesystem>
 
+#ifndef _WIN32
+#include <climits>
+#include <fcntl.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #ifdef _WIN32
 #include "platform/Utf16.h"
 
@@ -40,6 +48,7 @@ void Hide(const std::string& name) {
 
 // Explorer's order, folder by folder: a folder's own files, then its subfolders. Only ".zel" names
 // in any letter case; hidden files, a folder named like a file and links to folders add nothing.
+// What cannot be listed or read is a row that says why (after the run; data files show no reason).
 TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
     test::TempDir dir;
     for (const char* folder : {"b", "x.zel", "B2", "B10", ".hid"})
@@ -49,14 +58,45 @@ TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
         test::WriteBytes(dir.file(leaf), Bytes(10, 'x'));
     Hide(dir.file(".h.zel"));
     Hide(dir.file(".hid"));
-#ifndef _WIN32
-    fs::create_directory_symlink(dir.path() / "b", dir.path() / "a-link");
-#endif
     std::vector<std::string> expected{"Site1.ZEL", "site2.zel", "site10.zel", "b/c.zel",
                                       "B2/z.zel",  "B10/z.zel", "x.zel/y.zel"};
+#ifndef _WIN32
+    fs::create_directory_symlink(dir.path() / "b", dir.path() / "a-link.zel");
+    fs::create_symlink("gone", dir.path() / "broken.zel");
+    fs::create_symlink("loop.zel", dir.path() / "loop.zel");
+    ASSERT_EQ(::mkfifo(dir.file("p.zel").c_str(), 0644), 0);
+    fs::create_directory(dir.path() / "locked");
+    test::WriteBytes(dir.file("locked/in.zel"), Bytes(10, 'x'));
+    fs::permissions(dir.path() / "locked", fs::perms::none);
+    // A chain of folders, built a step at a time, whose last full name is too long to be opened
+    // (PATH_MAX); cut in two at the end so that its halves can be removed by name.
+    std::string chain = "long";
+    std::vector<int> steps{::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY)};
+    for (std::string leaf = chain;; chain += '/' + (leaf = std::string(250, 'd'))) {
+        ASSERT_EQ(::mkdirat(steps.back(), leaf.c_str(), 0755), 0);
+        steps.push_back(::openat(steps.back(), leaf.c_str(), O_RDONLY | O_DIRECTORY));
+        if (dir.file(chain).size() >= PATH_MAX) break;
+    }
+    ::close(::openat(steps.back(), "f.zel", O_CREAT | O_WRONLY, 0644));
+    expected.insert(expected.begin(),
+                    {"broken.zel：通常のファイルではありません", "loop.zel：通常のファイルではありません",
+                     "p.zel：通常のファイルではありません"});
+    expected.insert(expected.end() - 1, {"locked：権限がありません", chain + "：パスが長すぎます"});
+    const int fsuid = ::setfsuid(65534); // as an ordinary user: root reads a folder of mode 000
+#endif
+    const std::vector<BatchFile> files = ListBatch({dir.file("")});
+#ifndef _WIN32
+    ::setfsuid(fsuid);
+    ASSERT_EQ(::renameat(steps[steps.size() / 2], std::string(250, 'd').c_str(), steps[0], "cut"), 0);
+    for (int step : steps)
+        ::close(step);
+#endif
+    std::vector<BatchOutcome> outcomes;
+    (void)RunBatch(files, outcomes, {});
     std::vector<std::string> shown;
-    for (const BatchFile& file : ListBatch({dir.file("")}))
-        shown.push_back(file.shownName);
+    for (std::size_t i = 0; i < files.size(); ++i)
+        shown.push_back(files[i].shownName +
+                        (outcomes[i].reason == "データではありません" ? "" : "：" + outcomes[i].reason));
     std::transform(expected.begin(), expected.end(), expected.begin(), Native);
     EXPECT_EQ(shown, expected);
     // Several roots: full names, a file reached twice listed once, a missing name left out.
@@ -76,6 +116,11 @@ struct BatchRun : ::testing::Test {
 
 // Every kind of file, converted in place on two workers; the files afterwards byte for byte.
 TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
+#ifdef _WIN32
+    constexpr bool kFoldsCase = true;
+#else
+    constexpr bool kFoldsCase = false;
+#endif
     const Bytes v100 = test::SampleFile(FileVersion::V100), current = test::SampleFile(FileVersion::V102),
                 failing = test::SampleFile(FileVersion::V100, {.failingAnchor = 1}), foreign(100, 'x');
     auto project = test::SampleProject();
@@ -91,11 +136,17 @@ TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
         BatchResult result;
         std::string reason;
         Bytes after;
-        const char* backup; // made by the run, holding `before`
+        const char* backup; // made by the run, holding `before` (the report's backup column)
     } cases[] = {
         {"a100.zel", v100, ListedFormat::V100, BatchResult::Converted, "", v100After, "a100.bak"},
         {"b101.zel", v101, ListedFormat::V101, BatchResult::Converted, "", v102, "b101.bak"},
         {"c102.zel", current, ListedFormat::Current, BatchResult::NotNeeded, "", current, nullptr},
+        {"Case.ZEL", v101, ListedFormat::V101, BatchResult::Converted, "", v102, "Case.ZEL.bak"},
+        // Its backup name is that of Case.ZEL where names are equal without regard to case.
+        {"case.zel.zel", v101, ListedFormat::V101,
+         kFoldsCase ? BatchResult::NotConverted : BatchResult::Converted,
+         kFoldsCase ? "バックアップ名「case.zel.bak」がほかのファイルと重なります" : "",
+         kFoldsCase ? v101 : v102, kFoldsCase ? nullptr : "case.zel.bak"},
         {"d.zel", foreign, ListedFormat::NotData, BatchResult::NotConverted, "データではありません", foreign,
          nullptr},
         {"e.zel", Bytes(v101.begin(), v101.end() - 1), ListedFormat::V101, BatchResult::Failed, "",
@@ -105,6 +156,8 @@ TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
         {"g.zel", v101, ListedFormat::ReadOnly, BatchResult::NotConverted, "読み取り専用", v101, nullptr},
         {"h.zel", v101, ListedFormat::V101, BatchResult::ConvertedBackupExisted, "", v102, nullptr},
         {"SITE.ZEL", v101, ListedFormat::V101, BatchResult::Converted, "", v102, "SITE.ZEL.bak"},
+        {"SITE.ZEL.zel", v101, ListedFormat::V101, BatchResult::NotConverted,
+         "バックアップ名「SITE.ZEL.bak」がほかのファイルと重なります", v101, nullptr},
     };
     test::Snapshot expected;
     for (const auto& c : cases) {
@@ -132,9 +185,7 @@ TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
         EXPECT_EQ(files[i].format, c.format) << c.leaf;
         EXPECT_EQ(outcome.result, c.result) << c.leaf;
         EXPECT_TRUE(c.reason.empty() || outcome.reason == c.reason) << c.leaf << outcome.reason;
-        EXPECT_EQ(outcome.backupName.empty(),
-                  c.backup == nullptr && c.result != BatchResult::ConvertedBackupExisted)
-            << c.leaf;
+        EXPECT_EQ(outcome.backupName.empty(), c.backup == nullptr) << c.leaf; // only one made now
     }
     EXPECT_EQ(test::SnapshotOf(dir.path()), expected);
 }
@@ -162,8 +213,8 @@ TEST_F(BatchRun, AStopOrAFullDiskLeavesTheLaterFilesPendingAndUntouched) {
     EXPECT_EQ(test::SnapshotOf(dir.path()).size(), 6u); // four files, two backups
 }
 
-// The report: a byte-order mark, CRLF, every field quoted with its quotes doubled, a leading = + - @
-// behind a ', bytes that are no UTF-8 (a surrogate's among them) as \xHH, local times.
+// The report: a byte-order mark, CRLF, every field quoted with its quotes doubled, a leading = + - @,
+// tab or carriage return behind a ', bytes that are no UTF-8 (a surrogate's among them) as \xHH, local times.
 TEST(Batch, TheReportIsQuotedCsvThatExcelReadsAsText) {
     std::tm when{};
     when.tm_year = 2026 - 1900, when.tm_mon = 11, when.tm_mday = 7, when.tm_hour = 9, when.tm_min = 15,
@@ -172,7 +223,9 @@ TEST(Batch, TheReportIsQuotedCsvThatExcelReadsAsText) {
     EXPECT_EQ(DefaultReportName(at), "変換結果_20261207_091503.csv");
     const std::vector<BatchFile> files{{"", "=1+2.zel", ListedFormat::V100},
                                        {"", "a\"b\x83\xED\xBF\xBF\xED\x9F\xBF.zel", ListedFormat::Current},
-                                       {"", "-x.zel", ListedFormat::V101}};
+                                       {"", "-x.zel", ListedFormat::V101},
+                                       {"", "\t=x.zel", ListedFormat::V101},
+                                       {"", "\r@x.zel", ListedFormat::V101}};
     std::vector<BatchOutcome> outcomes(3);
     outcomes[0] = {BatchResult::Converted, "", "", "@x.bak", {}, at};
     outcomes[1] = {BatchResult::NotNeeded, "", "", "", {}, at};
@@ -181,7 +234,9 @@ TEST(Batch, TheReportIsQuotedCsvThatExcelReadsAsText) {
               "\"'=1+2.zel\",\"1.00\",\"変換しました\",\"'@x.bak\",\"2026-12-07 09:15:03\"\r\n"
               "\"a\"\"b\\x83\\xED\\xBF\\xBF\xED\x9F\xBF.zel\",\"最新\",\"変換不要\",\"\",\"2026-12-07 "
               "09:15:03\"\r\n"
-              "\"'-x.zel\",\"1.01\",\"\",\"\",\"\"\r\n");
+              "\"'-x.zel\",\"1.01\",\"\",\"\",\"\"\r\n"
+              "\"'\t=x.zel\",\"1.01\",\"\",\"\",\"\"\r\n"
+              "\"'\r@x.zel\",\"1.01\",\"\",\"\",\"\"\r\n");
 }
 
 } // namespace
