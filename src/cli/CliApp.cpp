@@ -519,8 +519,10 @@ private:
         // A file that the batch did not give to the workflow has no message of its own.
         if (outcome.log.empty() && outcome.result == BatchResult::NotNeeded)
             output_.Err(kInfoPrefix + WithLineBreaks(BatchResultText(outcome)) + " (すでに最新形式です)\n");
+        // Alone, with no [n/N] line before it, the row names what it is about (a subfolder, say).
         if (outcome.log.empty() && outcome.result == BatchResult::NotConverted)
-            output_.Err(kWarnPrefix + WithLineBreaks(BatchResultText(outcome)) + "\n");
+            output_.Err(kWarnPrefix + WithLineBreaks(BatchResultText(outcome)) +
+                        (files_.size() == 1 ? " (" + Shown(file.fullName) + ")" : std::string()) + "\n");
     }
 
     std::string AnswerShown(bool yes) const {
