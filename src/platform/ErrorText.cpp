@@ -50,6 +50,25 @@ FileError MakeError(int errorCode, std::string description) {
     return FileError{errorCode, std::move(description)};
 }
 
+// The file layer's error for a source that could not be opened.
+FileError FromOpenFailure(OpenFailure failure) {
+    switch (failure) {
+    case OpenFailure::Missing:
+    case OpenFailure::NotRegular:
+        return MakeError(code::FileNotFound);
+    case OpenFailure::TooLong:
+        return MakeError(code::BadFileName);
+    case OpenFailure::NoPermission:
+        return MakeError(code::PathFileAccess);
+    case OpenFailure::InUse:
+        return MakeError(code::PermissionDenied);
+    case OpenFailure::None:
+    case OpenFailure::Other:
+        break;
+    }
+    return MakeError(code::DeviceIO);
+}
+
 std::string DescribeSystemError(const std::string& systemText) {
     // "デバイス I/O エラーが発生しました。" with the system's own words in parentheses before the stop.
     std::string text = DescribeError(code::DeviceIO);

@@ -27,6 +27,9 @@ FileError MakeError(int code);
 // apart (a system error without a code of its own, a file too large).
 FileError MakeError(int code, std::string description);
 
+// The file layer's error for a source that could not be opened.
+FileError FromOpenFailure(OpenFailure failure);
+
 // The description of code 57 naming the system's error: its number and its text.
 std::string DescribeSystemError(const std::string& systemText);
 

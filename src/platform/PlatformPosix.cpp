@@ -143,25 +143,6 @@ OpenFailure OpenFailureOf(int e) {
     }
 }
 
-// The file layer's error for a source that could not be opened.
-FileError FromOpenFailure(OpenFailure failure) {
-    switch (failure) {
-    case OpenFailure::Missing:
-    case OpenFailure::NotRegular:
-        return MakeError(code::FileNotFound);
-    case OpenFailure::TooLong:
-        return MakeError(code::BadFileName);
-    case OpenFailure::NoPermission:
-        return MakeError(code::PathFileAccess);
-    case OpenFailure::InUse:
-        return MakeError(code::PermissionDenied);
-    case OpenFailure::None:
-    case OpenFailure::Other:
-        break;
-    }
-    return MakeError(code::DeviceIO);
-}
-
 std::int64_t Nanoseconds(const struct timespec& time) {
     return static_cast<std::int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
 }
@@ -812,7 +793,7 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
 FileResult CopyFileNoReplace(const std::string& source, const std::string& target) {
     InputFile in;
     if (const OpenFailure failure = in.Open(source); failure != OpenFailure::None)
-        return FileResult{FromOpenFailure(failure), std::nullopt, std::nullopt};
+        return FileResult{detail::FromOpenFailure(failure), std::nullopt, std::nullopt};
     return CopyFileNoReplace(in, target);
 }
 

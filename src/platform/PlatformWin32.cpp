@@ -240,25 +240,6 @@ OpenFailure OpenFailureOf(DWORD e, std::size_t length = 0) {
     }
 }
 
-// The file layer's error for a source that could not be opened.
-FileError FromOpenFailure(OpenFailure failure) {
-    switch (failure) {
-    case OpenFailure::Missing:
-    case OpenFailure::NotRegular:
-        return MakeError(code::FileNotFound);
-    case OpenFailure::TooLong:
-        return MakeError(code::BadFileName);
-    case OpenFailure::NoPermission:
-        return MakeError(code::PathFileAccess);
-    case OpenFailure::InUse:
-        return MakeError(code::PermissionDenied);
-    case OpenFailure::None:
-    case OpenFailure::Other:
-        break;
-    }
-    return MakeError(code::DeviceIO);
-}
-
 // The identity of the open file `h`: volume serial and file index, size, times of last write and
 // last change; nothing when the system does not tell them.
 std::optional<FileIdentity> IdentityOfHandle(HANDLE h) {
@@ -755,7 +736,7 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
 FileResult CopyFileNoReplace(const std::string& source, const std::string& target) {
     InputFile in;
     if (const OpenFailure failure = in.Open(source); failure != OpenFailure::None)
-        return Failed(FromOpenFailure(failure));
+        return Failed(detail::FromOpenFailure(failure));
     return CopyFileNoReplace(in, target);
 }
 
