@@ -145,19 +145,25 @@ Outcome ConvertTo(ConversionState& state, WorkingSet& ws, Messages& messages) {
         return Outcome::Refused;
     }
 
+    // In place when the target's name holds the very file that was read. Told before the question:
+    // a file that another program saves there while the user answers is its save, not the source.
+    const platform::FileIdentity& read = source.Identity();
+    const std::optional<platform::FileIdentity> atRead = platform::IdentityOf(state.targetName);
+    const bool inPlace = atRead && atRead->volume == read.volume && atRead->file == read.file;
+
     // Asked for every old-format source whose target exists, the source itself included.
     if (platform::FileExists(state.targetName) && !messages.AskYesNo(kOverwriteText))
         return Outcome::Declined;
 
-    // What the target's name holds now, once the user has agreed: nothing (then it is never replaced),
-    // the source as it was read (in place), or the file the user agreed to overwrite.
+    // What the target's name must hold at each rename: the source as it was read (in place), else
+    // the file the user agreed to overwrite, or nothing (then the name is never taken from another).
     platform::ReplaceCheck check;
     check.heldSource = &source;
-    if (const std::optional<platform::FileIdentity> now = platform::IdentityOf(state.targetName)) {
-        const platform::FileIdentity& read = source.Identity();
-        const bool isSource = now->volume == read.volume && now->file == read.file;
-        check.expect = platform::ReplaceCheck::Expect::File;
-        check.file = isSource ? read : *now;
+    check.expect = platform::ReplaceCheck::Expect::File;
+    if (inPlace) {
+        check.file = read;
+    } else if (const std::optional<platform::FileIdentity> agreed = platform::IdentityOf(state.targetName)) {
+        check.file = *agreed;
     } else {
         check.expect = platform::ReplaceCheck::Expect::Nothing;
     }
