@@ -255,14 +255,15 @@ void ReportWriteWarning(Messages& messages, const platform::FileError& warning, 
 void ReportWriteError(Messages& messages, const platform::FileError& error) {
     switch (error.code) {
     case platform::code::PathFileAccess:
-        messages.Warn(std::string("指定したファイル(またはフォルダ)は読み取り専用です") + CR +
-                      "別のファイル(またはフォルダ)名を指定してください");
+        messages.WarnFailure(std::string("指定したファイル(またはフォルダ)は読み取り専用です") + CR +
+                                 "別のファイル(またはフォルダ)名を指定してください",
+                             error.code);
         break;
     case platform::code::DiskFull:
-        messages.Warn(error.description + CR + "別のディスクへ保存してください");
+        messages.WarnFailure(error.description + CR + "別のディスクへ保存してください", error.code);
         break;
     default:
-        messages.Warn(error.description);
+        messages.WarnFailure(error.description, error.code);
         break;
     }
 }

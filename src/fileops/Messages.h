@@ -25,6 +25,12 @@ public:
     virtual void Warn(const std::string& text) = 0;
     // A question with Yes and No, Yes the default, information icon. True for Yes.
     virtual bool AskYesNo(const std::string& text) = 0;
+    // A failed file operation's warning, with the file layer's error code that decided its text
+    // (platform::code), for a caller that acts on the kind of failure. Shown as Warn.
+    virtual void WarnFailure(const std::string& text, int errorCode) {
+        (void)errorCode;
+        Warn(text);
+    }
 };
 
 } // namespace zel

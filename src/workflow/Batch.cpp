@@ -8,6 +8,7 @@
 #include <exception>
 #include <initializer_list>
 #include <memory>
+#include <new>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -330,9 +331,11 @@ public:
     void Inform(const std::string& text) override { Record(BatchMessage::Kind::Inform, text, false); }
     void Warn(const std::string& text) override {
         if (firstWarning_.empty()) firstWarning_ = text;
-        // The file layer's message for code 61 begins with the code's description.
-        if (text.rfind(platform::DescribeError(platform::code::DiskFull), 0) == 0) diskFull_ = true;
         Record(BatchMessage::Kind::Warn, text, false);
+    }
+    void WarnFailure(const std::string& text, int errorCode) override {
+        if (errorCode == platform::code::DiskFull) diskFull_ = true;
+        Warn(text);
     }
     bool AskYesNo(const std::string& text) override {
         const bool yes = !options_.answer || options_.answer(file_, text);
@@ -361,6 +364,7 @@ private:
     bool diskFull_ = false;
 };
 
+constexpr const char* kUnexpectedErrorText = "予期しないエラーが発生しました。";
 constexpr const char* kDeclinedReason = "上書きしないと答えました";
 
 // For each file, why it may not be written because of its backup name ("" where it may): of the
@@ -423,8 +427,10 @@ bool ConvertOne(const BatchFile& file, const std::string& refusal, const BatchOp
             // One working set per file: nothing of an earlier file stays in memory.
             auto ws = std::make_unique<WorkingSet>();
             result = RunConversionTo(state, *ws, messages);
-        } catch (const std::exception&) {
+        } catch (const std::bad_alloc&) {
             messages.Warn(platform::DescribeError(platform::code::OutOfMemory));
+        } catch (const std::exception&) {
+            messages.Warn(kUnexpectedErrorText);
         }
         diskFull = messages.diskFull();
         // Only a backup made now is named: one kept from before is told by the result.

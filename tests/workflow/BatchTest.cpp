@@ -12,6 +12,8 @@
 #include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <new>
+#include <stdexcept>
 
 #ifndef _WIN32
 #include <climits>
@@ -190,7 +192,8 @@ TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
     EXPECT_EQ(test::SnapshotOf(dir.path()), expected);
 }
 
-// Stopped after the second file, or by a full disk at the third: the later files stay pending and untouched.
+// Stopped after the second file, or by a full disk at the third: the later files stay pending and
+// untouched. An exception while a file is converted fails that file.
 TEST_F(BatchRun, AStopOrAFullDiskLeavesTheLaterFilesPendingAndUntouched) {
     for (const char* leaf : {"f1.zel", "f2.zel", "f3.zel", "f4.zel"})
         test::WriteBytes(dir.file(leaf), v101);
@@ -211,6 +214,15 @@ TEST_F(BatchRun, AStopOrAFullDiskLeavesTheLaterFilesPendingAndUntouched) {
     EXPECT_EQ(outcomes[2].reason, "ディスクの空き容量が不足しています。");
     EXPECT_EQ(outcomes[3].result, BatchResult::Pending);
     EXPECT_EQ(test::SnapshotOf(dir.path()).size(), 6u); // four files, two backups
+    // Only a lack of memory is told as one; any other failure is unexpected.
+    options = BatchOptions{};
+    options.answer = [&files](const BatchFile& file, const std::string&) -> bool {
+        if (&file == &files[2]) throw std::runtime_error("any");
+        throw std::bad_alloc();
+    };
+    (void)RunBatch(files, outcomes, options);
+    EXPECT_EQ(BatchResultText(outcomes[2]), "失敗：予期しないエラーが発生しました。");
+    EXPECT_EQ(BatchResultText(outcomes[3]), "失敗：メモリが不足しています。");
 }
 
 // The report: a byte-order mark, CRLF, every field quoted with its quotes doubled, a leading = + - @,
