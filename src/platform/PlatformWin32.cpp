@@ -118,8 +118,8 @@ FileError FromWin32(DWORD e) {
 
 // --- Names ----------------------------------------------------------------------------------
 
-// The full form of a name relative to the current folder, with "\" for "/" and without "." and ".."
-// steps (the system's own reading of the name).
+} // namespace
+
 std::optional<std::wstring> FullName(const std::wstring& name) {
     DWORD size = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
     if (size == 0) return std::nullopt;
@@ -129,6 +129,8 @@ std::optional<std::wstring> FullName(const std::wstring& name) {
     full.resize(written);
     return full;
 }
+
+namespace {
 
 // The wide name that the system is given for a UTF-8 name. A name whose full form is too long for
 // the classic limit is given as that full form in the "\\?\" form, which also covers the temporary

@@ -104,8 +104,7 @@ namespace zel {
 
 namespace {
 
-constexpr const char* kBackupExtension = ".bak";
-constexpr std::string_view kListedExtension = ".zel";
+constexpr std::string_view kListedExtension = kTargetExtension;
 
 char FoldCase(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;

@@ -18,9 +18,6 @@ constexpr const char* kConvertedText = "指定したファイルは最新バー�
 constexpr const char* kBackupNoteText =
     "念のため元のファイルをバックアップしました。必要がなければ消して下さい。";
 
-constexpr const char* kTargetExtension = ".zel";
-constexpr const char* kBackupExtension = ".bak";
-
 // Byte offsets at which the characters of a UTF-8 text start. A byte that does not begin a valid
 // sequence counts as one character of its own, so that a damaged name still gets a definite length.
 std::vector<std::size_t> CharacterStarts(const std::string& text) {

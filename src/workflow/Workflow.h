@@ -11,6 +11,10 @@
 
 namespace zel {
 
+// The extension of the program's data files, and that of the backup copy.
+inline constexpr const char* kTargetExtension = ".zel";
+inline constexpr const char* kBackupExtension = ".bak";
+
 // What the conversion window holds: the two name fields and the name of the last backup made.
 struct ConversionState {
     std::string sourceName;     // the source file's name (the upper field)

@@ -25,13 +25,7 @@ std::wstring TextOf(HWND control) {
 
 // `name` as a full name: relative names are taken from the current folder.
 std::wstring FullName(const std::wstring& name) {
-    const DWORD length = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
-    if (length == 0) return name;
-    std::wstring full(length, L'\0');
-    const DWORD written = GetFullPathNameW(name.c_str(), length, full.data(), nullptr);
-    if (written == 0 || written >= length) return name;
-    full.resize(written);
-    return full;
+    return platform::FullName(name).value_or(name);
 }
 
 // Several names, or a folder, are a batch; one file is converted in the conversion window.
