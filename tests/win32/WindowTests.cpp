@@ -273,11 +273,13 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
         zel::test::WriteBytes(dir.file(name), bytes);
     for (int i = 0; i < 12; ++i)
         zel::test::WriteBytes(many.file(std::to_string(i) + ".zel"), v101);
-    std::vector<std::string> questions;
+    std::vector<std::string> questions; // each box's text, after its icon: "!" a warning, "i" else
     auto open = [&](const std::string& folder) {
         auto batch = std::make_unique<win32::frmBatch>(nullptr, std::vector{folder});
-        batch->messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&, UINT) {
-            return questions.push_back(Narrow(text)), IDYES;
+        batch->messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&,
+                                                  UINT type) {
+            return questions.push_back(((type & MB_ICONMASK) == MB_ICONWARNING ? "!" : "i") + Narrow(text)),
+                   IDYES;
         });
         batch->show();
         return batch;
@@ -313,11 +315,25 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
                   std::tuple(name, format, true));
     }
     EXPECT_EQ(TextOf(batch->control("lblCounts")), L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 0 件");
-    SetFocus(batch->control("lvFiles")); // Enter opens the selected row's message
-    PressKey(*batch, VK_RETURN);
-    ASSERT_EQ(questions.size(), 3u);
+    // Enter opens the selected row's message, the file's full name first; a file not converted warns.
+    HWND list = batch->control("lvFiles");
+    SetFocus(list);
+    for (int row : {0, 1}) {
+        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        PressKey(*batch, VK_RETURN);
+    }
+    ASSERT_EQ(questions.size(), 4u);
     EXPECT_EQ(questions[1].substr(0, questions[1].find('\r')),
-              "2 個のファイルをその場で最新形式に変換します。");
+              "i2 個のファイルをその場で最新形式に変換します。");
+    EXPECT_EQ(std::pair(questions[2].substr(0, questions[2].find('\r')), questions[3].substr(0, 1)),
+              std::pair("i" + dir.file("a.zel"), std::string("!")));
+    // The result column takes the width a wider window gives.
+    RECT frame;
+    GetWindowRect(batch->handle(), &frame);
+    const int before = ListView_GetColumnWidth(list, 2);
+    SetWindowPos(batch->handle(), nullptr, 0, 0, frame.right - frame.left + 100, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(ListView_GetColumnWidth(list, 2), before + 100);
     batch->setReportChooser([](HWND, const std::wstring& suggested) { return suggested; });
     SendMessageW(batch->control("cmdSave"), BM_CLICK, 0, 0);
     const std::string saved = zel::test::ListFolder(dir.path()).back(); // in the dropped folder
