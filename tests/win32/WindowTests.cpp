@@ -266,6 +266,7 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
     const std::vector<std::tuple<std::string, std::vector<std::uint8_t>, std::string, std::string>> rows = {
         {"a.zel", v101, "1.01", "変換しました"},
         {"e.zel", {1, 2, 3}, "データではありません", "変換しません："},
+        {"f.zel", zel::test::SampleFile(zel::FileVersion::V101, {.failingAnchor = 1}), "1.01", "失敗："},
         {"b\\C.ZEL", zel::test::SampleFile(zel::FileVersion::V100), "1.00", "変換しました"},
         {"b\\d.zel", current, "最新", "変換不要"},
     };
@@ -314,19 +315,19 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
         EXPECT_EQ(std::tuple(cell(*batch, i, 0), cell(*batch, i, 1), cell(*batch, i, 2).starts_with(result)),
                   std::tuple(name, format, true));
     }
-    EXPECT_EQ(TextOf(batch->control("lblCounts")), L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 0 件");
+    EXPECT_EQ(TextOf(batch->control("lblCounts")), L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 1 件");
     // Enter opens the selected row's message, the file's full name first; a file not converted warns.
     HWND list = batch->control("lvFiles");
     SetFocus(list);
-    for (int row : {0, 1}) {
+    for (int row : {0, 1, 2}) {
         ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         PressKey(*batch, VK_RETURN);
     }
-    ASSERT_EQ(questions.size(), 4u);
+    ASSERT_EQ(questions.size(), 5u);
     EXPECT_EQ(questions[1].substr(0, questions[1].find('\r')),
-              "i2 個のファイルをその場で最新形式に変換します。");
-    EXPECT_EQ(std::pair(questions[2].substr(0, questions[2].find('\r')), questions[3].substr(0, 1)),
-              std::pair("i" + dir.file("a.zel"), std::string("!")));
+              "i3 個のファイルをその場で最新形式に変換します。");
+    EXPECT_EQ(std::tuple(questions[2].substr(0, questions[2].find('\r')), questions[3][0], questions[4][0]),
+              std::tuple("i" + dir.file("a.zel"), '!', '!'));
     // The result column takes the width a wider window gives.
     RECT frame;
     GetWindowRect(batch->handle(), &frame);
@@ -342,7 +343,7 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
     EXPECT_TRUE(
         std::string(report.begin(), report.end())
             .starts_with("\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"));
-    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 5);
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 6);
     PressKey(*batch, VK_ESCAPE);
     EXPECT_FALSE(batch->isOpen());
 }
