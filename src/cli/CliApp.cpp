@@ -399,16 +399,15 @@ int RunToTarget(const Options& options, Output& output) {
     return kExitFailed;
 }
 
-// The files that the arguments stand for, each once: a folder for the files the batch window
-// lists for it, anything else for itself (a name that is no file is refused when its turn comes).
+// The files that the arguments stand for, each once with its format as the batch window lists it:
+// a folder for the files the window lists for it, anything else for itself (a name that is no file
+// is refused when its turn comes).
 std::vector<BatchFile> FilesOf(const std::vector<std::string>& args) {
     std::vector<BatchFile> files;
     std::set<std::string> seen;
     for (const std::string& arg : args) {
-        std::vector<BatchFile> listed;
-        if (platform::KindOfName(arg) == platform::NameKind::Folder)
-            listed = ListBatch({arg});
-        else
+        std::vector<BatchFile> listed = ListBatch({arg});
+        if (listed.empty() && platform::KindOfName(arg) != platform::NameKind::Folder)
             listed.push_back({arg, arg, ListedFormat::CannotOpen});
         for (BatchFile& file : listed)
             if (seen.insert(ListingKey(file.fullName)).second) files.push_back(std::move(file));
@@ -434,9 +433,12 @@ public:
             workers = processors;
         }
         BatchOptions batch;
-        batch.workers = workers;
         answer_ = options_.answer;
-        if (answer_ == Answer::Ask && workers > 1 && count > 0) AskUpFront();
+        // With nothing to write there is nothing to ask up front; a file that has become old by its
+        // turn is asked about on its own, as with one worker.
+        if (answer_ == Answer::Ask && workers > 1 && FilesToConvert(files_) == 0) workers = 1;
+        batch.workers = workers;
+        if (answer_ == Answer::Ask && workers > 1) AskUpFront();
         batch.answer = [this](const BatchFile& file, const std::string& question) {
             return Answered(file, question);
         };
@@ -463,7 +465,8 @@ private:
             answer_ = Answer::No;
             return;
         }
-        const bool yes = AskOnTerminal(output_, kAskPrefix + WithLineBreaks(BatchConfirmText(files_.size())));
+        const bool yes =
+            AskOnTerminal(output_, kAskPrefix + WithLineBreaks(BatchConfirmText(FilesToConvert(files_))));
         upFront_ = yes ? " はい (最初の確認で「はい」)" : " いいえ (最初の確認で「いいえ」)";
         answer_ = yes ? Answer::Yes : Answer::No;
     }

@@ -136,6 +136,20 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
             << console.err;
         EXPECT_EQ(test::ReadBytes(name) != old, converted) << shown;
     }
+    // With -j 2 the one question up front counts the files that will be written: here a.zel, named
+    // and in the folder, and not the folder's current file nor the name of no file; when there is
+    // none, nothing is asked.
+    Put("b.zel", test::SampleFile(FileVersion::V102));
+    for (const Bytes& a : {old, test::SampleFile(FileVersion::V102)}) {
+        Put("a.zel", a);
+        console = FakeConsole{};
+        console.terminal = true;
+        console.lines = {"n"};
+        Run({"-j", "2", dir.file("a.zel"), dir.file(""), dir.file("none.zel")});
+        EXPECT_EQ(std::pair(Contains(console.err, "質問: 1 個のファイル"), Contains(console.err, "質問")),
+                  std::pair(a == old, a == old))
+            << console.err;
+    }
 }
 
 #ifndef _WIN32

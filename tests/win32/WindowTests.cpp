@@ -266,6 +266,7 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
     const std::vector<std::tuple<std::string, std::vector<std::uint8_t>, std::string, std::string>> rows = {
         {"a.zel", v101, "1.01", "変換しました"},
         {"e.zel", {1, 2, 3}, "データではありません", "変換しません："},
+        {"f.zel", zel::test::SampleFile(zel::FileVersion::V101, {.failingAnchor = 1}), "1.01", "失敗："},
         {"b\\C.ZEL", zel::test::SampleFile(zel::FileVersion::V100), "1.00", "変換しました"},
         {"b\\d.zel", current, "最新", "変換不要"},
     };
@@ -273,11 +274,13 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
         zel::test::WriteBytes(dir.file(name), bytes);
     for (int i = 0; i < 12; ++i)
         zel::test::WriteBytes(many.file(std::to_string(i) + ".zel"), v101);
-    std::vector<std::string> questions;
+    std::vector<std::string> questions; // each box's text, after its icon: "!" a warning, "i" else
     auto open = [&](const std::string& folder) {
         auto batch = std::make_unique<win32::frmBatch>(nullptr, std::vector{folder});
-        batch->messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&, UINT) {
-            return questions.push_back(Narrow(text)), IDYES;
+        batch->messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&,
+                                                  UINT type) {
+            return questions.push_back(((type & MB_ICONMASK) == MB_ICONWARNING ? "!" : "i") + Narrow(text)),
+                   IDYES;
         });
         batch->show();
         return batch;
@@ -312,12 +315,26 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
         EXPECT_EQ(std::tuple(cell(*batch, i, 0), cell(*batch, i, 1), cell(*batch, i, 2).starts_with(result)),
                   std::tuple(name, format, true));
     }
-    EXPECT_EQ(TextOf(batch->control("lblCounts")), L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 0 件");
-    SetFocus(batch->control("lvFiles")); // Enter opens the selected row's message
-    PressKey(*batch, VK_RETURN);
-    ASSERT_EQ(questions.size(), 3u);
+    EXPECT_EQ(TextOf(batch->control("lblCounts")), L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 1 件");
+    // Enter opens the selected row's message, the file's full name first; a file not converted warns.
+    HWND list = batch->control("lvFiles");
+    SetFocus(list);
+    for (int row : {0, 1, 2}) {
+        ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        PressKey(*batch, VK_RETURN);
+    }
+    ASSERT_EQ(questions.size(), 5u);
     EXPECT_EQ(questions[1].substr(0, questions[1].find('\r')),
-              "2 個のファイルをその場で最新形式に変換します。");
+              "i3 個のファイルをその場で最新形式に変換します。");
+    EXPECT_EQ(std::tuple(questions[2].substr(0, questions[2].find('\r')), questions[3][0], questions[4][0]),
+              std::tuple("i" + dir.file("a.zel"), '!', '!'));
+    // The result column takes the width a wider window gives.
+    RECT frame;
+    GetWindowRect(batch->handle(), &frame);
+    const int before = ListView_GetColumnWidth(list, 2);
+    SetWindowPos(batch->handle(), nullptr, 0, 0, frame.right - frame.left + 100, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    EXPECT_EQ(ListView_GetColumnWidth(list, 2), before + 100);
     batch->setReportChooser([](HWND, const std::wstring& suggested) { return suggested; });
     SendMessageW(batch->control("cmdSave"), BM_CLICK, 0, 0);
     const std::string saved = zel::test::ListFolder(dir.path()).back(); // in the dropped folder
@@ -326,7 +343,7 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
     EXPECT_TRUE(
         std::string(report.begin(), report.end())
             .starts_with("\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"));
-    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 5);
+    EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 6);
     PressKey(*batch, VK_ESCAPE);
     EXPECT_FALSE(batch->isOpen());
 }

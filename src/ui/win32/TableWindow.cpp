@@ -295,6 +295,10 @@ void TableWindow::layout() {
             if (c.anchors.bottom && !c.anchors.top) top += extraHeight;
         }
         MoveWindow(controls_[i], left, top, right - left, bottom - top, FALSE);
+        // A list that grows with the window gives the width it gains to its last column.
+        if (!c.columns.empty() && c.anchors.left && c.anchors.right)
+            SendMessageW(controls_[i], LVM_SETCOLUMNWIDTH, c.columns.size() - 1,
+                         Scale(c.columns.back().width, dpi_) + (c.parent.empty() ? extraWidth : 0));
     }
     InvalidateRect(window_, nullptr, TRUE);
 }
