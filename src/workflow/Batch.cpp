@@ -65,6 +65,12 @@ std::string BatchResultText(const BatchOutcome& outcome) {
     return {};
 }
 
+std::string BatchRowText(const BatchFile& file, const BatchOutcome& outcome, bool& warning) {
+    warning = outcome.result == BatchResult::NotConverted || outcome.result == BatchResult::Failed ||
+              outcome.result == BatchResult::Converted101Only;
+    return file.fullName + CR + CR + (outcome.messages.empty() ? BatchResultText(outcome) : outcome.messages);
+}
+
 void BatchCounts::Add(BatchResult result) {
     switch (result) {
     case BatchResult::Pending:

@@ -98,6 +98,10 @@ struct BatchOutcome {
 // The result column's text ("" while pending).
 std::string BatchResultText(const BatchOutcome& outcome);
 
+// What a row shows when it is opened: the file's full name, an empty line, then every message shown
+// for it (or the result's text). `warning` tells whether the file was not written, or not to the end.
+std::string BatchRowText(const BatchFile& file, const BatchOutcome& outcome, bool& warning);
+
 // The counts of the line below the list.
 struct BatchCounts {
     std::size_t converted = 0;    // Converted, ConvertedBackupExisted

@@ -169,8 +169,12 @@ void frmBatch::openRow(int row) {
     if (row < 0 || static_cast<std::size_t>(row) >= files_.size()) return;
     const BatchOutcome& outcome = outcomes_[static_cast<std::size_t>(row)];
     if (outcome.result == BatchResult::Pending) return;
-    const std::string& told = outcome.messages.empty() ? BatchResultText(outcome) : outcome.messages;
-    messages_.Inform(files_[static_cast<std::size_t>(row)].fullName + CR + CR + told);
+    bool failed = false;
+    const std::string text = BatchRowText(files_[static_cast<std::size_t>(row)], outcome, failed);
+    if (failed)
+        messages_.Warn(text);
+    else
+        messages_.Inform(text);
 }
 
 void frmBatch::closeEvent(QCloseEvent* event) {

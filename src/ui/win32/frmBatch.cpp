@@ -179,12 +179,8 @@ void frmBatch::openRow(int row) {
     if (row < 0 || static_cast<std::size_t>(row) >= outcomes_.size()) return;
     const BatchOutcome& outcome = outcomes_[static_cast<std::size_t>(row)];
     if (outcome.result == BatchResult::Pending) return;
-    const std::string& told = outcome.messages.empty() ? BatchResultText(outcome) : outcome.messages;
-    const std::string text = files_[static_cast<std::size_t>(row)].fullName + CR + CR + told;
-    // A file that was not written, or not to the end, is told as a warning.
-    const bool failed = outcome.result == BatchResult::NotConverted ||
-                        outcome.result == BatchResult::Failed ||
-                        outcome.result == BatchResult::Converted101Only;
+    bool failed = false;
+    const std::string text = BatchRowText(files_[static_cast<std::size_t>(row)], outcome, failed);
     if (failed)
         messages_.Warn(text);
     else
