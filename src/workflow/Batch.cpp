@@ -65,10 +65,15 @@ std::string BatchResultText(const BatchOutcome& outcome) {
     return {};
 }
 
-std::string BatchRowText(const BatchFile& file, const BatchOutcome& outcome, bool& warning) {
-    warning = outcome.result == BatchResult::NotConverted || outcome.result == BatchResult::Failed ||
-              outcome.result == BatchResult::Converted101Only;
-    return file.fullName + CR + CR + (outcome.messages.empty() ? BatchResultText(outcome) : outcome.messages);
+void ShowBatchRow(const BatchFile& file, const BatchOutcome& outcome, Messages& messages) {
+    if (outcome.result == BatchResult::Pending) return;
+    const std::string text =
+        file.fullName + CR + CR + (outcome.messages.empty() ? BatchResultText(outcome) : outcome.messages);
+    if (outcome.result == BatchResult::NotConverted || outcome.result == BatchResult::Failed ||
+        outcome.result == BatchResult::Converted101Only)
+        messages.Warn(text);
+    else
+        messages.Inform(text);
 }
 
 void BatchCounts::Add(BatchResult result) {

@@ -98,9 +98,10 @@ struct BatchOutcome {
 // The result column's text ("" while pending).
 std::string BatchResultText(const BatchOutcome& outcome);
 
-// What a row shows when it is opened: the file's full name, an empty line, then every message shown
-// for it (or the result's text). `warning` tells whether the file was not written, or not to the end.
-std::string BatchRowText(const BatchFile& file, const BatchOutcome& outcome, bool& warning);
+// Shows an opened row's file (nothing while it is pending): its full name, an empty line, then every
+// message shown for it (or the result's text), as a warning when the file was not written, or not
+// to the end.
+void ShowBatchRow(const BatchFile& file, const BatchOutcome& outcome, Messages& messages);
 
 // The counts of the line below the list.
 struct BatchCounts {

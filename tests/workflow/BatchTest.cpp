@@ -223,10 +223,11 @@ TEST_F(BatchRun, AStopOrAFullDiskLeavesTheLaterFilesPendingAndUntouched) {
     (void)RunBatch(files, outcomes, options);
     EXPECT_EQ(BatchResultText(outcomes[2]), "失敗：予期しないエラーが発生しました。");
     EXPECT_EQ(BatchResultText(outcomes[3]), "失敗：メモリが不足しています。");
-    bool warning = false; // the opened row: the full name, then what was shown, as a warning
-    EXPECT_EQ(BatchRowText(files[2], outcomes[2], warning),
-              files[2].fullName + "\r\r予期しないエラーが発生しました。");
-    EXPECT_TRUE(warning);
+    test::RecordingMessages opened; // the opened row: the full name, then what was shown, as a warning
+    ShowBatchRow(files[2], outcomes[2], opened);
+    EXPECT_EQ(opened.shown,
+              (std::vector<test::Shown>{
+                  {test::Shown::Warning, files[2].fullName + "\r\r予期しないエラーが発生しました。"}}));
 }
 
 // The report: a byte-order mark, CRLF, every field quoted with its quotes doubled, a leading = + - @,

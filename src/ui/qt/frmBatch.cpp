@@ -167,14 +167,7 @@ void frmBatch::showCounts() {
 
 void frmBatch::openRow(int row) {
     if (row < 0 || static_cast<std::size_t>(row) >= files_.size()) return;
-    const BatchOutcome& outcome = outcomes_[static_cast<std::size_t>(row)];
-    if (outcome.result == BatchResult::Pending) return;
-    bool failed = false;
-    const std::string text = BatchRowText(files_[static_cast<std::size_t>(row)], outcome, failed);
-    if (failed)
-        messages_.Warn(text);
-    else
-        messages_.Inform(text);
+    ShowBatchRow(files_[static_cast<std::size_t>(row)], outcomes_[static_cast<std::size_t>(row)], messages_);
 }
 
 void frmBatch::closeEvent(QCloseEvent* event) {

@@ -177,14 +177,7 @@ void frmBatch::requestClose() {
 
 void frmBatch::openRow(int row) {
     if (row < 0 || static_cast<std::size_t>(row) >= outcomes_.size()) return;
-    const BatchOutcome& outcome = outcomes_[static_cast<std::size_t>(row)];
-    if (outcome.result == BatchResult::Pending) return;
-    bool failed = false;
-    const std::string text = BatchRowText(files_[static_cast<std::size_t>(row)], outcome, failed);
-    if (failed)
-        messages_.Warn(text);
-    else
-        messages_.Inform(text);
+    ShowBatchRow(files_[static_cast<std::size_t>(row)], outcomes_[static_cast<std::size_t>(row)], messages_);
 }
 
 void frmBatch::enterIn(std::string_view name) {
