@@ -60,6 +60,9 @@ constexpr const char* kUsage =
 constexpr const char* kInfoPrefix = "情報: ";
 constexpr const char* kWarnPrefix = "警告: ";
 constexpr const char* kAskPrefix = "質問: ";
+// How a question is answered where no terminal can ask it.
+constexpr const char* kNoTerminalAnswer =
+    " いいえ (端末がないため確認できません。上書きするには --yes を付けてください)";
 
 enum class Answer { Ask, Yes, No };
 
@@ -197,8 +200,7 @@ public:
             break;
         }
         if (!output_.console().InputIsTerminal()) {
-            output_.Err(question +
-                        " いいえ (端末がないため確認できません。上書きするには --yes を付けてください)\n");
+            output_.Err(question + kNoTerminalAnswer + "\n");
             return false;
         }
         return AskOnTerminal(output_, question);
@@ -439,8 +441,8 @@ public:
         if (answer_ == Answer::Ask && workers > 1 && FilesToConvert(files_) == 0) workers = 1;
         batch.workers = workers;
         if (answer_ == Answer::Ask && workers > 1) AskUpFront();
-        batch.answer = [this](const BatchFile& file, const std::string& question) {
-            return Answered(file, question);
+        batch.answer = [this](std::size_t index, const std::string& question) {
+            return Answered(index, question);
         };
         batch.done = [this](std::size_t index, const BatchOutcome&) { Done(index); };
         batch.stop = &output_.brokenPipeFlag();
@@ -461,7 +463,7 @@ private:
     // With several workers a person is asked once, before any file is begun.
     void AskUpFront() {
         if (!output_.console().InputIsTerminal()) {
-            upFront_ = " いいえ (端末がないため確認できません。上書きするには --yes を付けてください)";
+            upFront_ = kNoTerminalAnswer;
             answer_ = Answer::No;
             return;
         }
@@ -477,14 +479,13 @@ private:
 
     // Called on the converting thread. Only one worker asks a person, so the question is shown as
     // it is asked, after the file's first line.
-    bool Answered(const BatchFile& file, const std::string& question) {
+    bool Answered(std::size_t index, const std::string& question) {
         if (answer_ != Answer::Ask) return answer_ == Answer::Yes;
-        const auto index = static_cast<std::size_t>(&file - files_.data());
         Heading(index);
         live_[index] = true;
+        const BatchFile& file = files_[index];
         if (output_.console().InputIsTerminal()) return AskOnTerminal(output_, Question(file, question));
-        output_.Err(Question(file, question) +
-                    " いいえ (端末がないため確認できません。上書きするには --yes を付けてください)\n");
+        output_.Err(Question(file, question) + kNoTerminalAnswer + "\n");
         return false;
     }
 

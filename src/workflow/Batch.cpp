@@ -335,8 +335,8 @@ namespace {
 // Records what the workflow shows for one file and answers its question as the options say.
 class FileMessages : public Messages {
 public:
-    FileMessages(const BatchFile& file, const BatchOptions& options, BatchOutcome& outcome)
-        : file_(file), options_(options), outcome_(outcome) {}
+    FileMessages(std::size_t index, const BatchOptions& options, BatchOutcome& outcome)
+        : index_(index), options_(options), outcome_(outcome) {}
 
     void Inform(const std::string& text) override { Record(BatchMessage::Kind::Inform, text, false); }
     void Warn(const std::string& text) override {
@@ -348,7 +348,7 @@ public:
         Warn(text);
     }
     bool AskYesNo(const std::string& text) override {
-        const bool yes = !options_.answer || options_.answer(file_, text);
+        const bool yes = !options_.answer || options_.answer(index_, text);
         outcome_.log.push_back({BatchMessage::Kind::Ask, text, yes});
         return yes;
     }
@@ -367,7 +367,7 @@ private:
         outcome_.messages += text;
         outcome_.log.push_back({kind, text, answer});
     }
-    const BatchFile& file_;
+    std::size_t index_; // the file's place in the list
     const BatchOptions& options_;
     BatchOutcome& outcome_;
     std::string firstWarning_;
@@ -396,8 +396,8 @@ std::vector<std::string> BackupNameClashes(const std::vector<BatchFile>& files) 
 }
 
 // Converts one file in place unless `refusal` says why not; true when it failed for a full disk.
-bool ConvertOne(const BatchFile& file, const std::string& refusal, const BatchOptions& options,
-                BatchOutcome& outcome) {
+bool ConvertOne(std::size_t index, const BatchFile& file, const std::string& refusal,
+                const BatchOptions& options, BatchOutcome& outcome) {
     outcome = BatchOutcome{};
     if (file.folder || !refusal.empty()) {
         outcome.result = BatchResult::NotConverted;
@@ -428,7 +428,7 @@ bool ConvertOne(const BatchFile& file, const std::string& refusal, const BatchOp
         break;
     case ListedFormat::V100:
     case ListedFormat::V101: {
-        FileMessages messages(file, options, outcome);
+        FileMessages messages(index, options, outcome);
         ConversionState state;
         state.sourceName = file.fullName;
         state.targetName = file.fullName;
@@ -495,7 +495,7 @@ BatchEnd RunBatch(const std::vector<BatchFile>& files, std::vector<BatchOutcome>
             }
             const std::size_t index = next.fetch_add(1);
             if (index >= files.size()) return;
-            if (ConvertOne(files[index], clashes[index], options, outcomes[index])) diskFull = true;
+            if (ConvertOne(index, files[index], clashes[index], options, outcomes[index])) diskFull = true;
             if (options.done) options.done(index, outcomes[index]);
         }
     };

@@ -135,9 +135,9 @@ struct BatchOptions {
     // Files converted at once, each on a thread of its own (1: one after the other on the calling
     // thread). At most the number of processors is used.
     unsigned workers = 1;
-    // Answers the workflow's overwrite question for a file; called on the thread that converts
-    // the file. Empty: every question is answered Yes.
-    std::function<bool(const BatchFile& file, const std::string& question)> answer;
+    // Answers the workflow's overwrite question for the file at `index` in the list; called on the
+    // thread that converts the file. Empty: every question is answered Yes.
+    std::function<bool(std::size_t index, const std::string& question)> answer;
     // Set by any thread to stop the run between files: no file is begun after it is seen.
     const std::atomic<bool>* stop = nullptr;
     // Told as soon as a file is done (on the thread that converted it, `index` into the list).
