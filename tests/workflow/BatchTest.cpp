@@ -107,6 +107,26 @@ TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
     EXPECT_EQ(roots[1].shownName, Native(dir.file("b/c.zel")));
 }
 
+// The order of a folder's names is strict over names that differ only in case, width, leading
+// zeros or the width of their digits; a run of digits, ASCII or full-width or both, is one number;
+// full-width letters stand between the ASCII ones.
+TEST(Batch, NamesAreShownInAStrictOrderWithNumbersByValue) {
+    using platform::ShownBefore;
+    const std::vector<std::string> names{"a",  "A",   "ａ",    "Ａ",   "a1",  "a01", "a１", "a０１",
+                                         "a2", "a10", "a１０", "a1０", "a9b", "B",   "-",   "現場１０"};
+    for (const std::string& a : names)
+        for (const std::string& b : names) {
+            EXPECT_EQ(ShownBefore(a, b), a != b && !ShownBefore(b, a)) << a << " " << b;
+            for (const std::string& c : names)
+                EXPECT_TRUE(!ShownBefore(a, b) || !ShownBefore(b, c) || ShownBefore(a, c)) << a << b << c;
+        }
+    const std::pair<const char*, const char*> inOrder[]{
+        {"現場２", "現場１０"}, {"site２", "site10"}, {"site2", "site１０"}, {"a1２", "a13"},
+        {"a9", "a1０"},         {"Ａ", "b"},          {"ｂ", "C"},           {"x", "Ｙ"}};
+    for (const auto& [before, after] : inOrder)
+        EXPECT_TRUE(ShownBefore(before, after)) << before << " " << after;
+}
+
 struct BatchRun : ::testing::Test {
     test::TempDir dir;
     const Bytes v101 = test::SampleFile(FileVersion::V101);
