@@ -980,14 +980,14 @@ bool FullWidthAt(const std::string& name, std::size_t i, unsigned char second, u
 }
 
 // The value of the digit (ASCII or full-width, U+FF10 to U+FF19) at `i` and its length in bytes;
-// nothing when there is none.
+// nothing when there is none (also at the end, where `name[i]` is the terminating zero).
 std::optional<unsigned> DigitAt(const std::string& name, std::size_t i, std::size_t& length) {
     unsigned offset = 0;
-    if (i < name.size() && name[i] >= '0' && name[i] <= '9') {
+    if (name[i] >= '0' && name[i] <= '9') {
         length = 1;
         return static_cast<unsigned>(name[i] - '0');
     }
-    if (i < name.size() && FullWidthAt(name, i, 0xBC, 0x90, 0x99, offset)) {
+    if (FullWidthAt(name, i, 0xBC, 0x90, 0x99, offset)) {
         length = 3;
         return offset;
     }

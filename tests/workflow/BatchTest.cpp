@@ -116,9 +116,9 @@ TEST(Batch, NamesAreShownInAStrictOrderWithNumbersByValue) {
 #ifdef _WIN32
     const std::vector<std::string> shown{"a9", "a10", "a12", "site2", "site10", "x2", "x03"};
 #else
-    const std::vector<std::string> shown{"Ａ",  "a9",    "a1０",   "a12",      "a1３",
+    const std::vector<std::string> shown{"Ａ",  "a９",   "a1０",   "a12",      "a1３",
                                          "ｂ",  "C",     "site２", "site１０", "site11",
-                                         "x２", "x０３", "現場２", "現場１０"};
+                                         "x２", "x０３", "現場２", "現場１０", "現場（仮）"};
 #endif
     for (std::size_t i = 1; i < shown.size(); ++i)
         EXPECT_TRUE(ShownBefore(shown[i - 1], shown[i])) << shown[i - 1] << " " << shown[i];
