@@ -107,18 +107,20 @@ TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
     EXPECT_EQ(roots[1].shownName, Native(dir.file("b/c.zel")));
 }
 
-// The order of a folder's names: numbers by value; elsewhere than on Windows, whose order is the
-// system's own, a run of digits, ASCII or full-width or both, is one number and full-width letters
-// count as ASCII ones. On every system the order is strict, also over names that differ only in
-// case, width or leading zeros.
+// The order of a folder's names: numbers by value. Elsewhere than on Windows, whose order is the
+// system's own, a run of digits, ASCII or full-width or both, is one number that stands where its
+// digits would (fewer leading zeros first), letters go without regard to case or width, and other
+// characters by code point. On every system the order is strict, also over names that differ only
+// in case, width or leading zeros.
 TEST(Batch, NamesAreShownInAStrictOrderWithNumbersByValue) {
     using platform::ShownBefore;
 #ifdef _WIN32
     const std::vector<std::string> shown{"a9", "a10", "a12", "site2", "site10", "x2", "x03"};
 #else
-    const std::vector<std::string> shown{"Ａ",  "a９",   "a1０",   "a12",      "a1３",
-                                         "ｂ",  "C",     "site２", "site１０", "site11",
-                                         "x２", "x０３", "現場２", "現場１０", "現場（仮）"};
+    const std::vector<std::string> shown{"_",   "A",      "Ａ",       "a.zel",     "a1",   "a01",
+                                         "a９", "a1０",   "a12",      "a1３",      "Ｂ２", "ｂ１０",
+                                         "C",   "site9",  "site１０", "site11",    "x２",  "x０３",
+                                         "Z",   "現場２", "現場１０", "現場（仮）"};
 #endif
     for (std::size_t i = 1; i < shown.size(); ++i)
         EXPECT_TRUE(ShownBefore(shown[i - 1], shown[i])) << shown[i - 1] << " " << shown[i];
