@@ -994,6 +994,7 @@ std::optional<unsigned> DigitAt(const std::string& name, std::size_t i, std::siz
     return std::nullopt;
 }
 
+// The piece of `name` that begins at `i` (before its end).
 NamePiece PieceAt(const std::string& name, std::size_t i) {
     NamePiece piece;
     std::size_t length = 0;
