@@ -104,6 +104,15 @@ struct FolderEntry {
 // cannot be read.
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder);
 
+// Whether `a` comes before `b` in the order the system's file manager shows the names of a folder.
+// A strict order in which different names never tie. On Windows it is the system's own
+// (StrCmpLogicalW, what Explorer uses), ties broken by UTF-16 code units. Elsewhere it is this
+// program's: a run of digits, ASCII or full-width or both, is one number ("現場２" before "現場１０";
+// of equal values the one with fewer leading zeros first), letters are compared without regard to
+// case and full-width letters as their ASCII forms, every other character by its code point; names
+// still equal so are put in byte order.
+bool ShownBefore(const std::string& a, const std::string& b);
+
 // The number of processors this program may use (at least 1).
 unsigned ProcessorCount();
 

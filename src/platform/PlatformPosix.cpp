@@ -957,6 +957,88 @@ std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder, Op
     return entries;
 }
 
+namespace {
+
+// One piece of a name as the order of names sees it: a run of digits or one other character.
+struct NamePiece {
+    unsigned key = 0;      // the character, letters folded to ASCII lower case; '0' for a number
+    std::string digits;    // a number's digits after its leading zeros, in ASCII
+    std::size_t zeros = 0; // a number's leading zeros
+    std::size_t end = 0;   // where the next piece begins
+};
+
+// Whether `name` holds at `i` a full-width character EF `second` xx with xx within [low, high];
+// `offset` is then xx - low.
+bool FullWidthAt(const std::string& name, std::size_t i, unsigned char second, unsigned char low,
+                 unsigned char high, unsigned& offset) {
+    if (name.size() - i < 3 || static_cast<unsigned char>(name[i]) != 0xEF ||
+        static_cast<unsigned char>(name[i + 1]) != second)
+        return false;
+    const auto third = static_cast<unsigned char>(name[i + 2]);
+    offset = third - low;
+    return third >= low && third <= high;
+}
+
+// The value of the digit (ASCII or full-width, U+FF10 to U+FF19) at `i` and its length in bytes;
+// nothing when there is none (also at the end, where `name[i]` is the terminating zero).
+std::optional<unsigned> DigitAt(const std::string& name, std::size_t i, std::size_t& length) {
+    unsigned offset = 0;
+    if (name[i] >= '0' && name[i] <= '9') {
+        length = 1;
+        return static_cast<unsigned>(name[i] - '0');
+    }
+    if (FullWidthAt(name, i, 0xBC, 0x90, 0x99, offset)) {
+        length = 3;
+        return offset;
+    }
+    return std::nullopt;
+}
+
+// The piece of `name` that begins at `i` (before its end).
+NamePiece PieceAt(const std::string& name, std::size_t i) {
+    NamePiece piece;
+    std::size_t length = 0;
+    unsigned offset = 0;
+    if (DigitAt(name, i, length)) {
+        piece.key = '0';
+        for (std::optional<unsigned> digit; (digit = DigitAt(name, i, length)); i += length) {
+            if (*digit == 0 && piece.digits.empty())
+                ++piece.zeros;
+            else
+                piece.digits += static_cast<char>('0' + *digit);
+        }
+    } else if (FullWidthAt(name, i, 0xBC, 0xA1, 0xBA, offset) ||
+               FullWidthAt(name, i, 0xBD, 0x81, 0x9A, offset)) {
+        piece.key = 'a' + offset; // U+FF21 to U+FF3A, U+FF41 to U+FF5A
+        i += 3;
+    } else {
+        const auto c = static_cast<unsigned char>(name[i++]);
+        piece.key = c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; // UTF-8 bytes keep code point order
+    }
+    piece.end = i;
+    return piece;
+}
+
+} // namespace
+
+bool ShownBefore(const std::string& a, const std::string& b) {
+    std::size_t i = 0, j = 0;
+    int zerosTie = 0; // < 0: a has fewer leading zeros in the first number where the counts differ
+    while (i < a.size() && j < b.size()) {
+        const NamePiece p = PieceAt(a, i), q = PieceAt(b, j);
+        // A number sorts among the characters where its digits would; no other character is there.
+        if (p.key != q.key) return p.key < q.key;
+        if (p.digits.size() != q.digits.size()) return p.digits.size() < q.digits.size();
+        if (p.digits != q.digits) return p.digits < q.digits;
+        if (zerosTie == 0 && p.zeros != q.zeros) zerosTie = p.zeros < q.zeros ? -1 : 1;
+        i = p.end;
+        j = q.end;
+    }
+    if (i < a.size() || j < b.size()) return j < b.size();
+    if (zerosTie != 0) return zerosTie < 0;
+    return a < b;
+}
+
 unsigned ProcessorCount() {
     cpu_set_t set;
     CPU_ZERO(&set);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <aclapi.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -837,6 +838,15 @@ bool IsReadOnly(const std::string& name) {
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) == 0 &&
            (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool ShownBefore(const std::string& a, const std::string& b) {
+    const std::wstring wideA = Widen(a), wideB = Widen(b);
+    const int order = StrCmpLogicalW(wideA.c_str(), wideB.c_str());
+    if (order != 0) return order < 0;
+    // Names that the system's order holds equal ("a" and "A", "1" and "01") by their UTF-16 code
+    // units, and names that only an invalid byte tells apart by their bytes.
+    return wideA != wideB ? wideA < wideB : a < b;
 }
 
 std::optional<std::vector<FolderEntry>> ListFolder(const std::string& folder) {

@@ -121,10 +121,6 @@ char FoldCase(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
 bool EndsWithZel(const std::string& leaf) {
     if (leaf.size() < kListedExtension.size()) return false;
     const std::size_t start = leaf.size() - kListedExtension.size();
@@ -219,7 +215,7 @@ void ListFolderTree(const std::string& root, bool relative, std::set<std::string
         }
         std::sort(entries->begin(), entries->end(),
                   [](const platform::FolderEntry& a, const platform::FolderEntry& b) {
-                      return ShownBefore(a.name, b.name);
+                      return platform::ShownBefore(a.name, b.name);
                   });
         std::vector<std::string> subfolders;
         for (const platform::FolderEntry& entry : *entries) {
@@ -250,44 +246,6 @@ std::string ListingKey(const std::string& name) {
 #else
     return name;
 #endif
-}
-
-// Explorer's order as this program keeps it: ASCII letters without regard to case, a run of digits
-// by its value ("site2" before "site10"; of equal values the one with fewer leading zeros first),
-// every other character by its code point (UTF-8 bytes compare in that order). Names that compare
-// equal so are put in byte order, so that the order is total.
-bool ShownBefore(const std::string& a, const std::string& b) {
-    std::size_t i = 0, j = 0;
-    int zerosTie = 0; // < 0: a has fewer leading zeros in the first run where the counts differ
-    while (i < a.size() && j < b.size()) {
-        if (IsDigit(a[i]) && IsDigit(b[j])) {
-            std::size_t zi = i, zj = j;
-            while (zi < a.size() && a[zi] == '0')
-                ++zi;
-            while (zj < b.size() && b[zj] == '0')
-                ++zj;
-            std::size_t ei = zi, ej = zj;
-            while (ei < a.size() && IsDigit(a[ei]))
-                ++ei;
-            while (ej < b.size() && IsDigit(b[ej]))
-                ++ej;
-            if (ei - zi != ej - zj) return ei - zi < ej - zj;
-            const int digits = a.compare(zi, ei - zi, b, zj, ej - zj);
-            if (digits != 0) return digits < 0;
-            if (zerosTie == 0 && zi - i != zj - j) zerosTie = zi - i < zj - j ? -1 : 1;
-            i = ei;
-            j = ej;
-            continue;
-        }
-        const auto ca = static_cast<unsigned char>(FoldCase(a[i]));
-        const auto cb = static_cast<unsigned char>(FoldCase(b[j]));
-        if (ca != cb) return ca < cb;
-        ++i;
-        ++j;
-    }
-    if (i < a.size() || j < b.size()) return j < b.size();
-    if (zerosTie != 0) return zerosTie < 0;
-    return a < b;
 }
 
 bool NamesMakeABatch(const std::vector<std::string>& names) {

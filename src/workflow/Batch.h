@@ -42,8 +42,8 @@ struct BatchFile {
 };
 
 // The files that `names` stand for, each listed once: a file stands for itself; a folder for every
-// file in it and its subfolders whose name ends in ".zel" in any letter case, in the order Explorer
-// shows them (folder by folder, letter case ignored, numbers by value). Hidden and system files and
+// file in it and its subfolders whose name ends in ".zel" in any letter case, folder by folder in
+// the order the system shows names (platform::ShownBefore). Hidden and system files and
 // folders are left out, and links to folders are not followed. Names that are neither a file nor a
 // folder are left out. Each file's format is read from its signature. A folder that cannot be
 // listed, and a name ending in ".zel" that is no file and no folder, is a row of its own that
@@ -63,9 +63,6 @@ std::size_t FilesToConvert(const std::vector<BatchFile>& files);
 
 // Where the report is offered first: the folder given alone, else the folder of the first file.
 std::string ReportFolder(const std::vector<std::string>& names, const std::vector<BatchFile>& files);
-
-// Explorer's order of two names of one folder: letter case ignored, digits compared as numbers.
-bool ShownBefore(const std::string& a, const std::string& b);
 
 // How the conversion of one file of a batch ended.
 enum class BatchResult : std::uint8_t {

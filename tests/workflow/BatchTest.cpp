@@ -109,6 +109,34 @@ TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
     EXPECT_EQ(roots[1].shownName, Native(dir.file("b/c.zel")));
 }
 
+// The order of a folder's names: numbers by value. Elsewhere than on Windows, whose order is the
+// system's own, a run of digits, ASCII or full-width or both, is one number that stands where its
+// digits would (fewer leading zeros first), letters go without regard to case or width, and other
+// characters by code point. On every system the order is strict, also over names that differ only
+// in case, width or leading zeros.
+TEST(Batch, NamesAreShownInAStrictOrderWithNumbersByValue) {
+    using platform::ShownBefore;
+#ifdef _WIN32
+    const std::vector<std::string> shown{"a9", "a10", "a12", "site2", "site10", "x2", "x03"};
+#else
+    const std::vector<std::string> shown{"_",   "A",      "Ａ",       "a.zel",     "a1",   "a01",
+                                         "a９", "a1０",   "a12",      "a1３",      "Ｂ２", "ｂ１０",
+                                         "C",   "site9",  "site１０", "site11",    "x２",  "x０３",
+                                         "Z",   "現場２", "現場１０", "現場（仮）"};
+#endif
+    for (std::size_t i = 1; i < shown.size(); ++i)
+        EXPECT_TRUE(ShownBefore(shown[i - 1], shown[i])) << shown[i - 1] << " " << shown[i];
+    std::vector<std::string> names = shown;
+    names.insert(names.end(), {"a", "A", "ａ", "Ａ", "a1", "a01", "a１", "a０１", "a1０", "a10", "site10",
+                               "site１０", "現場２", "現場１０", "B", "-"});
+    for (const std::string& a : names)
+        for (const std::string& b : names) {
+            EXPECT_EQ(ShownBefore(a, b), a != b && !ShownBefore(b, a)) << a << " " << b;
+            for (const std::string& c : names)
+                EXPECT_TRUE(!ShownBefore(a, b) || !ShownBefore(b, c) || ShownBefore(a, c)) << a << b << c;
+        }
+}
+
 struct BatchRun : ::testing::Test {
     test::TempDir dir;
     const Bytes v101 = test::SampleFile(FileVersion::V101);
