@@ -238,6 +238,13 @@ TEST_F(ConvWindow, BatchWindowListsConvertsStopsBetweenFilesAndSavesTheReport) {
     run(batch, false);
     EXPECT_EQ(batch.findChild<QLabel*>("lblCounts")->text().toStdString(),
               "変換 3 件　変換不要 1 件　変換しない 0 件　失敗 0 件");
+    WriteBytes(dir.file("all/a.zel"), old[dir.file("all/a.zel")]); // old again
+    const auto results = rows(batch, 2);
+    {
+        ModalScript no({[](QWidget* box) { qobject_cast<QMessageBox*>(box)->button(Mb::No)->click(); }});
+        batch.findChild<QPushButton*>("cmdStart")->click(); // again, then いいえ: the results stay
+    }
+    EXPECT_EQ(rows(batch, 2), results);
     ModalScript saved({[&](QWidget* modal) {
         auto* save = qobject_cast<QFileDialog*>(modal);
         EXPECT_TRUE(save->selectedFiles().value(0).contains(

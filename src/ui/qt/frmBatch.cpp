@@ -83,15 +83,16 @@ void frmBatch::setButtons() {
 void frmBatch::onStart() {
     if (running()) return;
     // Started again after a run (one that was stopped, say): the files are listed anew, since the
-    // run has changed them, and the rest are converted.
+    // run has changed them, and the rest are converted. The question counts the files that would be
+    // written; with none, there is nothing to confirm. No leaves the list and its results as they were.
+    std::vector<BatchFile> files = ran_ ? ListBatch(names_) : files_;
+    const std::size_t toConvert = FilesToConvert(files);
+    if (toConvert > 0 && !messages_.AskYesNo(BatchConfirmText(toConvert))) return;
     if (ran_) {
-        files_ = ListBatch(names_);
+        files_ = std::move(files);
         fillList();
         if (files_.empty()) return;
     }
-    // The question counts the files that would be written; with none, there is nothing to confirm.
-    const std::size_t toConvert = FilesToConvert(files_);
-    if (toConvert > 0 && !messages_.AskYesNo(BatchConfirmText(toConvert))) return;
     ran_ = true;
     stopRequested_ = false;
     end_.reset();

@@ -42,12 +42,12 @@ frmBatch::frmBatch(HWND owner, std::vector<std::string> names)
     });
     onClick(table::kSaveButton, [this] { onSave(); });
     onClick(table::kBatchCloseButton, [this] { requestClose(); });
+    files_ = ListBatch(names_);
     fillList();
     enableButtons();
 }
 
 void frmBatch::fillList() {
-    files_ = ListBatch(names_);
     SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     for (std::size_t i = 0; i < files_.size(); ++i) {
         std::wstring shown = platform::Widen(files_[i].shownName);
@@ -81,10 +81,15 @@ std::optional<std::wstring> frmBatch::ChooseWithDialog(HWND owner, const std::ws
 
 void frmBatch::onStart() {
     if (running()) return;
-    if (ran_) fillList(); // the files may have changed since the last run
-    const std::size_t old = FilesToConvert(files_);
-    // Yes to this question is the answer to every overwrite question of the run.
+    // Listed anew after a run, since the files may have changed; No leaves the list and its results
+    // as they were. Yes to this question is the answer to every overwrite question of the run.
+    std::vector<BatchFile> files = ran_ ? ListBatch(names_) : files_;
+    const std::size_t old = FilesToConvert(files);
     if (old > 0 && !messages_.AskYesNo(BatchConfirmText(old))) return;
+    if (ran_) {
+        files_ = std::move(files);
+        fillList();
+    }
 
     outcomes_.assign(files_.size(), BatchOutcome{});
     for (std::size_t i = 0; i < files_.size(); ++i)

@@ -48,7 +48,7 @@ protected:
     void enterIn(std::string_view name) override;
 
 private:
-    // Lists the files that the names stand for, with their formats and no results.
+    // Shows the listed files with their formats and no results.
     void fillList();
     void onStart();
     void onSave();
