@@ -275,12 +275,13 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
     for (int i = 0; i < 12; ++i)
         zel::test::WriteBytes(many.file(std::to_string(i) + ".zel"), v101);
     std::vector<std::string> questions; // each box's text, after its icon: "!" a warning, "i" else
+    int answer = IDYES;
     auto open = [&](const std::string& folder) {
         auto batch = std::make_unique<win32::frmBatch>(nullptr, std::vector{folder});
         batch->messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&,
                                                   UINT type) {
             return questions.push_back(((type & MB_ICONMASK) == MB_ICONWARNING ? "!" : "i") + Narrow(text)),
-                   IDYES;
+                   answer;
         });
         batch->show();
         return batch;
@@ -328,6 +329,13 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
               "i3 個のファイルをその場で最新形式に変換します。");
     EXPECT_EQ(std::tuple(questions[2].substr(0, questions[2].find('\r')), questions[3][0], questions[4][0]),
               std::tuple("i" + dir.file("a.zel"), '!', '!'));
+    // 変換開始 again with a file old again, then いいえ: the list, its results and the counts stay.
+    zel::test::WriteBytes(dir.file("a.zel"), v101);
+    answer = IDNO;
+    SendMessageW(batch->control("cmdStart"), BM_CLICK, 0, 0);
+    EXPECT_EQ(std::pair(cell(*batch, 0, 2), TextOf(batch->control("lblCounts"))),
+              std::pair(std::string("変換しました"),
+                        std::wstring(L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 1 件")));
     // The result column takes the width a wider window gives.
     RECT frame;
     GetWindowRect(batch->handle(), &frame);
