@@ -13,6 +13,7 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <shared_mutex>
 #include <thread>
 
@@ -209,6 +210,9 @@ private:
 // a source before it counts as in use, a target before its write fails.
 constexpr int kInUseRetries = 20;
 constexpr DWORD kInUsePause = 100;
+// Not a system error (bit 29: an application's own code): the file at a target's name is not the one
+// the write expected there.
+constexpr DWORD kTargetChanged = 0x20000001;
 
 // Errors of opening a file that another program holds open without sharing.
 bool HeldByAnother(DWORD e) {
@@ -492,8 +496,11 @@ public:
     // Gives the complete file the name `target` (a full name) in one rename: replacing an existing
     // file, or failing with ERROR_ALREADY_EXISTS when `replace` is false and the name is taken. A
     // target that another program holds open is tried again for a moment.
-    DWORD Commit(const std::wstring& target, bool replace) {
+    // `stillExpected`, when given, is asked right before each try: false keeps the target as it is
+    // and fails with kTargetChanged.
+    DWORD Commit(const std::wstring& target, bool replace, const std::function<bool()>& stillExpected = {}) {
         for (int attempt = 0;; ++attempt) {
+            if (stillExpected && !stillExpected()) return kTargetChanged;
             const DWORD e = RenameOnce(target, replace);
             if (e == ERROR_SUCCESS || !replace || !TargetInUse(e) || attempt == kInUseRetries) return e;
             Sleep(kInUsePause);
@@ -717,17 +724,20 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
     }
     if (e != ERROR_SUCCESS) return Failed(FromWin32(e));
     detail::ReachMoment(Moment::BeforeReplace);
-    // Another program may have saved the file since it was read: then its file stays. What remains
-    // is the moment between this look and the rename (with the source closed just before it, as a
-    // rename cannot replace an open file), which the system offers no way to close.
-    if (check.expect == ReplaceCheck::Expect::File) {
-        const auto now = IdentityOf(target);
-        if (!now || !(*now == check.file)) return Failed(MakeError(code::ChangedElsewhere));
-    }
+    // Another program may have saved the file since it was read: then its file stays. The source is
+    // closed first (a rename cannot replace an open file), and the look comes right before each try
+    // of the rename; what remains is the moment between the two, which the system offers no way to
+    // close.
+    std::function<bool()> stillExpected;
+    if (check.expect == ReplaceCheck::Expect::File)
+        stillExpected = [&] {
+            const auto now = IdentityOf(target);
+            return now && *now == check.file;
+        };
     if (check.heldSource) check.heldSource->Close();
-    e = temp.Commit(*name, check.expect != ReplaceCheck::Expect::Nothing);
-    if ((e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS) &&
-        check.expect == ReplaceCheck::Expect::Nothing)
+    const bool replace = check.expect != ReplaceCheck::Expect::Nothing;
+    e = temp.Commit(*name, replace, stillExpected);
+    if (e == kTargetChanged || (!replace && (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS)))
         return Failed(MakeError(code::ChangedElsewhere));
     // Still refused after the retries: another program has the file open.
     if (TargetInUse(e)) return Failed(MakeError(code::PermissionDenied));
