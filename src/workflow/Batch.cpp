@@ -336,15 +336,14 @@ constexpr const char* kUnexpectedErrorText = "予期しないエラーが発生�
 constexpr const char* kDeclinedReason = "上書きしないと答えました";
 
 // For each file, why it may not be written because of its backup name ("" where it may): of the
-// files that would be written as they are now (format 1.00 or 1.01; the command line lists the
-// files it is given unread), every one whose backup name is, on this system, that of an earlier
-// one in the list's order, so that no backup stands for two files.
+// files listed as ones that would be written (format 1.00 or 1.01), every one whose backup name is,
+// on this system, that of an earlier one in the list's order, so that no backup stands for two files.
+// From the listing, without reading every file once more before the run begins.
 std::vector<std::string> BackupNameClashes(const std::vector<BatchFile>& files) {
     std::vector<std::string> reasons(files.size());
     std::set<std::string> taken;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const ListedFormat format = ProbeFormat(files[i].fullName);
-        if (format != ListedFormat::V100 && format != ListedFormat::V101) continue;
+        if (files[i].format != ListedFormat::V100 && files[i].format != ListedFormat::V101) continue;
         const std::string backup = DeriveName(files[i].fullName, kBackupExtension);
         if (taken.insert(ListingKey(backup)).second) continue;
         const auto leaf = std::find_if(backup.rbegin(), backup.rend(), platform::IsSeparator).base();
