@@ -348,24 +348,14 @@ int ExitStatus(const Tally& tally) {
 // Why the name given with -o cannot take the converted file, or nothing: a folder, a device, a FIFO
 // or a circle of links (on Windows also the names of devices, such as NUL or COM1.zel).
 std::optional<std::string> UnusableTarget(const std::string& name) {
-    std::string what;
-    switch (platform::KindOfName(name)) {
-    case platform::NameKind::Folder:
-        what = "フォルダです。フォルダの中に作るファイルの名前 (「" + Shown(name) +
-               std::string(1, platform::kSeparator) + "現場.zel」など) を指定してください。";
-        break;
-    case platform::NameKind::Special:
-        what = "ファイルではなくデバイスなどを指しています。変換後のファイル名 (「現場_新.zel」など) "
-               "を指定してください。";
-        break;
-    case platform::NameKind::LinkLoop:
-        what = "循環するシンボリックリンクです。変換後のファイル名を指定してください。";
-        break;
-    case platform::NameKind::Missing:
-    case platform::NameKind::File:
-        return std::nullopt;
-    }
-    return "-o の「" + Shown(name) + "」は" + what;
+    const platform::NameKind kind = platform::KindOfName(name);
+    const std::string reason = NotAFileReason(kind);
+    if (reason.empty()) return std::nullopt;
+    const std::string example = kind == platform::NameKind::Folder
+                                    ? "フォルダの中に作るファイルの名前 (「" + Shown(name) +
+                                          std::string(1, platform::kSeparator) + "現場.zel」など)"
+                                    : std::string("変換後のファイル名 (「現場_新.zel」など)");
+    return "-o の「" + Shown(name) + "」は" + reason + "。" + example + " を指定してください。";
 }
 
 // -o: the one named file converted into the file named by -o, by the window's workflow.
@@ -401,22 +391,6 @@ int RunToTarget(const Options& options, Output& output) {
     return kExitFailed;
 }
 
-// The files that the arguments stand for, each once with its format as the batch window lists it:
-// a folder for the files the window lists for it, anything else for itself (a name that is no file
-// is refused when its turn comes).
-std::vector<BatchFile> FilesOf(const std::vector<std::string>& args) {
-    std::vector<BatchFile> files;
-    std::set<std::string> seen;
-    for (const std::string& arg : args) {
-        std::vector<BatchFile> listed = ListBatch({arg});
-        if (listed.empty() && platform::KindOfName(arg) != platform::NameKind::Folder)
-            listed.push_back({arg, arg, ListedFormat::CannotOpen});
-        for (BatchFile& file : listed)
-            if (seen.insert(ListingKey(file.fullName)).second) files.push_back(std::move(file));
-    }
-    return files;
-}
-
 // In place: every file converted where it is by the batch, on `-j` workers, its lines shown in
 // the order of the files as soon as it and every file before it are done.
 class InPlaceRun {
@@ -424,7 +398,7 @@ public:
     InPlaceRun(const Options& options, Output& output) : options_(options), output_(output) {}
 
     int Run() {
-        files_ = FilesOf(options_.files);
+        files_ = ListBatch(options_.files);
         const std::size_t count = files_.size();
         unsigned workers = options_.jobs;
         const unsigned processors = platform::ProcessorCount();
@@ -588,7 +562,7 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
     case Parsed::Run:
         if (options.check) {
             std::vector<std::string> names;
-            for (const BatchFile& file : FilesOf(options.files))
+            for (const BatchFile& file : ListBatch(options.files))
                 names.push_back(file.fullName);
             status = RunCheck(names, output);
         } else if (options.target) {

@@ -165,6 +165,12 @@ ListedFormat UnreadableFormat(platform::OpenFailure failure) {
     return ListedFormat::CannotOpen;
 }
 
+// Why a name cannot be opened.
+platform::OpenFailure ProbeFailure(const std::string& name) {
+    platform::InputFile file;
+    return file.Open(name);
+}
+
 // The format of a file from its first bytes and, for an old one, whether it may be written.
 ListedFormat ProbeFormat(const std::string& name) {
     platform::InputFile file;
@@ -282,6 +288,9 @@ std::vector<BatchFile> ListBatch(const std::vector<std::string>& names) {
         case platform::NameKind::Missing:
         case platform::NameKind::Special:
         case platform::NameKind::LinkLoop:
+            // Named, yet not there to be read: a row that says so, refused when its turn comes.
+            if (seen.insert(ListingKey(name)).second)
+                files.push_back({name, name, UnreadableFormat(ProbeFailure(name))});
             break;
         }
     }

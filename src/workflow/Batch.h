@@ -44,10 +44,9 @@ struct BatchFile {
 // The files that `names` stand for, each listed once: a file stands for itself; a folder for every
 // file in it and its subfolders whose name ends in ".zel" in any letter case, folder by folder in
 // the order the system shows names (platform::ShownBefore). Hidden and system files and
-// folders are left out, and links to folders are not followed. Names that are neither a file nor a
-// folder are left out. Each file's format is read from its signature. A folder that cannot be
-// listed, and a name ending in ".zel" that is no file and no folder, is a row of its own that
-// tells why.
+// folders are left out, and links to folders are not followed. Each file's format is read from its
+// signature. A folder that cannot be listed, a name ending in ".zel" in it that is no file and no
+// folder, and a name of `names` that is neither, is a row of its own that tells why.
 std::vector<BatchFile> ListBatch(const std::vector<std::string>& names);
 
 // The key under which a full name is listed once: equal for two spellings of one name (on Windows

@@ -93,26 +93,26 @@ BackupResult MakeBackup(ConversionState& state, const std::string& backupName, M
                         messages);
 }
 
-namespace {
-
-// The refusal of a target name that names no file that could be replaced: what the name is.
-std::string NotAFileText(platform::NameKind kind, const std::string& name) {
-    std::string what;
+std::string NotAFileReason(platform::NameKind kind) {
     switch (kind) {
     case platform::NameKind::Folder:
-        what = "変換後のファイル名がフォルダを指しています。";
-        break;
+        return "フォルダです";
     case platform::NameKind::Special:
-        what = "変換後のファイル名が通常のファイルではないもの（デバイスなど）を指しています。";
-        break;
+        return "通常のファイルではありません（デバイスなど）";
     case platform::NameKind::LinkLoop:
-        what = "変換後のファイル名のシンボリックリンクが循環しています。";
-        break;
+        return "循環するシンボリックリンクです";
     case platform::NameKind::Missing:
     case platform::NameKind::File:
         break;
     }
-    return what + "\r別のファイル名を指定して下さい。" + NameBelow(name);
+    return {};
+}
+
+namespace {
+
+// The refusal of a target name that names no file that could be replaced: what the name is.
+std::string NotAFileText(platform::NameKind kind, const std::string& name) {
+    return "変換後のファイル名は" + NotAFileReason(kind) + "。\r別のファイル名を指定して下さい。" + NameBelow(name);
 }
 
 // The temporary files that killed runs left for the target and its backup: removed where the name

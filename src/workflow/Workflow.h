@@ -4,6 +4,7 @@
 
 #include "fileops/LoadReadModule.h"
 #include "fileops/Messages.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
 #include <functional>
@@ -45,6 +46,10 @@ enum class [[nodiscard]] Outcome{
 // it makes the derived name the target name and returns NameTaken (0).
 BackupResult SetExtension(ConversionState& state, const std::string& name, const std::string& extension,
                           Messages& messages);
+
+// What a name is that cannot take a converted file ("フォルダです" and the like), or "" for a name
+// that can (a file, or none yet).
+std::string NotAFileReason(platform::NameKind kind);
 
 // The name that the name rule derives, without side effects.
 std::string DeriveName(const std::string& name, const std::string& extension);

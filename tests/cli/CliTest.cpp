@@ -216,10 +216,10 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         {{"-o", dir.file("out") + "/", a}, 2, "", "フォルダではなく"},
         {{"-o", dir.file("."), a}, 2, "", "」はフォルダです。フォルダの中に作るファイルの名前"},
 #ifdef _WIN32
-        {{"-o", dir.file("nul"), a}, 2, "", "」はファイルではなくデバイスなどを指しています。"},
-        {{"-o", dir.file("COM1.zel"), a}, 2, "", "」はファイルではなくデバイスなどを指しています。"},
+        {{"-o", dir.file("nul"), a}, 2, "", "」は通常のファイルではありません（デバイスなど）。"},
+        {{"-o", dir.file("COM1.zel"), a}, 2, "", "」は通常のファイルではありません（デバイスなど）。"},
 #else
-        {{"-o", "/dev/null", a}, 2, "", "-o の「/dev/null」はファイルではなくデバイスなどを指しています。"},
+        {{"-o", "/dev/null", a}, 2, "", "-o の「/dev/null」は通常のファイルではありません（デバイスなど）。"},
 #endif
         {{"-o", t, a, a}, 2, "", "一つだけ"},
         {{"--yes", "--no", a}, 2, "", "同時に"},

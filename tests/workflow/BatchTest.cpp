@@ -1,6 +1,7 @@
 // The batch over real files: which files a folder stands for and in which order, what each kind of
 // file becomes when converted in place, stopping and a full disk, and the report's CSV.
 #include "workflow/Batch.h"
+#include "workflow/BatchRun.h"
 #include "platform/Platform.h"
 #include "platform/TestSeams.h"
 #include "support/SampleFiles.h"
@@ -10,6 +11,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
 #include <ctime>
 #include <filesystem>
 #include <new>
@@ -101,12 +110,13 @@ TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
                         (outcomes[i].reason == "データではありません" ? "" : "：" + outcomes[i].reason));
     std::transform(expected.begin(), expected.end(), expected.begin(), Native);
     EXPECT_EQ(shown, expected);
-    // Several roots: full names, a file reached twice listed once, a missing name left out.
+    // Several roots: full names, a file reached twice listed once, a missing name a row that says so.
     const auto roots =
         ListBatch({dir.file("site2.zel"), dir.file("b"), dir.file("missing.zel"), dir.file("b")});
-    ASSERT_EQ(roots.size(), 2u);
+    ASSERT_EQ(roots.size(), 3u);
     EXPECT_EQ(roots[0].shownName, dir.file("site2.zel"));
     EXPECT_EQ(roots[1].shownName, Native(dir.file("b/c.zel")));
+    EXPECT_EQ(std::pair(roots[2].shownName, roots[2].format), std::pair(dir.file("missing.zel"), ListedFormat::Missing));
 }
 
 // The order of a folder's names: numbers by value. Elsewhere than on Windows, whose order is the
@@ -137,7 +147,7 @@ TEST(Batch, NamesAreShownInAStrictOrderWithNumbersByValue) {
         }
 }
 
-struct BatchRun : ::testing::Test {
+struct BatchFolder : ::testing::Test {
     test::TempDir dir;
     const Bytes v101 = test::SampleFile(FileVersion::V101);
     // The 1.02 file that the 1.01 sample becomes.
@@ -145,7 +155,7 @@ struct BatchRun : ::testing::Test {
 };
 
 // Every kind of file, converted in place on two workers; the files afterwards byte for byte.
-TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
+TEST_F(BatchFolder, EachFileBecomesWhatItsKindCallsFor) {
 #ifdef _WIN32
     constexpr bool kFoldsCase = true;
 #else
@@ -220,42 +230,177 @@ TEST_F(BatchRun, EachFileBecomesWhatItsKindCallsFor) {
     EXPECT_EQ(test::SnapshotOf(dir.path()), expected);
 }
 
-// Stopped after the second file, or by a full disk at the third: the later files stay pending and
-// untouched. An exception while a file is converted fails that file.
-TEST_F(BatchRun, AStopOrAFullDiskLeavesTheLaterFilesPendingAndUntouched) {
-    for (const char* leaf : {"f1.zel", "f2.zel", "f3.zel", "f4.zel"})
+// An exception while a file is converted fails that file: only a lack of memory is told as one.
+// An opened row shows the file's full name, then what was shown, as a warning.
+TEST_F(BatchFolder, AnExceptionFailsItsFileAndOnlyALackOfMemoryIsToldAsOne) {
+    for (const char* leaf : {"f1.zel", "f2.zel"})
         test::WriteBytes(dir.file(leaf), v101);
     const std::vector<BatchFile> files = ListBatch({dir.file("")});
-    std::atomic<bool> stop{false};
     std::vector<BatchOutcome> outcomes;
     BatchOptions options;
-    options.stop = &stop;
-    options.done = [&stop](std::size_t i, const BatchOutcome&) { stop = i == 1; };
-    EXPECT_EQ(RunBatch(files, outcomes, options), BatchEnd::Stopped);
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        EXPECT_EQ(outcomes[i].result, i < 2 ? BatchResult::Converted : BatchResult::Pending);
-        EXPECT_EQ(test::ReadBytes(files[i].fullName), i < 2 ? v102 : v101);
-    }
-    platform::InjectWriteFault(platform::code::DiskFull);
-    EXPECT_EQ(RunBatch(files, outcomes, BatchOptions{}), BatchEnd::DiskFull);
-    EXPECT_EQ(outcomes[2].result, BatchResult::Failed);
-    EXPECT_EQ(outcomes[2].reason, "ディスクの空き容量が不足しています。");
-    EXPECT_EQ(outcomes[3].result, BatchResult::Pending);
-    EXPECT_EQ(test::SnapshotOf(dir.path()).size(), 6u); // four files, two backups
-    // Only a lack of memory is told as one; any other failure is unexpected.
-    options = BatchOptions{};
     options.answer = [](std::size_t index, const std::string&) -> bool {
-        if (index == 2) throw std::runtime_error("any");
+        if (index == 0) throw std::runtime_error("any");
         throw std::bad_alloc();
     };
     (void)RunBatch(files, outcomes, options);
-    EXPECT_EQ(BatchResultText(outcomes[2]), "失敗：予期しないエラーが発生しました。");
-    EXPECT_EQ(BatchResultText(outcomes[3]), "失敗：メモリが不足しています。");
-    test::RecordingMessages opened; // the opened row: the full name, then what was shown, as a warning
-    ShowBatchRow(files[2], outcomes[2], opened);
+    EXPECT_EQ(BatchResultText(outcomes[0]), "失敗：予期しないエラーが発生しました。");
+    EXPECT_EQ(BatchResultText(outcomes[1]), "失敗：メモリが不足しています。");
+    test::RecordingMessages opened;
+    ShowBatchRow(files[0], outcomes[0], opened);
     EXPECT_EQ(opened.shown,
               (std::vector<test::Shown>{
-                  {test::Shown::Warning, files[2].fullName + "\r\r予期しないエラーが発生しました。"}}));
+                  {test::Shown::Warning, files[0].fullName + "\r\r予期しないエラーが発生しました。"}}));
+}
+
+// The owner of a run, as a window is: it takes the news on its own thread when told, and its
+// questions may take news while they are shown, as a modal box does.
+struct RunOwner : test::RecordingMessages {
+    explicit RunOwner(const std::string& folder, unsigned workers = 1)
+        : run(std::make_unique<BatchRun>(std::vector{folder}, *this, [this] {
+              const std::lock_guard lock(mutex);
+              ++notices;
+              told.notify_one();
+          }, workers)) {}
+    bool AskYesNo(const std::string& text) override {
+        if (whileAsked) std::exchange(whileAsked, nullptr)();
+        return RecordingMessages::AskYesNo(text);
+    }
+    // Takes news until `done` holds (by default: until the run is idle); whether it asked to be closed.
+    bool Settle(const std::function<bool()>& done = nullptr) {
+        bool close = false;
+        for (std::size_t seen = 0;;) {
+            {
+                std::unique_lock lock(mutex);
+                if (!told.wait_for(lock, std::chrono::seconds(60), [&] { return notices > seen; })) return false;
+                seen = notices;
+            }
+            close |= run->TakeNews().close;
+            if (done ? done() : !run->listing() && !run->running()) return close;
+        }
+    }
+    // Starts again after a run: takes the new list, which asks the question and starts the run.
+    void StartAgain() {
+        run->Start();
+        (void)Settle([this] { return !run->listing(); });
+    }
+    std::vector<BatchResult> Results() const {
+        std::vector<BatchResult> results;
+        for (std::size_t i = 0; i < run->files().size(); ++i)
+            results.push_back(run->outcome(i).result);
+        return results;
+    }
+    std::mutex mutex;
+    std::condition_variable told;
+    std::size_t notices = 0;
+    std::function<void()> whileAsked;
+    std::unique_ptr<BatchRun> run;
+};
+
+// Holds the converting thread just before its next replacing write until released.
+struct Hold {
+    Hold() {
+        platform::InjectAt(platform::Moment::BeforeReplace, [this] {
+            reached.set_value();
+            release.get_future().wait();
+        });
+    }
+    void WaitReached() { reached.get_future().wait(); }
+    std::promise<void> reached, release;
+};
+
+// 変換開始 asks once; 中止 and closing stop between files; いいえ keeps what was shown; the run ending
+// while the close question is shown lets the window close; a run destroyed mid-file finishes that
+// file; a full disk stops two workers after their current files and is told once.
+TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
+    using enum BatchResult;
+    for (const char* leaf : {"f1.zel", "f2.zel", "f3.zel", "f4.zel"})
+        test::WriteBytes(dir.file(leaf), v101);
+    auto owner = std::make_unique<RunOwner>(dir.file(""));
+    EXPECT_EQ(owner->run->CountsText(), kBatchListingText);
+    EXPECT_FALSE(owner->Settle());
+    EXPECT_EQ(owner->run->CountsText(), "変換 0 件　変換不要 0 件　変換しない 0 件　失敗 0 件");
+    auto confirmed = [&](std::size_t count) {
+        return !owner->shown.empty() && owner->shown.back() == test::Shown{test::Shown::Question,
+                                                                           BatchConfirmText(count)};
+    };
+    // 中止 while the first file is written.
+    {
+        Hold hold;
+        owner->run->Start();
+        EXPECT_TRUE(confirmed(4));
+        hold.WaitReached();
+        EXPECT_TRUE(owner->run->canStop());
+        owner->run->Stop();
+        hold.release.set_value();
+        EXPECT_FALSE(owner->Settle());
+    }
+    EXPECT_EQ(owner->Results(), (std::vector{Converted, Pending, Pending, Pending}));
+    EXPECT_EQ(test::ReadBytes(dir.file("f2.zel")), v101);
+    // Again, then いいえ: the list, its results and the counts stay.
+    const std::string counts = owner->run->CountsText();
+    owner->answers = {false};
+    owner->run->Start();
+    EXPECT_EQ(owner->run->CountsText(), kBatchListingText);
+    EXPECT_FALSE(owner->Settle());
+    EXPECT_TRUE(confirmed(3));
+    EXPECT_EQ(std::pair(owner->Results()[0], owner->run->CountsText()), std::pair(Converted, counts));
+    // Again with はい; closing while the second file is written: いいえ goes on, はい stops and closes.
+    {
+        Hold hold;
+        owner->StartAgain();
+        hold.WaitReached();
+        owner->answers = {false, true};
+        EXPECT_FALSE(owner->run->MayClose());
+        EXPECT_TRUE(owner->run->running());
+        EXPECT_FALSE(owner->run->MayClose());
+        EXPECT_FALSE(owner->run->canStop());
+        hold.release.set_value();
+        EXPECT_TRUE(owner->Settle());
+    }
+    EXPECT_EQ(owner->Results(), (std::vector{NotNeeded, Converted, Pending, Pending}));
+    EXPECT_TRUE(owner->run->MayClose());
+    // Closing while the third file is written; the run ends while the question is shown.
+    {
+        Hold hold;
+        owner->StartAgain();
+        hold.WaitReached();
+        owner->whileAsked = [&] {
+            hold.release.set_value();
+            (void)owner->Settle();
+        };
+        EXPECT_TRUE(owner->run->MayClose());
+    }
+    EXPECT_EQ(owner->Results(), (std::vector{NotNeeded, NotNeeded, Converted, Converted}));
+    // Destroyed while the first file is written: that file is finished, no other is begun.
+    for (const char* leaf : {"f1.zel", "f2.zel", "f3.zel", "f4.zel"})
+        test::WriteBytes(dir.file(leaf), v101);
+    {
+        Hold hold;
+        owner->StartAgain();
+        hold.WaitReached();
+        std::thread releaser([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            hold.release.set_value();
+        });
+        const std::size_t notices = owner->notices;
+        owner->run.reset();
+        releaser.join();
+        EXPECT_EQ(owner->notices, notices) << "no notice after the run is gone";
+    }
+    EXPECT_EQ(test::ReadBytes(dir.file("f1.zel")), v102);
+    EXPECT_EQ(test::ReadBytes(dir.file("f2.zel")), v101);
+    // A full disk with two workers.
+    owner = std::make_unique<RunOwner>(dir.file(""), 2);
+    (void)owner->Settle();
+    platform::InjectWriteFault(platform::code::DiskFull);
+    owner->run->Start();
+    (void)owner->Settle();
+    const std::vector<BatchResult> results = owner->Results();
+    EXPECT_EQ(std::count(results.begin(), results.end(), Failed), 1);
+    EXPECT_GE(std::count(results.begin(), results.end(), Pending), 1);
+    EXPECT_EQ(std::count(owner->shown.begin(), owner->shown.end(),
+                         test::Shown{test::Shown::Warning, kBatchDiskFullText}),
+              1);
 }
 
 // The report: a byte-order mark, CRLF, every field quoted with its quotes doubled, a leading = + - @,

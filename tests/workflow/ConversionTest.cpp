@@ -72,7 +72,7 @@ TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
          .shown = {kQuestion}},
         {.what = "target is a folder", .target = "out", .targetAfter = "out.zel",
          .files = {{"site.zel", old}, {"out.zel", kFolder}}, .folder = "out.zel", .outcome = Outcome::Refused,
-         .shown = {{Shown::Warning, "変換後のファイル名がフォルダを指しています。" + notAFile}}},
+         .shown = {{Shown::Warning, "変換後のファイル名はフォルダです。" + notAFile}}},
         {.what = "backup folder missing", .target = "none/site", .targetAfter = "none/site.zel",
          .files = {{"site.zel", old}}, .outcome = Outcome::BackupFailed,
          .shown = {{Shown::Warning, platform::DescribeError(platform::code::PathNotFound)}}},

@@ -1,21 +1,17 @@
 // The batch window in Win32: the files that dropped or named files and folders stand for, converted
-// one after the other on a worker thread while the window stays responsive; a row opens to show the
-// file's messages; the results are saved as a report.
+// while the window stays responsive; a row opens to show the file's messages; the results are saved
+// as a report. The run itself (BatchRun) works on a thread of its own; the window draws it.
 #pragma once
 // Built on Windows only; the guard says so to tools that read every source on other systems.
 #ifdef _WIN32
 
 #include "ui/win32/MessageBoxes.h"
 #include "ui/win32/TableWindow.h"
-#include "workflow/Batch.h"
+#include "workflow/BatchRun.h"
 
-#include <atomic>
 #include <functional>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 namespace zel::ui::win32 {
@@ -29,7 +25,6 @@ public:
     // Lists the files that `names` (full names of files and folders) stand for; converts nothing.
     // With an owner the window is shown modally over it; without one it is the program's window.
     frmBatch(HWND owner, std::vector<std::string> names);
-    ~frmBatch() override;
 
     // The save dialog of the report button, opened at `suggested`.
     static std::optional<std::wstring> ChooseWithDialog(HWND owner, const std::wstring& suggested);
@@ -39,8 +34,9 @@ public:
     // The message boxes of the window, whose showing tests may replace.
     MessageBoxes& messageBoxes() { return messages_; }
 
-    const std::vector<BatchFile>& files() const { return files_; }
-    bool running() const { return worker_.joinable(); }
+    const std::vector<BatchFile>& files() const { return run_.files(); }
+    bool listing() const { return run_.listing(); }
+    bool running() const { return run_.running(); }
 
 protected:
     std::optional<LRESULT> handleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
@@ -48,36 +44,20 @@ protected:
     void enterIn(std::string_view name) override;
 
 private:
-    // Shows the listed files with their formats and no results.
-    void fillList();
-    void onStart();
     void onSave();
     void requestClose();
     void openRow(int row);
-    // Shows the outcomes the worker has told since the last call.
-    void takeOutcomes();
-    void finishRun();
-    void enableButtons();
-    void setRow(std::size_t index);
+    // Draws what the run has told since the last look.
+    void takeNews();
+    void showState();
+    // The text of a cell, for the virtual list.
+    std::wstring cellText(std::size_t row, int column) const;
 
-    std::vector<std::string> names_;
-    std::vector<BatchFile> files_;
-    std::vector<BatchOutcome> outcomes_; // what the window shows
-    BatchCounts counts_;
-    std::size_t taken_ = 0;
-    bool ran_ = false;
-    bool closeAfterRun_ = false;
     MessageBoxes messages_;
     ReportChooser chooseReport_ = &frmBatch::ChooseWithDialog;
     HWND list_;
-
-    // Shared with the worker.
-    std::thread worker_;
-    std::atomic<bool> stop_{false};
-    std::mutex mutex_;
-    std::vector<std::pair<std::size_t, BatchOutcome>> told_; // under mutex_
-    std::vector<BatchOutcome> workerOutcomes_;               // the worker's until it is joined
-    BatchEnd end_ = BatchEnd::Finished;                      // set by the worker before it ends
+    // Last: its thread, which tells the window of news, ends before the rest goes.
+    BatchRun run_;
 };
 
 } // namespace zel::ui::win32
