@@ -172,24 +172,23 @@ TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
     EXPECT_EQ(zel::test::ReadBytes(backup), original);
 }
 
-// A dropped folder or files named on the command line: listed, converted, stopped between files, reported.
-TEST_F(ConvWindow, BatchWindowListsConvertsStopsBetweenFilesAndSavesTheReport) {
+// A dropped folder or files named on the command line: listed (読み込み中… meanwhile), converted after
+// one question, each row's result drawn, the list growing with the window, the report saved.
+TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
     using enum zel::FileVersion;
     using zel::ui::frmBatch;
-    const std::tuple<std::string, zel::FileVersion, std::string> files[] = {{"a.zel", V100, "1.00"},
-                                                                            {"b.ZEL", V101, "1.01"},
-                                                                            {"c.zel", V102, "最新"},
-                                                                            {"sub/d.zel", V101, "1.01"}};
+    const std::tuple<std::string, zel::FileVersion, std::string, std::string> files[] = {
+        {"a.zel", V100, "1.00", "変換しました"},
+        {"b.ZEL", V101, "1.01", "変換しました"},
+        {"c.zel", V102, "最新", "変換不要"},
+        {"sub/d.zel", V101, "1.01", "変換しました"}};
     TempDir dir;
-    std::map<std::string, std::vector<std::uint8_t>> old; // by full name
-    std::map<std::string, std::string> listed;            // the folder's rows: name, format
-    for (const std::string folder : {"stop/", "all/"}) {
-        std::filesystem::create_directories(dir.path() / folder / "sub");
-        for (const auto& [leaf, version, shown] : files) {
-            const std::string name = dir.file(folder + leaf);
-            WriteBytes(name, old[name] = SampleFile(version, {.anchorCount = folder == "stop/" ? 20 : 2}));
-            listed[leaf] = shown;
-        }
+    std::filesystem::create_directories(dir.path() / "sub");
+    std::map<std::string, std::string> listed, converted; // the rows: name, format or result
+    for (const auto& [leaf, version, format, result] : files) {
+        WriteBytes(dir.file(leaf), SampleFile(version));
+        listed[leaf] = format;
+        converted[leaf] = result;
     }
     auto rows = [](frmBatch& batch, int column) {
         std::map<std::string, std::string> shown;
@@ -197,65 +196,47 @@ TEST_F(ConvWindow, BatchWindowListsConvertsStopsBetweenFilesAndSavesTheReport) {
             shown[row->text(0).toStdString()] = row->text(column).toStdString();
         return shown;
     };
-    // 変換開始 asks once for the 3 old files; then each file is old, or complete with a result in its row.
-    auto run = [&](frmBatch& batch, bool stop) {
-        {
-            ModalScript confirm({[&](QWidget* box) {
-                EXPECT_TRUE(qobject_cast<QMessageBox*>(box)->text().startsWith("3 個のファイルをその場で"));
-                qobject_cast<QMessageBox*>(box)->button(Mb::Yes)->click();
-            }});
-            batch.findChild<QPushButton*>("cmdStart")->click();
-        }
-        if (stop) batch.findChild<QPushButton*>("cmdStop")->click();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !batch.running(); }, 30000));
-        int pending = 0;
-        for (const auto& [shown, result] : rows(batch, 2)) {
-            const std::string full = dir.file((stop ? "stop/" : "all/") + shown);
-            const std::vector<std::uint8_t> now = ReadBytes(full);
-            const bool complete = std::string(now.begin(), now.begin() + 64) == zel::kSignature102;
-            EXPECT_TRUE(now == old[full] || (complete && !result.empty())) << full << " is old or converted";
-            pending += result.empty();
-        }
-        EXPECT_EQ(pending > 0, stop) << "stopped between files";
-    };
-    Drop({QUrl::fromLocalFile(QString::fromStdString(dir.file("stop")))});
+    auto counts = [](frmBatch& batch) { return batch.findChild<QLabel*>("lblCounts")->text().toStdString(); };
+    Drop({QUrl::fromLocalFile(QString::fromStdString(dir.file("")))});
     QPointer<frmBatch> dropped = window.findChild<frmBatch*>();
     ASSERT_TRUE(dropped && dropped->isModal());
     CheckWindow(*dropped, table::BatchWindow());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !dropped->listing(); }));
     EXPECT_EQ(rows(*dropped, 1), listed);
     dropped->resize(800, 500); // the list takes the room; the buttons keep to the bottom right
     EXPECT_TRUE(QTest::qWaitFor(
         [&] { return dropped->findChild<QTreeWidget*>()->geometry() == QRect(8, 8, 784, 398); }));
     EXPECT_EQ(dropped->findChild<QPushButton*>("cmdClose")->geometry(), QRect(685, 465, 107, 25));
-    run(*dropped, true);
     QTest::keyClick(dropped, Qt::Key_Escape);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !dropped; }));
-
-    // Started with several files or a folder: all converted; the report, by default in that folder.
-    EXPECT_TRUE(zel::NamesMakeABatch({"/a.zel", "/b.zel"}) && !zel::NamesMakeABatch({dir.file("all/a.zel")}));
-    frmBatch batch({dir.file("all")});
+    frmBatch batch({dir.file("")}); // named on the command line: the program's window
     batch.show();
-    run(batch, false);
-    EXPECT_EQ(batch.findChild<QLabel*>("lblCounts")->text().toStdString(),
-              "変換 3 件　変換不要 1 件　変換しない 0 件　失敗 0 件");
-    WriteBytes(dir.file("all/a.zel"), old[dir.file("all/a.zel")]); // old again
-    const auto results = rows(batch, 2);
-    {
-        ModalScript no({[](QWidget* box) { qobject_cast<QMessageBox*>(box)->button(Mb::No)->click(); }});
-        batch.findChild<QPushButton*>("cmdStart")->click(); // again, then いいえ: the results stay
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !batch.listing(); }));
+    // 変換開始 asks once for the old files; いいえ the second time, for the one old again, leaves the results.
+    for (Mb::StandardButton answer : {Mb::Yes, Mb::No}) {
+        ModalScript confirm({[&](QWidget* box) {
+            EXPECT_TRUE(qobject_cast<QMessageBox*>(box)->text().startsWith(answer == Mb::Yes ? "3 個の" : "1 個の"));
+            qobject_cast<QMessageBox*>(box)->button(answer)->click();
+        }});
+        if (answer == Mb::No) WriteBytes(dir.file("a.zel"), SampleFile(V100)); // old again
+        batch.findChild<QPushButton*>("cmdStart")->click();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !batch.running() && !batch.listing(); }, 30000));
+        EXPECT_EQ(rows(batch, 2), converted);
+        EXPECT_EQ(counts(batch), "変換 3 件　変換不要 1 件　変換しない 0 件　失敗 0 件");
     }
-    EXPECT_EQ(rows(batch, 2), results);
     ModalScript saved({[&](QWidget* modal) {
         auto* save = qobject_cast<QFileDialog*>(modal);
         EXPECT_TRUE(save->selectedFiles().value(0).contains(
-            QRegularExpression("/all/変換結果_\\d{8}_\\d{6}\\.csv$")));
+            QRegularExpression("/変換結果_\\d{8}_\\d{6}\\.csv$")));
         save->selectFile(QString::fromStdString(dir.file("report.csv")));
         static_cast<QDialog*>(save)->accept();
     }});
     batch.findChild<QPushButton*>("cmdSave")->click();
-    const std::vector<std::uint8_t> csv = ReadBytes(dir.file("report.csv"));
-    for (const auto& [name, format] : listed)
-        EXPECT_NE(std::search(csv.begin(), csv.end(), name.begin(), name.end()), csv.end()) << name;
+    const std::vector<std::uint8_t> report = ReadBytes(dir.file("report.csv"));
+    const std::string csv(report.begin(), report.end());
+    for (const auto& [name, result] : converted)
+        EXPECT_NE(csv.find("\"" + name + "\",\"" + listed[name] + "\",\"" + result + "\""), std::string::npos) << csv;
+    EXPECT_TRUE(zel::NamesMakeABatch({"/a.zel", "/b.zel"}) && !zel::NamesMakeABatch({dir.file("a.zel")}));
 }
 
 TEST_F(ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {

@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <functional>
+#include <thread>
 #include <utility>
 
 namespace {
@@ -33,6 +35,18 @@ void PressKey(win32::TableWindow& window, WPARAM key) {
     PostMessageW(GetFocus(), WM_KEYUP, key, 0xC0000001);
     for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
         if (!window.handleDialogMessage(message)) DispatchMessageW(&message);
+}
+
+// Handles the messages as the program's loop does until `done` holds (at most 60 s).
+bool PumpUntil(const std::function<bool()>& done) {
+    const ULONGLONG end = GetTickCount64() + 60000;
+    while (!done()) {
+        if (GetTickCount64() > end) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
+            DispatchMessageW(&message);
+    }
+    return true;
 }
 
 BOOL CALLBACK FindModal(HWND window, LPARAM found) {
@@ -154,7 +168,9 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
         std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(drop + 1));
         WithModal([&] { SendMessageW(window.handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0); },
                   one ? std::function<void(HWND)>() : [&](HWND batch) {
-                      EXPECT_EQ(ListView_GetItemCount(FindWindowExW(batch, nullptr, WC_LISTVIEWW, nullptr)), 1);
+                      HWND list = FindWindowExW(batch, nullptr, WC_LISTVIEWW, nullptr);
+                      EXPECT_TRUE(PumpUntil([&] { return ListView_GetItemCount(list) > 0; }));
+                      EXPECT_EQ(ListView_GetItemCount(list), 1);
                       SendMessageW(batch, WM_CLOSE, 0, 0);
                   });
         EXPECT_EQ(Names(), one ? both : typed);
@@ -255,10 +271,11 @@ TEST_F(Win32ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBox
     }
 }
 
-// A folder's files listed with their formats; 中止 stops between files; 変換開始 converts after one
-// question (run: until the run ends); Enter opens a row's message; the report; Esc closes.
-TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
-    zel::test::TempDir dir, many;
+// A folder's files listed with their formats; 変換開始 converts after one question; each row's result
+// drawn; Enter opens a row's message; いいえ the second time keeps the results; the result column
+// grows with the window; the report; Esc closes.
+TEST(Win32BatchWindow, ListsConvertsAndReports) {
+    zel::test::TempDir dir;
     CreateDirectoryW(Widen(dir.file("b")).c_str(), nullptr);
     const auto v101 = zel::test::SampleFile(zel::FileVersion::V101),
                current = zel::test::SampleFile(zel::FileVersion::V102);
@@ -272,88 +289,95 @@ TEST(Win32BatchWindow, ListsConvertsStopsBetweenFilesAndReports) {
     };
     for (const auto& [name, bytes, format, result] : rows)
         zel::test::WriteBytes(dir.file(name), bytes);
-    for (int i = 0; i < 12; ++i)
-        zel::test::WriteBytes(many.file(std::to_string(i) + ".zel"), v101);
     std::vector<std::string> questions; // each box's text, after its icon: "!" a warning, "i" else
     int answer = IDYES;
-    auto open = [&](const std::string& folder) {
-        auto batch = std::make_unique<win32::frmBatch>(nullptr, std::vector{folder});
-        batch->messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&,
-                                                  UINT type) {
-            return questions.push_back(((type & MB_ICONMASK) == MB_ICONWARNING ? "!" : "i") + Narrow(text)),
-                   answer;
-        });
-        batch->show();
-        return batch;
-    };
-    auto cell = [](win32::frmBatch& batch, std::size_t row, int column) {
+    win32::frmBatch batch(nullptr, {dir.file("")});
+    batch.messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&, UINT type) {
+        return questions.push_back(((type & MB_ICONMASK) == MB_ICONWARNING ? "!" : "i") + Narrow(text)), answer;
+    });
+    batch.show();
+    auto cell = [&batch](std::size_t row, int column) {
         std::array<wchar_t, 256> text{};
         ListView_GetItemText(batch.control("lvFiles"), static_cast<int>(row), column, text.data(), 256);
         return Narrow(text.data());
     };
-    auto run = [](win32::frmBatch& batch, bool stop) {
-        SendMessageW(batch.control("cmdStart"), BM_CLICK, 0, 0);
-        if (stop) SendMessageW(batch.control("cmdStop"), BM_CLICK, 0, 0);
-        while (batch.running() && MsgWaitForMultipleObjects(0, nullptr, FALSE, 20000, QS_ALLINPUT) == 0)
-            for (MSG message; PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);)
-                DispatchMessageW(&message);
-    };
-    const auto stopped = open(many.file(""));
-    run(*stopped, true);
-    std::size_t converted = 0;
-    while (converted < 12 && cell(*stopped, converted, 2) == "変換しました")
-        ++converted;
-    EXPECT_LT(converted, 12u);
-    for (std::size_t i = 0; i < 12; ++i) // the files after the last one taken are pending and untouched
-        EXPECT_EQ(std::pair(cell(*stopped, i, 2).empty(),
-                            zel::test::ReadBytes(many.file(std::to_string(i) + ".zel"))),
-                  std::pair(i >= converted, i < converted ? current : v101));
-
-    const auto batch = open(dir.file(""));
-    run(*batch, false);
+    auto idle = [&batch] { return !batch.listing() && !batch.running(); };
+    EXPECT_EQ(TextOf(batch.control("lblCounts")), L"読み込み中…");
+    ASSERT_TRUE(PumpUntil(idle));
+    SendMessageW(batch.control("cmdStart"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil(idle));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& [name, bytes, format, result] = rows[i];
-        EXPECT_EQ(std::tuple(cell(*batch, i, 0), cell(*batch, i, 1), cell(*batch, i, 2).starts_with(result)),
-                  std::tuple(name, format, true));
+        EXPECT_EQ(std::tuple(cell(i, 0), cell(i, 1), cell(i, 2).starts_with(result)), std::tuple(name, format, true));
     }
-    EXPECT_EQ(TextOf(batch->control("lblCounts")), L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 1 件");
+    const std::wstring counts = L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 1 件";
+    EXPECT_EQ(TextOf(batch.control("lblCounts")), counts);
     // Enter opens the selected row's message, the file's full name first; a file not converted warns.
-    HWND list = batch->control("lvFiles");
+    HWND list = batch.control("lvFiles");
     SetFocus(list);
     for (int row : {0, 1, 2}) {
         ListView_SetItemState(list, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-        PressKey(*batch, VK_RETURN);
+        PressKey(batch, VK_RETURN);
     }
-    ASSERT_EQ(questions.size(), 5u);
-    EXPECT_EQ(questions[1].substr(0, questions[1].find('\r')),
-              "i3 個のファイルをその場で最新形式に変換します。");
-    EXPECT_EQ(std::tuple(questions[2].substr(0, questions[2].find('\r')), questions[3][0], questions[4][0]),
+    ASSERT_EQ(questions.size(), 4u);
+    EXPECT_EQ(questions[0].substr(0, questions[0].find('\r')), "i3 個のファイルをその場で最新形式に変換します。");
+    EXPECT_EQ(std::tuple(questions[1].substr(0, questions[1].find('\r')), questions[2][0], questions[3][0]),
               std::tuple("i" + dir.file("a.zel"), '!', '!'));
     // 変換開始 again with a file old again, then いいえ: the list, its results and the counts stay.
     zel::test::WriteBytes(dir.file("a.zel"), v101);
     answer = IDNO;
-    SendMessageW(batch->control("cmdStart"), BM_CLICK, 0, 0);
-    EXPECT_EQ(std::pair(cell(*batch, 0, 2), TextOf(batch->control("lblCounts"))),
-              std::pair(std::string("変換しました"),
-                        std::wstring(L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 1 件")));
+    SendMessageW(batch.control("cmdStart"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil(idle));
+    EXPECT_EQ(std::pair(cell(0, 2), TextOf(batch.control("lblCounts"))), std::pair(std::string("変換しました"), counts));
     // The result column takes the width a wider window gives.
     RECT frame;
-    GetWindowRect(batch->handle(), &frame);
+    GetWindowRect(batch.handle(), &frame);
     const int before = ListView_GetColumnWidth(list, 2);
-    SetWindowPos(batch->handle(), nullptr, 0, 0, frame.right - frame.left + 100, frame.bottom - frame.top,
+    SetWindowPos(batch.handle(), nullptr, 0, 0, frame.right - frame.left + 100, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER);
     EXPECT_EQ(ListView_GetColumnWidth(list, 2), before + 100);
-    batch->setReportChooser([](HWND, const std::wstring& suggested) { return suggested; });
-    SendMessageW(batch->control("cmdSave"), BM_CLICK, 0, 0);
+    batch.setReportChooser([](HWND, const std::wstring& suggested) { return suggested; });
+    SendMessageW(batch.control("cmdSave"), BM_CLICK, 0, 0);
     const std::string saved = zel::test::ListFolder(dir.path()).back(); // in the dropped folder
     EXPECT_EQ(saved.substr(0, saved.size() - 19), "変換結果_");
     const auto report = zel::test::ReadBytes(dir.file(saved));
-    EXPECT_TRUE(
-        std::string(report.begin(), report.end())
-            .starts_with("\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"));
+    EXPECT_TRUE(std::string(report.begin(), report.end())
+                    .starts_with("\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"));
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 6);
-    PressKey(*batch, VK_ESCAPE);
-    EXPECT_FALSE(batch->isOpen());
+    PressKey(batch, VK_ESCAPE);
+    EXPECT_FALSE(batch.isOpen());
+}
+
+// With 1,000 files the window answers another program within 200 ms while the files are listed,
+// converted, and listed anew for a second run.
+TEST(Win32BatchWindow, AnswersWithin200MsWhileItListsAndConverts1000Files) {
+    zel::test::TempDir dir;
+    const auto v101 = zel::test::SampleFile(zel::FileVersion::V101),
+               current = zel::test::SampleFile(zel::FileVersion::V102);
+    for (int i = 0; i < 1000; ++i)
+        zel::test::WriteBytes(dir.file(std::to_string(i) + ".zel"), i % 25 == 0 ? v101 : current);
+    win32::frmBatch batch(nullptr, {dir.file("")});
+    batch.messageBoxes().setShowFunction([](HWND, const std::wstring&, const std::wstring&, UINT) { return IDYES; });
+    batch.show();
+    std::atomic<bool> done{false};
+    std::atomic<int> asked{0}, late{0};
+    std::thread prober([&, window = batch.handle()] {
+        for (DWORD_PTR result; !done; Sleep(10)) {
+            ++asked;
+            if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 200, &result)) ++late;
+        }
+    });
+    auto idle = [&batch] { return !batch.listing() && !batch.running(); };
+    EXPECT_TRUE(PumpUntil(idle));
+    for (int run = 0; run < 2; ++run) {
+        SendMessageW(batch.control("cmdStart"), BM_CLICK, 0, 0);
+        EXPECT_TRUE(PumpUntil(idle));
+    }
+    done = true;
+    prober.join();
+    EXPECT_EQ(ListView_GetItemCount(batch.control("lvFiles")), 1000);
+    EXPECT_EQ(TextOf(batch.control("lblCounts")), L"変換 0 件　変換不要 1000 件　変換しない 0 件　失敗 0 件");
+    EXPECT_EQ(late.load(), 0) << "of " << asked.load();
 }
 
 } // namespace
