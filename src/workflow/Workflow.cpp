@@ -112,7 +112,8 @@ namespace {
 
 // The refusal of a target name that names no file that could be replaced: what the name is.
 std::string NotAFileText(platform::NameKind kind, const std::string& name) {
-    return "変換後のファイル名は" + NotAFileReason(kind) + "。\r別のファイル名を指定して下さい。" + NameBelow(name);
+    return "変換後のファイル名は" + NotAFileReason(kind) + "。\r別のファイル名を指定して下さい。" +
+           NameBelow(name);
 }
 
 // The temporary files that killed runs left for the target and its backup: removed where the name

@@ -212,10 +212,12 @@ TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
     frmBatch batch({dir.file("")}); // named on the command line: the program's window
     batch.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !batch.listing(); }));
-    // 変換開始 asks once for the old files; いいえ the second time, for the one old again, leaves the results.
+    // 変換開始 asks once for the old files; いいえ the second time, for the one old again, leaves the
+    // results.
     for (Mb::StandardButton answer : {Mb::Yes, Mb::No}) {
         ModalScript confirm({[&](QWidget* box) {
-            EXPECT_TRUE(qobject_cast<QMessageBox*>(box)->text().startsWith(answer == Mb::Yes ? "3 個の" : "1 個の"));
+            EXPECT_TRUE(
+                qobject_cast<QMessageBox*>(box)->text().startsWith(answer == Mb::Yes ? "3 個の" : "1 個の"));
             qobject_cast<QMessageBox*>(box)->button(answer)->click();
         }});
         if (answer == Mb::No) WriteBytes(dir.file("a.zel"), SampleFile(V100)); // old again
@@ -226,8 +228,8 @@ TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
     }
     ModalScript saved({[&](QWidget* modal) {
         auto* save = qobject_cast<QFileDialog*>(modal);
-        EXPECT_TRUE(save->selectedFiles().value(0).contains(
-            QRegularExpression("/変換結果_\\d{8}_\\d{6}\\.csv$")));
+        EXPECT_TRUE(
+            save->selectedFiles().value(0).contains(QRegularExpression("/変換結果_\\d{8}_\\d{6}\\.csv$")));
         save->selectFile(QString::fromStdString(dir.file("report.csv")));
         static_cast<QDialog*>(save)->accept();
     }});
@@ -235,7 +237,8 @@ TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
     const std::vector<std::uint8_t> report = ReadBytes(dir.file("report.csv"));
     const std::string csv(report.begin(), report.end());
     for (const auto& [name, result] : converted)
-        EXPECT_NE(csv.find("\"" + name + "\",\"" + listed[name] + "\",\"" + result + "\""), std::string::npos) << csv;
+        EXPECT_NE(csv.find("\"" + name + "\",\"" + listed[name] + "\",\"" + result + "\""), std::string::npos)
+            << csv;
     EXPECT_TRUE(zel::NamesMakeABatch({"/a.zel", "/b.zel"}) && !zel::NamesMakeABatch({dir.file("a.zel")}));
 }
 

@@ -293,7 +293,8 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     int answer = IDYES;
     win32::frmBatch batch(nullptr, {dir.file("")});
     batch.messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&, UINT type) {
-        return questions.push_back(((type & MB_ICONMASK) == MB_ICONWARNING ? "!" : "i") + Narrow(text)), answer;
+        return questions.push_back(((type & MB_ICONMASK) == MB_ICONWARNING ? "!" : "i") + Narrow(text)),
+               answer;
     });
     batch.show();
     auto cell = [&batch](std::size_t row, int column) {
@@ -308,7 +309,8 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     ASSERT_TRUE(PumpUntil(idle));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const auto& [name, bytes, format, result] = rows[i];
-        EXPECT_EQ(std::tuple(cell(i, 0), cell(i, 1), cell(i, 2).starts_with(result)), std::tuple(name, format, true));
+        EXPECT_EQ(std::tuple(cell(i, 0), cell(i, 1), cell(i, 2).starts_with(result)),
+                  std::tuple(name, format, true));
     }
     const std::wstring counts = L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 1 件";
     EXPECT_EQ(TextOf(batch.control("lblCounts")), counts);
@@ -320,7 +322,8 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
         PressKey(batch, VK_RETURN);
     }
     ASSERT_EQ(questions.size(), 4u);
-    EXPECT_EQ(questions[0].substr(0, questions[0].find('\r')), "i3 個のファイルをその場で最新形式に変換します。");
+    EXPECT_EQ(questions[0].substr(0, questions[0].find('\r')),
+              "i3 個のファイルをその場で最新形式に変換します。");
     EXPECT_EQ(std::tuple(questions[1].substr(0, questions[1].find('\r')), questions[2][0], questions[3][0]),
               std::tuple("i" + dir.file("a.zel"), '!', '!'));
     // 変換開始 again with a file old again, then いいえ: the list, its results and the counts stay.
@@ -328,7 +331,8 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     answer = IDNO;
     SendMessageW(batch.control("cmdStart"), BM_CLICK, 0, 0);
     ASSERT_TRUE(PumpUntil(idle));
-    EXPECT_EQ(std::pair(cell(0, 2), TextOf(batch.control("lblCounts"))), std::pair(std::string("変換しました"), counts));
+    EXPECT_EQ(std::pair(cell(0, 2), TextOf(batch.control("lblCounts"))),
+              std::pair(std::string("変換しました"), counts));
     // The result column takes the width a wider window gives.
     RECT frame;
     GetWindowRect(batch.handle(), &frame);
@@ -341,8 +345,9 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     const std::string saved = zel::test::ListFolder(dir.path()).back(); // in the dropped folder
     EXPECT_EQ(saved.substr(0, saved.size() - 19), "変換結果_");
     const auto report = zel::test::ReadBytes(dir.file(saved));
-    EXPECT_TRUE(std::string(report.begin(), report.end())
-                    .starts_with("\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"));
+    EXPECT_TRUE(
+        std::string(report.begin(), report.end())
+            .starts_with("\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"));
     EXPECT_EQ(std::count(report.begin(), report.end(), '\n'), 6);
     PressKey(batch, VK_ESCAPE);
     EXPECT_FALSE(batch.isOpen());
@@ -357,7 +362,8 @@ TEST(Win32BatchWindow, AnswersWithin200MsWhileItListsAndConverts1000Files) {
     for (int i = 0; i < 1000; ++i)
         zel::test::WriteBytes(dir.file(std::to_string(i) + ".zel"), i % 25 == 0 ? v101 : current);
     win32::frmBatch batch(nullptr, {dir.file("")});
-    batch.messageBoxes().setShowFunction([](HWND, const std::wstring&, const std::wstring&, UINT) { return IDYES; });
+    batch.messageBoxes().setShowFunction(
+        [](HWND, const std::wstring&, const std::wstring&, UINT) { return IDYES; });
     batch.show();
     std::atomic<bool> done{false};
     std::atomic<int> asked{0}, late{0};

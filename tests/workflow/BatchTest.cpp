@@ -1,11 +1,12 @@
 // The batch over real files: which files a folder stands for and in which order, what each kind of
 // file becomes when converted in place, stopping and a full disk, and the report's CSV.
 #include "workflow/Batch.h"
-#include "workflow/BatchRun.h"
 #include "platform/Platform.h"
 #include "platform/TestSeams.h"
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
+#include "workflow/BatchRun.h"
+#include "workflow/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -13,16 +14,16 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <ctime>
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
-#include <thread>
-#include <utility>
-#include <ctime>
-#include <filesystem>
 #include <new>
 #include <stdexcept>
+#include <thread>
+#include <utility>
 
 #ifndef _WIN32
 #include <climits>
@@ -116,7 +117,8 @@ TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
     ASSERT_EQ(roots.size(), 3u);
     EXPECT_EQ(roots[0].shownName, dir.file("site2.zel"));
     EXPECT_EQ(roots[1].shownName, Native(dir.file("b/c.zel")));
-    EXPECT_EQ(std::pair(roots[2].shownName, roots[2].format), std::pair(dir.file("missing.zel"), ListedFormat::Missing));
+    EXPECT_EQ(std::pair(roots[2].shownName, roots[2].format),
+              std::pair(dir.file("missing.zel"), ListedFormat::Missing));
 }
 
 // The order of a folder's names: numbers by value. Elsewhere than on Windows, whose order is the
@@ -230,21 +232,25 @@ TEST_F(BatchFolder, EachFileBecomesWhatItsKindCallsFor) {
     EXPECT_EQ(test::SnapshotOf(dir.path()), expected);
 }
 
-// An exception while a file is converted fails that file: only a lack of memory is told as one.
-// An opened row shows the file's full name, then what was shown, as a warning.
-TEST_F(BatchFolder, AnExceptionFailsItsFileAndOnlyALackOfMemoryIsToldAsOne) {
-    for (const char* leaf : {"f1.zel", "f2.zel"})
+// The overwrite question answered No leaves the file; an exception while a file is converted fails
+// it, and only a lack of memory is told as one. An opened row shows the file's full name, then what
+// was shown, as a warning.
+TEST_F(BatchFolder, ANoOrAnExceptionLeavesTheFileAndOnlyALackOfMemoryIsToldAsOne) {
+    for (const char* leaf : {"f1.zel", "f2.zel", "f3.zel"})
         test::WriteBytes(dir.file(leaf), v101);
     const std::vector<BatchFile> files = ListBatch({dir.file("")});
     std::vector<BatchOutcome> outcomes;
     BatchOptions options;
     options.answer = [](std::size_t index, const std::string&) -> bool {
         if (index == 0) throw std::runtime_error("any");
-        throw std::bad_alloc();
+        if (index == 1) throw std::bad_alloc();
+        return false;
     };
     (void)RunBatch(files, outcomes, options);
     EXPECT_EQ(BatchResultText(outcomes[0]), "失敗：予期しないエラーが発生しました。");
     EXPECT_EQ(BatchResultText(outcomes[1]), "失敗：メモリが不足しています。");
+    EXPECT_EQ(BatchResultText(outcomes[2]), "変換しません：上書きしないと答えました");
+    EXPECT_EQ(test::SnapshotOf(dir.path()).size(), 3u);
     test::RecordingMessages opened;
     ShowBatchRow(files[0], outcomes[0], opened);
     EXPECT_EQ(opened.shown,
@@ -256,11 +262,14 @@ TEST_F(BatchFolder, AnExceptionFailsItsFileAndOnlyALackOfMemoryIsToldAsOne) {
 // questions may take news while they are shown, as a modal box does.
 struct RunOwner : test::RecordingMessages {
     explicit RunOwner(const std::string& folder, unsigned workers = 1)
-        : run(std::make_unique<BatchRun>(std::vector{folder}, *this, [this] {
-              const std::lock_guard lock(mutex);
-              ++notices;
-              told.notify_one();
-          }, workers)) {}
+        : run(std::make_unique<BatchRun>(
+              std::vector{folder}, *this,
+              [this] {
+                  const std::lock_guard lock(mutex);
+                  ++notices;
+                  told.notify_one();
+              },
+              workers)) {}
     bool AskYesNo(const std::string& text) override {
         if (whileAsked) std::exchange(whileAsked, nullptr)();
         return RecordingMessages::AskYesNo(text);
@@ -271,7 +280,8 @@ struct RunOwner : test::RecordingMessages {
         for (std::size_t seen = 0;;) {
             {
                 std::unique_lock lock(mutex);
-                if (!told.wait_for(lock, std::chrono::seconds(60), [&] { return notices > seen; })) return false;
+                if (!told.wait_for(lock, std::chrono::seconds(60), [&] { return notices > seen; }))
+                    return false;
                 seen = notices;
             }
             close |= run->TakeNews().close;
@@ -320,8 +330,8 @@ TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
     EXPECT_FALSE(owner->Settle());
     EXPECT_EQ(owner->run->CountsText(), "変換 0 件　変換不要 0 件　変換しない 0 件　失敗 0 件");
     auto confirmed = [&](std::size_t count) {
-        return !owner->shown.empty() && owner->shown.back() == test::Shown{test::Shown::Question,
-                                                                           BatchConfirmText(count)};
+        return !owner->shown.empty() &&
+               owner->shown.back() == test::Shown{test::Shown::Question, BatchConfirmText(count)};
     };
     // 中止 while the first file is written.
     {
@@ -401,6 +411,33 @@ TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
     EXPECT_EQ(std::count(owner->shown.begin(), owner->shown.end(),
                          test::Shown{test::Shown::Warning, kBatchDiskFullText}),
               1);
+}
+
+// Where a valid UTF-8 sequence starts, and how long it is: the limits of each lead byte, overlong
+// forms, surrogates, code points past U+10FFFF and cut sequences.
+TEST(Batch, Utf8SequencesAreReadToTheirLimits) {
+    const std::pair<const char*, std::size_t> cases[] = {
+        {"\x7F", 1},
+        {"\x80", 0},
+        {"\xC1\xBF", 0},
+        {"\xC2\x80", 2},
+        {"\xDF\xBF", 2},
+        {"\xE0\x9F\xBF", 0},
+        {"\xE0\xA0\x80", 3},
+        {"\xED\x9F\xBF", 3},
+        {"\xED\xA0\x80", 0},
+        {"\xEF\xBF\xBF", 3},
+        {"\xF0\x8F\xBF\xBF", 0},
+        {"\xF0\x90\x80\x80", 4},
+        {"\xF4\x8F\xBF\xBF", 4},
+        {"\xF4\x90\x80\x80", 0},
+        {"\xF5\x80\x80\x80", 0},
+        {"\xE3\x81", 0},
+        {"\xC2\x41", 0},
+        {"\xE3\x81\xC2", 0},
+    };
+    for (const auto& [bytes, length] : cases)
+        EXPECT_EQ(Utf8SequenceAt(bytes, 0), length) << ::testing::PrintToString(std::string(bytes));
 }
 
 // The report: a byte-order mark, CRLF, every field quoted with its quotes doubled, a leading = + - @,

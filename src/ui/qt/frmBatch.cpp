@@ -71,7 +71,8 @@ void frmBatch::fillList() {
     QList<QTreeWidgetItem*> rows;
     rows.reserve(static_cast<qsizetype>(run_.files().size()));
     for (const BatchFile& file : run_.files())
-        rows.append(new QTreeWidgetItem({Shown(file.shownName), Shown(ListedFormatText(file.format)), QString()}));
+        rows.append(
+            new QTreeWidgetItem({Shown(file.shownName), Shown(ListedFormatText(file.format)), QString()}));
     list_->addTopLevelItems(rows);
     if (!rows.isEmpty()) list_->setCurrentItem(rows.front());
 }

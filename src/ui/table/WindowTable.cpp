@@ -133,8 +133,7 @@ Window MakeBatchWindow() {
     w.controls = {
         list,
         Anchored(Row(kProgressBar, Kind::ProgressBar, {8, 314, 624, 16}), bottomRow),
-        Anchored(Row(kCountsLabel, Kind::Label, {8, 338, 624, 15}, kBatchListingText),
-                 bottomRow),
+        Anchored(Row(kCountsLabel, Kind::Label, {8, 338, 624, 15}, kBatchListingText), bottomRow),
         Anchored(Row(kStartButton, Kind::Button, {8, 365, 107, 25}, "変換開始", 2), bottomLeft),
         Anchored(Row(kStopButton, Kind::Button, {121, 365, 107, 25}, "中止", 3), bottomLeft),
         Anchored(Row(kSaveButton, Kind::Button, {412, 365, 107, 25}, "結果を保存", 4), bottomRight),

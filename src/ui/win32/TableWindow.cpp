@@ -73,7 +73,8 @@ ControlClass ClassOf(const table::Control& control, const table::Window& table) 
         return {WC_STATICW, child, 0};
     case table::Kind::List:
         // Virtual: the window that owns the list gives each cell's text when it is drawn.
-        return {WC_LISTVIEWW, child | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA,
+        return {WC_LISTVIEWW,
+                child | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER | LVS_OWNERDATA,
                 WS_EX_CLIENTEDGE};
     case table::Kind::ProgressBar:
         return {PROGRESS_CLASSW, child, 0};
