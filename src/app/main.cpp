@@ -5,14 +5,11 @@
 #include "ui/qt/Fonts.h"
 #include "ui/qt/Pictures.h"
 #include "ui/qt/Translations.h"
-#include "ui/qt/frmBatch.h"
 #include "ui/qt/frmConv.h"
 
 #include <QApplication>
 
 #include <memory>
-#include <string>
-#include <vector>
 
 int main(int argc, char** argv) {
     // Before anything is opened: the toolkit's diagnostics for a closed stream must not go into a
@@ -26,20 +23,9 @@ int main(int argc, char** argv) {
     zel::ui::InstallFontSubstitutions();
     QApplication::setWindowIcon(zel::ui::AppIcon());
 
-    // The names the program was started with, byte for byte (the toolkit has taken out its own
-    // options): several files or a folder, dropped on the icon or sent from the file manager.
-    std::vector<std::string> names(argv + 1, argv + argc);
-    if (zel::NamesMakeABatch(names)) {
-        zel::ui::frmBatch batch(std::move(names));
-        batch.show();
-        return QApplication::exec();
-    }
-
     // The one working set of the program, kept until it ends.
     auto ws = std::make_unique<zel::WorkingSet>();
-    zel::ui::frmConv window(*ws);
-    // A file opened with the program, or dropped on its icon, fills both name fields.
-    window.fillFromCommandLine(QApplication::arguments());
-    window.show();
+    const std::unique_ptr<QWidget> window = zel::ui::WindowForArguments(*ws, argc, argv);
+    window->show();
     return QApplication::exec();
 }

@@ -6,6 +6,7 @@
 #include "ui/qt/frmVersion.h"
 #include "ui/table/WindowTable.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -66,6 +67,17 @@ frmConv::frmConv(WorkingSet& ws, QWidget* parent) : QWidget(parent), ws_(ws) {
     state_.targetSettled = [this](const std::string& name) {
         targetField_->setText(QString::fromStdString(name));
     };
+}
+
+std::unique_ptr<QWidget> WindowForArguments(WorkingSet& ws, int argc, char** argv) {
+    // The names byte for byte: several files or a folder, dropped on the icon or sent from the file
+    // manager.
+    std::vector<std::string> names(argv + 1, argv + argc);
+    if (NamesMakeABatch(names)) return std::make_unique<frmBatch>(std::move(names));
+    auto window = std::make_unique<frmConv>(ws);
+    // A file opened with the program, or dropped on its icon, fills both name fields.
+    window->fillFromCommandLine(QApplication::arguments());
+    return window;
 }
 
 void frmConv::fillFromCommandLine(const QStringList& arguments) {

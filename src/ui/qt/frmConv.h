@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QDragEnterEvent;
@@ -61,5 +62,10 @@ private:
     QLineEdit* sourceField_;
     QLineEdit* targetField_;
 };
+
+// The window the program shows for its command line (`argc` and `argv` after the toolkit has taken
+// out its own options): the batch window alone for several files or a folder, else the conversion
+// window with a named file in both fields.
+std::unique_ptr<QWidget> WindowForArguments(WorkingSet& ws, int argc, char** argv);
 
 } // namespace zel::ui
