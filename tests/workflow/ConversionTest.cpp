@@ -391,6 +391,7 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
         {d + "site.ZEL", ".zel", d + "site.ZEL.zel"},
         {d + "site.zel.old", ".zel", d + "site.zel.zel"},
         {d + "site.zelx", ".zel", d + "site..zel"},
+        {d + ".zelx", ".zel", d + "..zel"}, // ".zel" from the component's first character
         {"C:" + s + "my.zel" + s + "site", ".zel", "C:" + s + "my.zel" + s + "site.zel"},
         {d + "site.zel", ".bak", d + "site.bak"},
         {d + "site.ZEL.zel", ".bak", d + "site.ZEL.bak"},
