@@ -128,6 +128,11 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
             << console.err;
         EXPECT_EQ(test::ReadBytes(name) != old, converted) << shown;
     }
+    // With -j 2 and no terminal, No for every file at once.
+    console = FakeConsole{};
+    EXPECT_EQ(Run({"-j", "2", Put("a.zel", old)}), 1);
+    EXPECT_TRUE(Contains(console.err, noTerminal) && test::ReadBytes(dir.file("a.zel")) == old)
+        << console.err;
     // With -j 2 the one question up front counts the files that will be written: here a.zel, named
     // and in the folder, and not the folder's current file nor the name of no file; when there is
     // none, nothing is asked.
@@ -205,6 +210,8 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
     } cases[] = {
         {{"--help"}, 0, "「情報: 」「警告: 」「質問: 」", ""},
         {{"-j", "0", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 0"},
+        {{"-j10000", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 10000"},
+        {{"-j", "2x", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 2x"},
         {{"--check", "--", "--help", "-"}, 1,
          "--help: ファイルが見つかりません\n-: ファイルが見つかりません", ""},
         {{"--version"}, 0, "1.00.0037\n旧ファイルを新しいバージョンに変換するプログラム", ""},
