@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <deque>
 #include <filesystem>
 
@@ -65,15 +64,11 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
     const Bytes a = test::SampleFile(FileVersion::V100, {.anchorCount = 3}),
                 b = test::SampleFile(FileVersion::V101),
                 bad = test::SampleFile(FileVersion::V101, {.failingAnchor = 1});
-    const std::vector<std::string> args{"--yes",
-                                        Put("一.zel", a),
-                                        Put("二.zel", b),
-                                        Put("三.zel", test::SampleFile(FileVersion::V102)),
-                                        dir.file("missing.zel"),
-                                        Put("bad.zel", bad),
-                                        Put("SITE.ZEL", a)};
+    Put("三.zel", test::SampleFile(FileVersion::V102));
     Put("SITE.ZEL.zel", Bytes(10, 'e'));
-    EXPECT_EQ(Run(args), 1);
+    EXPECT_EQ(Run({"--yes", Put("一.zel", a), Put("二.zel", b), dir.file("三.zel"), dir.file("missing.zel"),
+                   Put("bad.zel", bad), Put("SITE.ZEL", a)}),
+              1);
     EXPECT_TRUE(
         Contains(console.out,
                  "合計 6 件: 変換 3 件、変換不要 1 件、スキップ (上書きしない) 0 件、拒否 1 件、失敗 1 件"));
@@ -92,17 +87,14 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
     EXPECT_EQ(files.at("SITE.ZEL"), files.at("一.zel"));
 
     fs::create_directories(dir.path() / "f" / "sub");
-    auto in = [this](std::string leaf) {
-        std::replace(leaf.begin(), leaf.end(), '/', platform::kSeparator);
-        return dir.file(leaf);
-    };
+    const std::string f = dir.file("f") + platform::kSeparator;
     for (const char* leaf : {"f/b10.zel", "f/sub/a.ZEL", "f/b9.zel", "f/b1.txt"})
         Put(leaf, b);
     console = FakeConsole{};
     EXPECT_EQ(Run({"-j", "2", "--yes", dir.file("f"), dir.file("f/b9.zel")}), 0)
         << console.err; // b9.zel named twice
-    EXPECT_TRUE(Contains(console.out, "[1/3] " + in("f/b9.zel") + "\n[2/3] " + in("f/b10.zel") + "\n[3/3] " +
-                                          in("f/sub/a.ZEL") + "\n"))
+    EXPECT_TRUE(Contains(console.out, "[1/3] " + f + "b9.zel\n[2/3] " + f + "b10.zel\n[3/3] " + f + "sub" +
+                                          platform::kSeparator + "a.ZEL\n"))
         << console.out;
 
     // -o follows the name rule of the window, and says so before the file is written.
@@ -136,6 +128,11 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
             << console.err;
         EXPECT_EQ(test::ReadBytes(name) != old, converted) << shown;
     }
+    // With -j 2 and no terminal, No for every file at once.
+    console = FakeConsole{};
+    EXPECT_EQ(Run({"-j", "2", Put("a.zel", old)}), 1);
+    EXPECT_TRUE(Contains(console.err, noTerminal) && test::ReadBytes(dir.file("a.zel")) == old)
+        << console.err;
     // With -j 2 the one question up front counts the files that will be written: here a.zel, named
     // and in the folder, and not the folder's current file nor the name of no file; when there is
     // none, nothing is asked.
@@ -177,6 +174,12 @@ TEST_F(Cli, ControlCharactersOfNamesAreShownEscaped) {
 
 TEST_F(Cli, CheckReportsEachFileFromOneReading) {
     const Bytes current = test::SampleFile(FileVersion::V102);
+    // A file whose first list holds a million empty strings (2 bytes each) and then ends: Code,
+    // AnchorCount, four empty texts, Setting, the list's header (1 to 1,000,000), the strings.
+    Bytes cutList(kSignature102.begin(), kSignature102.end());
+    cutList.insert(cutList.end(),
+                   {8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0x40, 0x42, 0x0F, 0, 1, 0, 0, 0});
+    cutList.resize(cutList.size() + 2000000, 0);
     const std::pair<std::string, const char*> cases[] = {
         {Put("foreign.zel", Bytes(100, 'x')), "カルトゥーバのデータではありません\n"},
         {Put("cut102.zel", Bytes(current.begin(), current.end() - 1)), "データが壊れています\n"},
@@ -184,7 +187,7 @@ TEST_F(Cli, CheckReportsEachFileFromOneReading) {
         {Put("a100.zel", test::SampleFile(FileVersion::V100)), "1.00 形式 (変換が必要です)\n"},
         {Put("a101.zel", test::SampleFile(FileVersion::V101)), "1.01 形式 (変換が必要です)\n"},
         {Put("a102.zel", current), "1.02 形式 (変換の必要はありません)\n"},
-        {Put("cut-list.zel", test::ManyEmptyStrings(FileVersion::V102, 1000000)), "データが壊れています\n"}};
+        {Put("cut-list.zel", cutList), "データが壊れています\n"}};
     std::vector<std::string> args{"--check"};
     for (const auto& c : cases)
         args.push_back(c.first);
@@ -198,6 +201,7 @@ TEST_F(Cli, CheckReportsEachFileFromOneReading) {
 
 TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
     const std::string a = Put("a.zel", test::SampleFile(FileVersion::V100)), t = dir.file("t.zel");
+    // clang-format off
     const struct {
         std::vector<std::string> args;
         int status;
@@ -206,10 +210,10 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
     } cases[] = {
         {{"--help"}, 0, "「情報: 」「警告: 」「質問: 」", ""},
         {{"-j", "0", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 0"},
-        {{"--check", "--", "--help", "-"},
-         1,
-         "--help: ファイルが見つかりません\n-: ファイルが見つかりません",
-         ""},
+        {{"-j10000", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 10000"},
+        {{"-j", "2x", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 2x"},
+        {{"--check", "--", "--help", "-"}, 1,
+         "--help: ファイルが見つかりません\n-: ファイルが見つかりません", ""},
         {{"--version"}, 0, "1.00.0037\n旧ファイルを新しいバージョンに変換するプログラム", ""},
         {{}, 2, "", "使い方:"},
         {{"--bogus\x1B[2J\n", a}, 2, "", "不明なオプションです: --bogus\\x1B[2J\\x0A\n"},
@@ -228,16 +232,18 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         {{"-o", t}, 2, "", "ファイルを指定してください。"},
         {{"--check", "-o", t, a}, 2, "", "一緒には使えません"},
         {{"--help"}, 3, "", "標準出力に書き込めませんでした", Console::WriteResult::Failed},
-        {{"--check", t}, 1, "", "標準出力に書き込めませんでした", Console::WriteResult::Failed},
+        {{"--check", t, a}, 1, "", "標準出力に書き込めませんでした", Console::WriteResult::Failed}, // said once
         {{"--check", a, t}, 3, "", "", Console::WriteResult::BrokenPipe}, // ends silently, t unseen
     };
+    // clang-format on
     for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
         console = FakeConsole{};
         console.outResult = c.outResult;
-        EXPECT_EQ(Run(c.args), c.status) << ::testing::PrintToString(c.args);
-        EXPECT_TRUE(Contains(console.out, c.out) && Contains(console.err, c.err))
-            << ::testing::PrintToString(c.args);
+        EXPECT_EQ(Run(c.args), c.status);
+        EXPECT_TRUE(Contains(console.out, c.out) && Contains(console.err, c.err));
         EXPECT_TRUE(c.outResult != Console::WriteResult::BrokenPipe || console.err.empty()) << console.err;
+        EXPECT_EQ(console.err.find("標準出力"), console.err.rfind("標準出力")) << console.err;
     }
     EXPECT_EQ(test::ListFolder(dir.path()), std::vector<std::string>{"a.zel"});
 }
@@ -281,9 +287,11 @@ TEST_F(Cli, ABrokenPipeStopsTheRunAfterTheFilesBeingConverted) {
 }
 
 #ifndef _WIN32
-// The built program with `args`, its standard output on `out`, its descriptors `closed` closed and
-// SIGPIPE as a shell leaves it: its exit status, or 128 + the signal that ended it.
-int RunProgram(const std::vector<std::string>& args, int out, const std::vector<int>& closed = {}) {
+// The built program with `args`, its standard output on `out` (else the test's), its standard error on
+// `err` (else nowhere), its descriptors `closed` closed and SIGPIPE as a shell leaves it: its exit
+// status, or 128 + the signal that ended it.
+int RunProgram(const std::vector<std::string>& args, int out, const std::vector<int>& closed = {},
+               int err = -1) {
     const std::string program = ZELCONV_CLI_PATH;
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const std::string& arg : args)
@@ -293,7 +301,7 @@ int RunProgram(const std::vector<std::string>& args, int out, const std::vector<
     if (child == 0) {
         ::signal(SIGPIPE, SIG_DFL);
         if (out >= 0) ::dup2(out, STDOUT_FILENO);
-        ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
+        ::dup2(err >= 0 ? err : ::open("/dev/null", O_WRONLY), STDERR_FILENO);
         for (int fd : closed)
             ::close(fd);
         ::execv(program.c_str(), argv.data());
@@ -308,16 +316,14 @@ int RunProgram(const std::vector<std::string>& args, int out, const std::vector<
 // with its own bytes, output that cannot be written fails the run, a pipe closed early stops it
 // after the files being converted (instead of SIGPIPE killing it in the middle of one).
 TEST_F(Cli, TheRealProgramOnItsStandardStreams) {
-    const std::string program = ZELCONV_CLI_PATH,
-                      odd = Put("bad\xFF\xFE.zel", test::SampleFile(FileVersion::V101));
-    auto run = [&](const std::string& arguments) {
-        const int raw = std::system((program + " " + arguments).c_str());
-        return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
-    };
-    EXPECT_EQ(run("--yes '" + odd + "' 2> '" + dir.file("err") + "'"), 0);
-    const Bytes err = test::ReadBytes(dir.file("err"));
-    EXPECT_TRUE(Contains(std::string(err.begin(), err.end()), "bad\xFF\xFE.bak"));
-    EXPECT_EQ(run("--help > /dev/full 2> /dev/null"), 3);
+    const int err = ::open(dir.file("err").c_str(), O_WRONLY | O_CREAT, 0600),
+              full = ::open("/dev/full", O_WRONLY);
+    EXPECT_EQ(RunProgram({"--yes", Put("bad\xFF\xFE.zel", test::SampleFile(FileVersion::V101))}, -1, {}, err),
+              0);
+    EXPECT_EQ(RunProgram({"--help"}, full), 3);
+    ::close(err), ::close(full);
+    const Bytes errBytes = test::ReadBytes(dir.file("err"));
+    EXPECT_TRUE(Contains(std::string(errBytes.begin(), errBytes.end()), "bad\xFF\xFE.bak"));
 
     const Bytes old = test::SampleFile(FileVersion::V100);
     fs::create_directories(dir.path() / "f");
@@ -337,6 +343,11 @@ TEST_F(Cli, TheRealProgramStartedWithClosedStandardStreams) {
     const Bytes source = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
     EXPECT_EQ(Run({"-o", dir.file("one.zel"), Put("source.zel", source)}), 0);
     const Bytes converted = test::ReadBytes(dir.file("one.zel"));
+    test::Snapshot expected;
+    for (int i = 0; i < 16; ++i) {
+        expected["f" + std::to_string(i) + ".zel"] = converted;
+        expected["f" + std::to_string(i) + ".bak"] = source;
+    }
     const std::vector<int> closedSets[] = {{STDOUT_FILENO}, {STDERR_FILENO}, {1, 2}, {0, 1, 2}};
     for (const char* jobs : {"1", "2"}) {
         for (const std::vector<int>& closed : closedSets) {
@@ -346,12 +357,7 @@ TEST_F(Cli, TheRealProgramStartedWithClosedStandardStreams) {
             for (int i = 0; i < 16; ++i)
                 test::WriteBytes(folder + "/f" + std::to_string(i) + ".zel", source);
             EXPECT_EQ(RunProgram({"--yes", "-j", jobs, folder}, -1, closed), 3) << folder;
-            for (int i = 0; i < 16; ++i) {
-                const std::string name = folder + "/f" + std::to_string(i);
-                EXPECT_TRUE(test::ReadBytes(name + ".bak") == source &&
-                            test::ReadBytes(name + ".zel") == converted)
-                    << name;
-            }
+            EXPECT_EQ(test::SnapshotOf(folder), expected) << folder;
         }
     }
 }

@@ -98,16 +98,4 @@ std::vector<std::uint8_t> SampleFile(FileVersion version, const ProjectShape& sh
     return FileBytes(version, *SampleProject(shape));
 }
 
-std::vector<std::uint8_t> ManyEmptyStrings(FileVersion version, Long count) {
-    const std::string_view signature = SignatureOf(version);
-    std::vector<std::uint8_t> file(signature.begin(), signature.end());
-    // Code, AnchorCount, four empty texts, Setting, then the list's header.
-    file.insert(file.end(), {8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0});
-    for (int shift = 0; shift < 32; shift += 8)
-        file.push_back(static_cast<std::uint8_t>(count >> shift));
-    file.insert(file.end(), {1, 0, 0, 0});
-    file.resize(file.size() + 2 * static_cast<std::size_t>(count), 0);
-    return file;
-}
-
 } // namespace zel::test

@@ -36,8 +36,4 @@ std::unique_ptr<Body101> SampleProject(const ProjectShape& shape = {});
 std::vector<std::uint8_t> FileBytes(FileVersion version, const Body101& project);
 std::vector<std::uint8_t> SampleFile(FileVersion version, const ProjectShape& shape = {});
 
-// The start of a file of the format whose first list holds `count` empty strings (2 bytes each)
-// and then ends.
-std::vector<std::uint8_t> ManyEmptyStrings(FileVersion version, Long count);
-
 } // namespace zel::test

@@ -67,12 +67,11 @@ Snapshot SnapshotOf(const std::filesystem::path& folder) {
         const auto path = folder / PathFromUtf8(leaf);
         std::error_code ec;
         const auto status = std::filesystem::symlink_status(path, ec);
-        const std::string kind = std::filesystem::is_directory(status)      ? "<folder>"
-                                 : std::filesystem::is_regular_file(status) ? ""
-                                                                            : "<other>";
+        const std::string kind = std::filesystem::is_directory(status) ? "<folder>" : "<other>";
         const auto u8 = path.u8string();
-        snapshot[leaf] = kind.empty() ? ReadBytes(std::string(u8.begin(), u8.end()))
-                                      : std::vector<std::uint8_t>(kind.begin(), kind.end());
+        snapshot[leaf] = std::filesystem::is_regular_file(status)
+                             ? ReadBytes(std::string(u8.begin(), u8.end()))
+                             : std::vector<std::uint8_t>(kind.begin(), kind.end());
     }
     return snapshot;
 }

@@ -12,7 +12,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
 
 #ifdef _WIN32
 #include "platform/Utf16.h"
@@ -39,48 +38,67 @@ const std::string kReadOnly =
 const Shown kQuestion{Shown::Question, "データが存在します。上書きしてもよろしいですか？"};
 const Bytes kFolder = {'<', 'f', 'o', 'l', 'd', 'e', 'r', '>'};
 
-// Runs that end before anything is written: the target field still gets its settled name first.
-TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
-    const Bytes old = test::SampleFile(FileVersion::V100);
+// Every outcome of one press: the messages in order, the files, the names the fields keep. The
+// target field is told its settled name before any message; the backup is named after the target.
+TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
+    const auto project = test::SampleProject({.anchorCount = 3});
+    const Bytes old100 = test::FileBytes(FileVersion::V100, *project),
+                old101 = test::SampleFile(FileVersion::V101);
+    project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9, what a 1.00 file gets
+    const Bytes new100 = test::FileBytes(FileVersion::V102, *project),
+                new101 = test::FileBytes(FileVersion::V102, *test::SampleProject());
     Bytes current(kSignature102.begin(), kSignature102.end());
     current.resize(300, 0x5A);
     const std::string missing = "フォルダが見つかりませんでした\rファイル名：@"; // @: the source's name
     const std::string notAFile = "\r別のファイル名を指定して下さい。\r\r     #"; // #: the target's name
     const Shown noName{Shown::Info, "ファイル名が指定されていません。ファイル名を指定して下さい。"};
+    const Shown backedUp{Shown::Info, kConverted + "\r\r念のため元のファイルをバックアップしました。"
+                                                   "必要がなければ消して下さい。\r%"}; // %: the backup
     struct Case {
         const char* what{};
         std::string source = "site.zel", target = "site", targetAfter = "site.zel";
-        Files files{};
-        std::string folder{}; // made besides the files
+        Files files{}, written{};       // before; what a conversion adds or replaces
+        std::string folder{}, backup{}; // made besides the files; the backup made
         bool answer = true;
         int fault = 0;
-        Outcome outcome{};
+        Outcome outcome = Outcome::Converted;
         std::vector<Shown> shown{};
     };
     // clang-format off
     const Case cases[] = {
         {.what = "empty source", .source = "", .target = "x", .targetAfter = "x",
          .outcome = Outcome::EmptyFields, .shown = {noName}},
-        {.what = "empty target", .target = "", .targetAfter = "", .files = {{"site.zel", old}},
+        {.what = "empty target", .target = "", .targetAfter = "", .files = {{"site.zel", old100}},
          .outcome = Outcome::EmptyFields, .shown = {noName}},
         {.what = "blanks are names", .source = " ", .target = "  ", .targetAfter = "  .zel",
          .outcome = Outcome::Refused, .shown = {{Shown::Warning, missing}}},
         {.what = "current source", .target = "other", .targetAfter = "other.zel",
-         .files = {{"site.zel", current}, {"other.zel", old}}, .outcome = Outcome::AlreadyCurrent,
+         .files = {{"site.zel", current}, {"other.zel", old100}}, .outcome = Outcome::AlreadyCurrent,
          .shown = {{Shown::Info, kCurrent}}},
-        {.what = "answer No", .files = {{"site.zel", old}}, .answer = false, .outcome = Outcome::Declined,
+        {.what = "answer No", .files = {{"site.zel", old100}}, .answer = false, .outcome = Outcome::Declined,
          .shown = {kQuestion}},
         {.what = "target is a folder", .target = "out", .targetAfter = "out.zel",
-         .files = {{"site.zel", old}, {"out.zel", kFolder}}, .folder = "out.zel", .outcome = Outcome::Refused,
+         .files = {{"site.zel", old100}, {"out.zel", kFolder}}, .folder = "out.zel", .outcome = Outcome::Refused,
          .shown = {{Shown::Warning, "変換後のファイル名はフォルダです。" + notAFile}}},
         {.what = "backup folder missing", .target = "none/site", .targetAfter = "none/site.zel",
-         .files = {{"site.zel", old}}, .outcome = Outcome::BackupFailed,
+         .files = {{"site.zel", old100}}, .outcome = Outcome::BackupFailed,
          .shown = {{Shown::Warning, platform::DescribeError(platform::code::PathNotFound)}}},
-        {.what = "folder of the backup name", .files = {{"site.zel", old}, {"site.bak", kFolder}},
+        {.what = "folder of the backup name", .files = {{"site.zel", old100}, {"site.bak", kFolder}},
          .folder = "site.bak", .outcome = Outcome::BackupFailed, .shown = {kQuestion, {Shown::Warning, kReadOnly}}},
-        {.what = "backup disk full", .files = {{"site.zel", old}}, .fault = platform::code::DiskFull,
+        {.what = "backup disk full", .files = {{"site.zel", old100}}, .fault = platform::code::DiskFull,
          .outcome = Outcome::BackupFailed, .shown = {kQuestion, {Shown::Warning,
             platform::DescribeError(platform::code::DiskFull) + "\r別のディスクへ保存してください"}}},
+        {.what = "1.00 in place", .source = "現場.zel", .target = "現場.zel", .targetAfter = "現場.zel",
+         .files = {{"現場.zel", old100}}, .written = {{"現場.zel", new100}, {"現場.bak", old100}},
+         .backup = "現場.bak", .shown = {kQuestion, backedUp}},
+        {.what = "backup name taken", .files = {{"site.zel", old100}, {"site.bak", {'o'}}},
+         .written = {{"site.zel", new100}}, .shown = {kQuestion, {Shown::Info, kConverted}}},
+        {.what = "new target", .target = "new", .targetAfter = "new.zel", .files = {{"site.zel", old101}},
+         .written = {{"new.zel", new101}, {"new.bak", old101}}, .backup = "new.bak", .shown = {backedUp}},
+        {.what = "other existing target, longer: replaced exactly", .target = "other.zel",
+         .targetAfter = "other.zel", .files = {{"site.zel", old100}, {"other.zel", Bytes(200000, 'q')}},
+         .written = {{"other.zel", new100}, {"other.bak", old100}}, .backup = "other.bak",
+         .shown = {kQuestion, backedUp}},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -106,69 +124,17 @@ TEST(Conversion, EndsBeforeWritingLeaveEveryFileAlone) {
         platform::InjectWriteFault(0, 0);
 
         std::vector<Shown> expected = c.shown;
-        for (Shown& s : expected) {
-            if (auto at = s.text.find('@'); at != std::string::npos) s.text.replace(at, 1, state.sourceName);
-            if (auto at = s.text.find('#'); at != std::string::npos) s.text.replace(at, 1, state.targetName);
-        }
+        for (Shown& s : expected)
+            for (const auto& [mark, name] :
+                 {std::pair{'@', state.sourceName}, {'#', state.targetName}, {'%', dir.file(c.backup)}})
+                if (auto at = s.text.find(mark); at != std::string::npos) s.text.replace(at, 1, name);
         EXPECT_EQ(messages.shown, expected);
-        EXPECT_EQ(test::SnapshotOf(dir.path()), c.files);
-        EXPECT_EQ(state.targetName, full(c.targetAfter));
-        // The field is told the settled name before any message is shown.
-        EXPECT_EQ(shownTarget, c.outcome == Outcome::EmptyFields ? "" : state.targetName + "@0");
-        EXPECT_EQ(state.backupFileName, "earlier.bak");
-    }
-}
-
-TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
-    const Bytes old100 = test::SampleFile(FileVersion::V100, {.anchorCount = 3});
-    const Bytes old101 = test::SampleFile(FileVersion::V101);
-    struct Case {
-        const char* what{};
-        Bytes source{};
-        std::string sourceLeaf = "site.zel", target = "site.zel", targetAfter = "site.zel",
-                    backup = "site.bak";
-        Files before{}; // besides the source
-        bool asked = true, backupMade = true;
-    };
-    // clang-format off
-    const Case cases[] = {
-        {.what = "1.00 in place", .source = old100, .sourceLeaf = "現場.zel", .target = "現場.zel",
-         .targetAfter = "現場.zel", .backup = "現場.bak"},
-        {.what = "backup name taken", .source = old100, .before = {{"site.bak", {'o'}}}, .backupMade = false},
-        {.what = "new target", .source = old101, .target = "new", .targetAfter = "new.zel", .backup = "new.bak",
-         .asked = false},
-        {.what = "other existing target", .source = old100, .target = "other.zel", .targetAfter = "other.zel",
-         .backup = "other.bak", .before = {{"other.zel", Bytes(200000, 'q')}}}, // longer: replaced exactly
-    };
-    // clang-format on
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        test::TempDir dir;
-        for (const auto& [leaf, bytes] : c.before)
-            test::WriteBytes(dir.file(leaf), bytes);
-        test::WriteBytes(dir.file(c.sourceLeaf), c.source);
-        ConversionState state{dir.file(c.sourceLeaf), dir.file(c.target), "earlier.bak", {}};
-        WorkingSet ws;
-        test::RecordingMessages messages;
-        EXPECT_EQ(RunConversion(state, ws, messages), Outcome::Converted);
-
-        std::vector<Shown> expected;
-        if (c.asked) expected.push_back(kQuestion);
-        expected.push_back({Shown::Info, c.backupMade ? kConverted +
-                                                            "\r\r念のため元のファイルをバックアップしました。"
-                                                            "必要がなければ消して下さい。\r" +
-                                                            dir.file(c.backup)
-                                                      : kConverted});
-        EXPECT_EQ(messages.shown, expected);
-        EXPECT_EQ(state.targetName, dir.file(c.targetAfter));
-        EXPECT_EQ(state.backupFileName, c.backupMade ? dir.file(c.backup) : "earlier.bak");
-        Files after = c.before;
-        after[c.sourceLeaf] = c.source;
-        if (c.backupMade) after[c.backup] = c.source;
-        auto project = test::SampleProject({.anchorCount = c.source == old100 ? 3 : 2});
-        if (c.source == old100) project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
-        after[c.targetAfter] = test::FileBytes(FileVersion::V102, *project);
+        Files after = c.written; // and the files it leaves
+        after.insert(c.files.begin(), c.files.end());
         EXPECT_EQ(test::SnapshotOf(dir.path()), after);
+        EXPECT_EQ(state.targetName, full(c.targetAfter));
+        EXPECT_EQ(shownTarget, c.outcome == Outcome::EmptyFields ? "" : state.targetName + "@0");
+        EXPECT_EQ(state.backupFileName, c.backup.empty() ? "earlier.bak" : dir.file(c.backup));
     }
 }
 
@@ -178,18 +144,17 @@ TEST(Conversion, ConvertsAfterTheQuestionWithTheBackupNamedAfterTheTarget) {
 // so a save into it fails and the conversion goes on.
 TEST(Conversion, AnotherProgramsSaveDuringTheConversionStays) {
     const Bytes old100 = test::SampleFile(FileVersion::V100), old101 = test::SampleFile(FileVersion::V101);
-    const Bytes saved(5000, 's'), target(300, 't');
+    const Bytes saved(5000, 's');
     const std::string changed = "変換中にほかのプログラムがファイルを変更しました。変換しませんでした。";
     using platform::Moment;
     struct Case {
         const char* what{};
         Bytes source{};
         std::string target = "site.zel";
-        std::optional<Bytes> targetBefore{};
+        Bytes targetBefore{}; // none when empty
         Moment moment = Moment::BeforeReplace;
         int reach = 1; // the reach of the moment at which the other program saves
         Outcome outcome = Outcome::WriteFailed;
-        bool inPlace = true;
     };
     // clang-format off
     const Case cases[] = {
@@ -198,17 +163,18 @@ TEST(Conversion, AnotherProgramsSaveDuringTheConversionStays) {
         {.what = "1.00 in place, at the 1.02 step", .source = old100, .reach = 2, .outcome = Outcome::WriteFailedAfter101},
         {.what = "source appended to during the backup copy", .source = old101, .moment = Moment::DuringCopy,
          .outcome = Outcome::BackupFailed},
-        {.what = "-o target saved after the question", .source = old100, .target = "out.zel", .targetBefore = target,
-         .inPlace = false},
-        {.what = "-o target made after the name was settled", .source = old101, .target = "out.zel", .inPlace = false},
+        {.what = "-o target saved after the question", .source = old100, .target = "out.zel",
+         .targetBefore = Bytes(300, 't')},
+        {.what = "-o target made after the name was settled", .source = old101, .target = "out.zel"},
     };
     // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         test::TempDir dir;
         test::WriteBytes(dir.file("site.zel"), c.source);
-        if (c.targetBefore) test::WriteBytes(dir.file(c.target), *c.targetBefore);
-        const std::string savedName = c.inPlace ? dir.file("site.zel") : dir.file(c.target);
+        if (!c.targetBefore.empty()) test::WriteBytes(dir.file(c.target), c.targetBefore);
+        const std::string savedName = dir.file(c.target),
+                          backup = c.target.substr(0, c.target.size() - 3) + "bak";
         // Saved as editors save: a new file renamed over the old one, or appended to in place.
         bool saveFailed = false;
         auto save = [&] {
@@ -232,12 +198,10 @@ TEST(Conversion, AnotherProgramsSaveDuringTheConversionStays) {
         const Outcome outcome = RunConversion(state, ws, messages);
         platform::InjectAt(c.moment, {});
 
-        Files after{{"site.zel", c.source}};
-        const std::string backup = c.inPlace ? "site.bak" : "out.bak";
 #ifdef _WIN32
         // Held until the first rename: a save before it is refused and the conversion completes (the
         // 1.01 file of the 1.02 step is no longer the source held).
-        if (c.inPlace && c.reach == 1) {
+        if (c.target == "site.zel" && c.reach == 1) { // in place
             EXPECT_TRUE(saveFailed);
             EXPECT_EQ(outcome, Outcome::Converted);
             EXPECT_EQ(test::SnapshotOf(dir.path()).count(backup), 1u);
@@ -246,8 +210,8 @@ TEST(Conversion, AnotherProgramsSaveDuringTheConversionStays) {
 #endif
         EXPECT_FALSE(saveFailed);
         EXPECT_EQ(outcome, c.outcome);
-        const Bytes savedBytes = c.moment == Moment::DuringCopy ? test::ReadBytes(savedName) : saved;
-        after[c.inPlace ? "site.zel" : c.target] = savedBytes;
+        Files after{{"site.zel", c.source}};
+        after[c.target] = c.moment == Moment::DuringCopy ? test::ReadBytes(savedName) : saved;
         if (c.moment == Moment::BeforeReplace) after[backup] = c.source;
         EXPECT_EQ(test::SnapshotOf(dir.path()), after);
         const std::string namedBelow = c.moment == Moment::DuringCopy ? state.sourceName : state.targetName;
@@ -263,34 +227,33 @@ TEST(Conversion, LeftoversGoUnlessTheTargetIsMissingThenTheyAreNamedUntilItIsWri
     WorkingSet ws;
     test::TempDir dir;
     const std::string mark(platform::kTemporaryMark), kept = ".out.zel" + mark + "cccccc";
+    const std::string a = ".site.zel" + mark + "aaaaaa", b = ".site.bak" + mark + "bbbbbb";
     test::WriteBytes(dir.file("site.zel"), test::SampleFile(FileVersion::V101));
-    for (const std::string& leaf : {".site.zel" + mark + "aaaaaa", ".site.bak" + mark + "bbbbbb", kept})
+    for (const std::string& leaf : {a, b, kept})
         test::WriteBytes(dir.file(leaf), Bytes(77, 'p'));
+    const Shown named{
+        Shown::Info, "以前に中断された書き込みの一時ファイルが残っています。\r書き込み先のファイルがないため"
+                     "消さずに残しました。このファイルにしか残っていない内容があるかもしれません。\r\r     " +
+                         dir.file(kept)};
+    // clang-format off
     const struct {
         std::string source, target;
         Outcome outcome;
         std::vector<std::string> files;
     } runs[] = {
-        {"gone.zel",
-         "out.zel",
-         Outcome::Refused,
-         {kept, ".site.bak" + mark + "bbbbbb", ".site.zel" + mark + "aaaaaa", "site.zel"}},
+        {"gone.zel", "out.zel", Outcome::Refused, {kept, b, a, "site.zel"}},
         {"site.zel", "site.zel", Outcome::Converted, {kept, "site.bak", "site.zel"}},
         {"site.zel", "out.zel", Outcome::AlreadyCurrent, {kept, "site.bak", "site.zel"}},
         {"site.bak", "out.zel", Outcome::Converted, {"out.bak", "out.zel", "site.bak", "site.zel"}},
     };
+    // clang-format on
     for (const auto& run : runs) {
         ConversionState state{dir.file(run.source), dir.file(run.target), "", {}};
         test::RecordingMessages shown;
         EXPECT_EQ(RunConversion(state, ws, shown), run.outcome) << run.source;
         EXPECT_EQ(test::ListFolder(dir.path()), run.files) << run.source;
-        if (run.outcome == Outcome::Converted) continue;
-        const Shown leftovers{Shown::Info,
-                              "以前に中断された書き込みの一時ファイルが残っています。\r書き込み先のファイ"
-                              "ルがないため消さずに残しました。このファイルにしか残っていない内容があるか"
-                              "もしれません。\r\r     " +
-                                  dir.file(kept)};
-        EXPECT_EQ(shown.shown.back(), leftovers);
+        EXPECT_EQ(!shown.shown.empty() && shown.shown.back() == named, run.outcome != Outcome::Converted)
+            << run.source;
     }
 }
 
@@ -339,8 +302,7 @@ TEST_F(Reading, RefusedSourcesChangeNothing) {
     const HANDLE holder =
         CreateFileW(platform::Widen(held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    const Case inUse{held, "読み込みできません。ファイルはほかのプログラムで使用中です。\r\r     @"};
-    cases.push_back(inUse);
+    cases.push_back({held, "読み込みできません。ファイルはほかのプログラムで使用中です。\r\r     @"});
 #endif
     ASSERT_EQ(LoadUsrData(ws, Put("good.zel", good), messages), LoadResult::OldFormat);
     const Main101 before = ws.main101;
@@ -394,45 +356,42 @@ TEST_F(Reading, SampleFilesConvertToTheirExpectedBytes) {
     const std::filesystem::path samples = ZEL_SAMPLES_DIR;
     if (!std::filesystem::exists(samples / "two-anchors-100.zel")) GTEST_SKIP() << "no sample files here";
     auto sample = [&](const std::string& leaf) { return test::ReadBytes((samples / leaf).string()); };
-    const struct {
-        const char* source;
-        const char* expected;
-    } cases[] = {{"two-anchors-100", "two-anchors-100.expected-102.zel"},
-                 {"no-anchors-101", "no-anchors-101.expected-102.zel"},
-                 {"step-count-11-100", "step-count-11-100.expected-101.zel"}};
-    for (const auto& c : cases) {
-        const std::string name = Put(std::string(c.source) + ".zel", sample(std::string(c.source) + ".zel"));
+    const std::pair<std::string, const char*> cases[] = {
+        {"two-anchors-100", "two-anchors-100.expected-102.zel"},
+        {"no-anchors-101", "no-anchors-101.expected-102.zel"},
+        {"step-count-11-100", "step-count-11-100.expected-101.zel"}};
+    for (const auto& [source, expected] : cases) {
+        const std::string name = Put(source + ".zel", sample(source + ".zel"));
         ASSERT_EQ(LoadUsrData(ws, name, messages), LoadResult::OldFormat);
         if (ws.LastSignature == FileVersion::V100) {
             EXPECT_EQ(Write101(ws, name, messages), WriteResult::Written);
         }
         (void)Write102(ws, name, messages); // fails for the steps of one sample: its bytes tell
-        EXPECT_EQ(test::ReadBytes(name), sample(c.expected)) << c.source;
+        EXPECT_EQ(test::ReadBytes(name), sample(expected)) << source;
     }
     EXPECT_EQ(LoadUsrData(ws, (samples / "truncated-101.zel").string(), messages), LoadResult::Refused);
 }
 
 // The name rule that settles the target name and derives the backup name.
-struct NameCase {
-    std::string name, extension, expected;
-};
-
 TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
+    struct Case {
+        std::string name, extension, expected;
+    };
 #ifdef _WIN32
     const std::string s = "\\";
-    const NameCase slashCase{"C:\\data/my.zel/site", ".zel", "C:\\data/my.zel/.zel"}; // "/" is no separator
+    const Case slashCase{"C:\\data/my.zel/site", ".zel", "C:\\data/my.zel/.zel"}; // "/" is no separator
 #else
     const std::string s = "/";
-    const NameCase slashCase{"/data/C:\\my.zel\\site", ".zel",
-                             "/data/C:\\my.zel\\.zel"}; // "\" is no separator
+    const Case slashCase{"/data/C:\\my.zel\\site", ".zel", "/data/C:\\my.zel\\.zel"}; // "\" is no separator
 #endif
     const std::string d = "C:" + s + "data" + s;
-    const NameCase cases[] = {
+    const Case cases[] = {
         {d + "site.zel", ".zel", d + "site.zel"},
         {d + "site", ".zel", d + "site.zel"},
         {d + "site.ZEL", ".zel", d + "site.ZEL.zel"},
         {d + "site.zel.old", ".zel", d + "site.zel.zel"},
         {d + "site.zelx", ".zel", d + "site..zel"},
+        {d + ".zelx", ".zel", d + "..zel"}, // ".zel" from the component's first character
         {"C:" + s + "my.zel" + s + "site", ".zel", "C:" + s + "my.zel" + s + "site.zel"},
         {d + "site.zel", ".bak", d + "site.bak"},
         {d + "site.ZEL.zel", ".bak", d + "site.ZEL.bak"},
@@ -444,7 +403,7 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
              "a\x80©",
          ".zel", d + "site.zel.zel"}, // nor a cut one
     };
-    for (const NameCase& c : cases)
+    for (const Case& c : cases)
         EXPECT_EQ(DeriveName(c.name, c.extension), c.expected) << c.name;
 }
 
@@ -556,8 +515,8 @@ TEST(Crash, EveryKillLeavesTheTargetWholeAndOneMoreRunLeavesNothing) {
         const Bytes source = test::FileBytes(path.version, *project), other(5000, 'o');
         const Bytes as101 = test::FileBytes(FileVersion::V101, *project),
                     as102 = test::FileBytes(FileVersion::V102, *project);
-        const std::string targetLeaf = path.target == Target::InPlace ? "site.zel" : "out.zel";
-        const std::string backupLeaf = path.target == Target::InPlace ? "site.bak" : "out.bak";
+        const std::string targetLeaf = path.target == Target::InPlace ? "site.zel" : "out.zel",
+                          backupLeaf = path.target == Target::InPlace ? "site.bak" : "out.bak";
         int killed = 0;
         for (std::uint64_t point = 0;; ++point) {
             test::TempDir dir;
