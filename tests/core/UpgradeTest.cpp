@@ -17,49 +17,40 @@ namespace {
 // Walks a record's member list and fills every member with random bits: NaN patterns, strings
 // with duplicate-mapped and invalid code page 932 bytes, arrays with lower bounds 0 and 5 and
 // arrays never dimensioned.
-class FillArchive : public Archive<FillArchive> {
-public:
-    explicit FillArchive(unsigned seed) : rng_(seed) {}
-    template <class T> void scalar(T& v) { v = static_cast<T>(rng_()); }
+struct FillArchive : Archive<FillArchive> {
+    explicit FillArchive(unsigned seed) : rng(seed) {}
+    std::mt19937 rng;
+    template <class T> void scalar(T& v) { v = static_cast<T>(rng()); }
     void bits32(std::uint32_t& v) {
         static const std::uint32_t nans[] = {0x7FC00000u, 0x7F800001u, 0xFFFFFFFFu, 0x80000000u};
-        v = rng_() % 4 == 0 ? nans[rng_() % 4] : static_cast<std::uint32_t>(rng_());
+        v = rng() % 4 == 0 ? nans[rng() % 4] : static_cast<std::uint32_t>(rng());
     }
     void string(String& s) {
         static const std::string pieces[] = {"",    "\xED\x40", "\xFA\x5C", "\x83\x53",
                                              "SSL", "\xFF",     "\x81",     "abc"};
         std::string bytes;
-        for (int i = static_cast<int>(rng_() % 4); i > 0; --i)
-            bytes += pieces[rng_() % 8];
+        for (int i = static_cast<int>(rng() % 4); i > 0; --i)
+            bytes += pieces[rng() % 8];
         s = String(bytes);
     }
     void raw(std::uint8_t* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i)
-            p[i] = static_cast<std::uint8_t>(rng_());
+        std::generate_n(p, n, [&] { return std::uint8_t(rng()); });
     }
     template <class T> void dynArray(DynArray<T>& a) {
-        if (rng_() % 4 == 0) {
-            a = DynArray<T>{};
-            return;
-        }
-        a.Dimension(rng_() % 2 ? 0 : 5, static_cast<Long>(rng_() % 3));
+        if (rng() % 4 != 0) a.Dimension(rng() % 2 ? 0 : 5, static_cast<Long>(rng() % 3));
         for (auto& e : a.MutableItems())
             (*this)(e);
     }
-    std::mt19937& rng() { return rng_; }
-
-private:
-    std::mt19937 rng_;
 };
 
 // Changes the member with the number `target` (counting every scalar, string, plain block and array
 // header in member-list order) and tells whether it lies in an anchor's data body, which the
 // upgrade to 1.02 drops. Walked without a target, it counts the members.
-class ChangeArchive : public Archive<ChangeArchive> {
-public:
-    explicit ChangeArchive(std::size_t target = SIZE_MAX) : target_(target) {}
-    std::size_t count = 0;
+struct ChangeArchive : Archive<ChangeArchive> {
+    explicit ChangeArchive(std::size_t at = SIZE_MAX) : target(at) {}
+    std::size_t target, count = 0;
     bool inDataBody = false;
+    bool Hit() { return count++ == target; }
 
     template <class T> void scalar(T& v) {
         if (Hit()) v = static_cast<T>(v ^ 1);
@@ -86,10 +77,6 @@ public:
         for (auto& e : a.MutableItems())
             (*this)(e);
     }
-
-private:
-    bool Hit() { return count++ == target_; }
-    std::size_t target_;
 };
 
 using platform::code::Overflow;
@@ -112,10 +99,12 @@ Anchor102 Upgrade(const Anchor101& a) {
     return out;
 }
 
-Anchor101 WithEntries(int count, Long lower = 1) {
+// An anchor with `count` entries from `lower` (none dimensioned when `count` is negative) and a
+// stored count of `stored`.
+Anchor101 WithEntries(int count, Long lower = 1, std::optional<Integer> stored = {}) {
     Anchor101 a;
-    a.Entries.Dimension(lower, count);
-    a.EntryCount = static_cast<Integer>(count);
+    if (count >= 0) a.Entries.Dimension(lower, count);
+    a.EntryCount = stored.value_or(static_cast<Integer>(count));
     return a;
 }
 
@@ -195,11 +184,8 @@ TEST(UpgradeAnchor, EntriesCycleNumbersAndReferenceValues) {
                 none.EntryCount == 0);
 
     // Counts that the stored array cannot honour fail; a huge count fails at its first missing entry.
-    Anchor101 inflated = WithEntries(3), negative = WithEntries(1), undimensioned;
-    inflated.EntryCount = 30000;
-    negative.EntryCount = -1;
-    undimensioned.EntryCount = 1;
-    for (const Anchor101& bad : {WithEntries(3, 0), inflated, negative, undimensioned})
+    for (const Anchor101& bad :
+         {WithEntries(3, 0), WithEntries(3, 1, 30000), WithEntries(1, 1, -1), WithEntries(-1, 1, 1)})
         EXPECT_EQ(FailureCode([&] { Upgrade(bad); }), SubscriptOutOfRange);
 }
 
@@ -218,7 +204,7 @@ std::unique_ptr<Main101> RandomConvertibleProject(unsigned seed) {
     auto m = std::make_unique<Main101>();
     FillArchive fill(seed);
     fill(*m);
-    auto random = [&fill](unsigned below) { return fill.rng()() % below; };
+    auto random = [&fill](unsigned below) { return fill.rng() % below; };
     if (!m->Anchors.Dimensioned() || m->Anchors.Count() == 0) m->Anchors.Dimension(1, 1);
     m->Anchors.lower = 1;
     m->AnchorCount = m->Anchors.Count();
