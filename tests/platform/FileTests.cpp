@@ -113,6 +113,8 @@ TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
         {dir.file("nowhere") + kSeparator + "t.zel", 0, code::PathNotFound},
         {dir.file("sub"), 0, code::PathFileAccess},
         {locked, 0, code::PathFileAccess},
+        {"", 0, code::BadFileName},
+        {dir.file("sub") + kSeparator, 0, code::BadFileName}, // no file's name
     };
     for (const auto& c : cases) {
         InjectWriteFault(c.fault);
