@@ -23,6 +23,12 @@ TEST(Encoding, ABodyCutAnywhereOrBeyondItsBudgetIsRefused) {
         DecodeBody101(r, FileVersion::V101, *std::make_unique<Body101>(), &limit);
     };
     EXPECT_NO_THROW(read(file.size(), ConversionBudget(file.size())));
+    // The budget: 4 times the file's size and 48 MB, all of it usable, and no more.
+    EXPECT_EQ(std::pair(ConversionBudget(1000), ConversionBudget(UINT64_MAX)),
+              std::pair(std::size_t{4000 + (48u << 20)}, std::size_t{SIZE_MAX}));
+    MemoryBudget exact(10);
+    EXPECT_NO_THROW(exact.Charge(10));
+    EXPECT_THROW(exact.Charge(1), RecordsTooLarge);
     for (std::size_t budget : {std::size_t{1000}, sizeof(Anchor101)})
         EXPECT_THROW(read(file.size(), budget), RecordsTooLarge) << budget;
     for (std::size_t cut = 64; cut < file.size(); ++cut)
