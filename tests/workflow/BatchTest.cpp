@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -416,26 +415,13 @@ TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
 // Where a valid UTF-8 sequence starts, and how long it is: the limits of each lead byte, overlong
 // forms, surrogates, code points past U+10FFFF and cut sequences.
 TEST(Batch, Utf8SequencesAreReadToTheirLimits) {
+    // clang-format off
     const std::pair<const char*, std::size_t> cases[] = {
-        {"\x7F", 1},
-        {"\x80", 0},
-        {"\xC1\xBF", 0},
-        {"\xC2\x80", 2},
-        {"\xDF\xBF", 2},
-        {"\xE0\x9F\xBF", 0},
-        {"\xE0\xA0\x80", 3},
-        {"\xED\x9F\xBF", 3},
-        {"\xED\xA0\x80", 0},
-        {"\xEF\xBF\xBF", 3},
-        {"\xF0\x8F\xBF\xBF", 0},
-        {"\xF0\x90\x80\x80", 4},
-        {"\xF4\x8F\xBF\xBF", 4},
-        {"\xF4\x90\x80\x80", 0},
-        {"\xF5\x80\x80\x80", 0},
-        {"\xE3\x81", 0},
-        {"\xC2\x41", 0},
-        {"\xE3\x81\xC2", 0},
-    };
+        {"\x7F", 1}, {"\x80", 0}, {"\xC1\xBF", 0}, {"\xC2\x80", 2}, {"\xDF\xBF", 2}, {"\xE0\x9F\xBF", 0},
+        {"\xE0\xA0\x80", 3}, {"\xED\x9F\xBF", 3}, {"\xED\xA0\x80", 0}, {"\xEF\xBF\xBF", 3},
+        {"\xF0\x8F\xBF\xBF", 0}, {"\xF0\x90\x80\x80", 4}, {"\xF4\x8F\xBF\xBF", 4}, {"\xF4\x90\x80\x80", 0},
+        {"\xF5\x80\x80\x80", 0}, {"\xE3\x81", 0}, {"\xC2\x41", 0}, {"\xE3\x81\xC2", 0}};
+    // clang-format on
     for (const auto& [bytes, length] : cases)
         EXPECT_EQ(Utf8SequenceAt(bytes, 0), length) << ::testing::PrintToString(std::string(bytes));
 }
