@@ -123,15 +123,14 @@ TEST_F(ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
                   std::tuple(local, urls == QList{url} ? both : typed, local && urls != QList{url}));
     }
     // The program's command line: several names or a folder open the batch window alone.
-    for (auto [names, batch] : {std::pair(std::vector<std::string>{"zelconv", file.toStdString()}, false),
-                                std::pair(std::vector<std::string>{"zelconv", folder.toStdString()}, true),
-                                std::pair(std::vector<std::string>{"zelconv", "/a.zel", "/b.zel"}, true),
-                                std::pair(std::vector<std::string>{"zelconv"}, false)}) {
-        std::vector<char*> argv;
-        for (std::string& name : names)
-            argv.push_back(name.data());
+    std::string one = file.toStdString(), all = folder.toStdString(), a = "/a.zel", b = "/b.zel";
+    char program[] = "zelconv";
+    for (auto [argv, batch] : {std::pair(std::vector{program, one.data()}, false),
+                               {{program, all.data()}, true},
+                               {{program, a.data(), b.data()}, true},
+                               {{program}, false}}) {
         const auto shown = zel::ui::WindowForArguments(*ws, static_cast<int>(argv.size()), argv.data());
-        EXPECT_EQ(qobject_cast<zel::ui::frmBatch*>(shown.get()) != nullptr, batch) << names.size();
+        EXPECT_EQ(qobject_cast<zel::ui::frmBatch*>(shown.get()) != nullptr, batch) << argv.size();
     }
     // Named on the command line, relative to the current folder, or not named.
     window.fillFromCommandLine({"zelconv"});
