@@ -26,9 +26,12 @@ using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
 
 struct FakeConsole : Console {
+    FakeConsole(bool isTerminal = false, std::deque<std::string> typed = {},
+                WriteResult result = WriteResult::Written)
+        : terminal(isTerminal), outResult(result), lines(std::move(typed)) {}
     std::string out, err;
-    bool terminal = false;
-    WriteResult outResult = WriteResult::Written; // how every write to standard output ends
+    bool terminal;
+    WriteResult outResult; // how every write to standard output ends
     std::deque<std::string> lines;
     WriteResult Write(Stream stream, const std::string& text) override {
         if (stream == Stream::Out && outResult != WriteResult::Written) return outResult;
@@ -50,9 +53,20 @@ bool Contains(const std::string& text, const std::string& part) {
 struct Cli : ::testing::Test {
     test::TempDir dir;
     FakeConsole console;
-    int Run(std::vector<std::string> args) { return RunCli(args, console); }
+    // A run on `fresh`, a new console unless the last one is passed on to add to its output.
+    int Run(std::vector<std::string> args, FakeConsole fresh = {}) {
+        console = std::move(fresh);
+        return RunCli(args, console);
+    }
     std::string Put(const std::string& leaf, const Bytes& bytes) {
         test::WriteBytes(dir.file(leaf), bytes);
+        return dir.file(leaf);
+    }
+    // The folder `leaf` with files a.zel to `last`.zel holding `bytes`.
+    std::string Folder(const std::string& leaf, const Bytes& bytes, char last = 'f') {
+        fs::create_directories(test::PathFromUtf8(dir.file(leaf)));
+        for (char c = 'a'; c <= last; ++c)
+            Put(leaf + platform::kSeparator + c + ".zel", bytes);
         return dir.file(leaf);
     }
 };
@@ -90,7 +104,6 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
     const std::string f = dir.file("f") + platform::kSeparator;
     for (const char* leaf : {"f/b10.zel", "f/sub/a.ZEL", "f/b9.zel", "f/b1.txt"})
         Put(leaf, b);
-    console = FakeConsole{};
     EXPECT_EQ(Run({"-j", "2", "--yes", dir.file("f"), dir.file("f/b9.zel")}), 0)
         << console.err; // b9.zel named twice
     EXPECT_TRUE(Contains(console.out, "[1/3] " + f + "b9.zel\n[2/3] " + f + "b10.zel\n[3/3] " + f + "sub" +
@@ -98,7 +111,6 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
         << console.out;
 
     // -o follows the name rule of the window, and says so before the file is written.
-    console = FakeConsole{};
     EXPECT_EQ(Run({"-o", dir.file("新"), dir.file("一.bak")}), 0) << console.err;
     EXPECT_TRUE(Contains(console.err, "情報: -o の「" + dir.file("新") + "」ではなく、「" +
                                           dir.file("新.zel") + "」に書き込みます"));
@@ -106,71 +118,37 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
 }
 
 TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
-    // Options, a terminal, the lines typed, what is shown after the question, converted.
+    // The command line, a terminal, the lines typed, what is shown after the question, converted.
     const char* noTerminal = "いいえ (端末がないため確認できません。上書きするには --yes を付けてください)";
+    const std::string a = dir.file("a.zel");
     const std::tuple<std::vector<std::string>, bool, std::deque<std::string>, const char*, bool> cases[] = {
-        {{"--no"}, false, {}, "いいえ (--no)", false},
-        {{}, false, {}, noTerminal, false},
-        {{}, true, {"maybe", " Y "}, "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
-        {{}, true, {""}, "[Y/n] ", true}, // Enter answers Yes
-        {{}, true, {}, "[Y/n] \nいいえ (入力が終わりました)", false},
+        {{"--no", a}, false, {}, "いいえ (--no)", false},
+        {{a}, false, {}, noTerminal, false},
+        {{"-j", "2", a}, false, {}, noTerminal, false}, // several workers: No for every file at once
+        {{a}, true, {"maybe", " Y "}, "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
+        {{a}, true, {""}, "[Y/n] ", true}, // Enter answers Yes
+        {{a}, true, {}, "[Y/n] \nいいえ (入力が終わりました)", false},
     };
     const Bytes old = test::SampleFile(FileVersion::V101);
-    for (const auto& [options, terminal, lines, shown, converted] : cases) {
-        const std::string name = Put("a.zel", old);
-        console = FakeConsole{};
-        console.terminal = terminal;
-        console.lines = lines;
-        std::vector<std::string> args = options;
-        args.push_back(name);
-        EXPECT_EQ(Run(args), converted ? 0 : 1) << shown;
-        EXPECT_TRUE(Contains(console.err, "上書きしてもよろしいですか？ (" + name + ") " + shown))
+    for (const auto& [args, terminal, lines, shown, converted] : cases) {
+        Put("a.zel", old);
+        EXPECT_EQ(Run(args, {terminal, lines}), converted ? 0 : 1) << shown;
+        EXPECT_TRUE(Contains(console.err, "上書きしてもよろしいですか？ (" + a + ") " + shown))
             << console.err;
-        EXPECT_EQ(test::ReadBytes(name) != old, converted) << shown;
+        EXPECT_EQ(test::ReadBytes(a) != old, converted) << shown;
     }
-    // With -j 2 and no terminal, No for every file at once.
-    console = FakeConsole{};
-    EXPECT_EQ(Run({"-j", "2", Put("a.zel", old)}), 1);
-    EXPECT_TRUE(Contains(console.err, noTerminal) && test::ReadBytes(dir.file("a.zel")) == old)
-        << console.err;
     // With -j 2 the one question up front counts the files that will be written: here a.zel, named
     // and in the folder, and not the folder's current file nor the name of no file; when there is
     // none, nothing is asked.
     Put("b.zel", test::SampleFile(FileVersion::V102));
-    for (const Bytes& a : {old, test::SampleFile(FileVersion::V102)}) {
-        Put("a.zel", a);
-        console = FakeConsole{};
-        console.terminal = true;
-        console.lines = {"n"};
-        Run({"-j", "2", dir.file("a.zel"), dir.file(""), dir.file("none.zel")});
+    for (const Bytes& bytes : {old, test::SampleFile(FileVersion::V102)}) {
+        Put("a.zel", bytes);
+        Run({"-j", "2", a, dir.file(""), dir.file("none.zel")}, {true, {"n"}});
         EXPECT_EQ(std::pair(Contains(console.err, "質問: 1 個のファイル"), Contains(console.err, "質問")),
-                  std::pair(a == old, a == old))
+                  std::pair(bytes == old, bytes == old))
             << console.err;
     }
 }
-
-#ifndef _WIN32
-// The control characters of a name reach the console as \xHH: in the [n/N] line, the questions, the
-// workflow's messages and --check; the line breaks between a message's own lines stay.
-TEST_F(Cli, ControlCharactersOfNamesAreShownEscaped) {
-    const std::string odd = dir.file("\x1B[2J\n\x7F\xC2\x80\xC2\x9F"),
-                      shown = dir.file("\\x1B[2J\\x0A\\x7F\\xC2\\x80\\xC2\\x9F");
-    Put(odd.substr(odd.rfind('/') + 1) + ".zel", test::SampleFile(FileVersion::V101));
-    EXPECT_EQ(Run({"--yes", odd + ".zel", Put("b.zel", test::SampleFile(FileVersion::V102))}), 0);
-    EXPECT_EQ(Run({"--no", "-o", odd + ".zel", odd + ".bak"}), 1);
-    EXPECT_EQ(Run({"--check", odd + ".zel"}), 0);
-    EXPECT_TRUE(Contains(console.out, "[1/2] " + shown + ".zel\n") &&
-                Contains(console.out, shown + ".zel: 1.02 形式") &&
-                Contains(console.err, "(" + shown + ".zel) はい (--yes)\n") &&
-                Contains(console.err, "(" + shown + ".zel) いいえ (--no)\n") &&
-                Contains(console.err, "必要がなければ消して下さい。\n" + shown + ".bak\n"))
-        << console.out << console.err;
-    const std::string all = console.out + console.err;
-    EXPECT_TRUE(std::none_of(all.begin(), all.end(),
-                             [](char c) { return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7F; }) &&
-                !Contains(all, "\xC2\x80") && !Contains(all, "\xC2\x9F"));
-}
-#endif
 
 TEST_F(Cli, CheckReportsEachFileFromOneReading) {
     const Bytes current = test::SampleFile(FileVersion::V102);
@@ -230,12 +208,9 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         {{"-o", "/dev/null", a}, 2, "", "-o の「/dev/null」は通常のファイルではありません（デバイスなど）。"},
         {{"-o", dir.file("loop.zel"), a}, 2, "", "」は循環するシンボリックリンクです。"},
 #endif
-        {{"-o", t, a, a}, 2, "", "一つだけ"},
-        {{"--yes", "--no", a}, 2, "", "同時に"},
-        {{"-o", t, "-o", t, a}, 2, "", "-o は一度だけ"},
-        {{a, "-o"}, 2, "", "-o の後に"},
-        {{"-o", t}, 2, "", "ファイルを指定してください。"},
-        {{"--check", "-o", t, a}, 2, "", "一緒には使えません"},
+        {{"-o", t, a, a}, 2, "", "一つだけ"}, {{"--yes", "--no", a}, 2, "", "同時に"},
+        {{"-o", t, "-o", t, a}, 2, "", "-o は一度だけ"}, {{"-o", t}, 2, "", "ファイルを指定してください。"},
+        {{a, "-o"}, 2, "", "-o の後に"}, {{"--check", "-o", t, a}, 2, "", "一緒には使えません"},
         {{"--help"}, 3, "", "標準出力に書き込めませんでした", Console::WriteResult::Failed},
         {{"--check", t, a}, 1, "", "標準出力に書き込めませんでした", Console::WriteResult::Failed}, // said once
         {{"--check", a, t}, 3, "", "", Console::WriteResult::BrokenPipe}, // ends silently, t unseen
@@ -243,9 +218,7 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));
-        console = FakeConsole{};
-        console.outResult = c.outResult;
-        EXPECT_EQ(Run(c.args), c.status);
+        EXPECT_EQ(Run(c.args, {false, {}, c.outResult}), c.status);
         EXPECT_TRUE(Contains(console.out, c.out) && Contains(console.err, c.err));
         EXPECT_TRUE(c.outResult != Console::WriteResult::BrokenPipe || console.err.empty()) << console.err;
         EXPECT_EQ(console.err.find("標準出力"), console.err.rfind("標準出力")) << console.err;
@@ -276,14 +249,10 @@ TEST_F(Cli, ABrokenPipeStopsTheRunAfterTheFilesBeingConverted) {
     const Bytes old = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
     for (const bool withoutLinks : {false, true}) {
         for (const char* jobs : {"1", "2"}) {
-            const std::string folder = dir.file(std::string("f") + jobs + (withoutLinks ? "n" : "l"));
-            fs::create_directories(test::PathFromUtf8(folder));
-            for (char c = 'a'; c <= 'f'; ++c)
-                test::WriteBytes(folder + platform::kSeparator + c + ".zel", old);
-            console = FakeConsole{};
-            console.outResult = Console::WriteResult::BrokenPipe;
+            const std::string folder = Folder(std::string("f") + jobs + (withoutLinks ? "n" : "l"), old);
             platform::InjectFileSystemWithoutLinks(withoutLinks);
-            EXPECT_EQ(Run({"--yes", "-j", jobs, folder}), 3) << jobs;
+            EXPECT_EQ(Run({"--yes", "-j", jobs, folder}, {false, {}, Console::WriteResult::BrokenPipe}), 3)
+                << jobs;
             platform::InjectFileSystemWithoutLinks(false);
             EXPECT_EQ(console.err, "");
             ExpectStoppedAfterTheFirstFile(folder, old, jobs);
@@ -292,6 +261,27 @@ TEST_F(Cli, ABrokenPipeStopsTheRunAfterTheFilesBeingConverted) {
 }
 
 #ifndef _WIN32
+// The control characters of a name reach the console as \xHH: in the [n/N] line, the questions, the
+// workflow's messages and --check; the line breaks between a message's own lines stay.
+TEST_F(Cli, ControlCharactersOfNamesAreShownEscaped) {
+    const std::string odd = dir.file("\x1B[2J\n\x7F\xC2\x80\xC2\x9F"),
+                      shown = dir.file("\\x1B[2J\\x0A\\x7F\\xC2\\x80\\xC2\\x9F");
+    Put(odd.substr(odd.rfind('/') + 1) + ".zel", test::SampleFile(FileVersion::V101));
+    EXPECT_EQ(Run({"--yes", odd + ".zel", Put("b.zel", test::SampleFile(FileVersion::V102))}), 0);
+    EXPECT_EQ(Run({"--no", "-o", odd + ".zel", odd + ".bak"}, console), 1);
+    EXPECT_EQ(Run({"--check", odd + ".zel"}, console), 0);
+    EXPECT_TRUE(Contains(console.out, "[1/2] " + shown + ".zel\n") &&
+                Contains(console.out, shown + ".zel: 1.02 形式") &&
+                Contains(console.err, "(" + shown + ".zel) はい (--yes)\n") &&
+                Contains(console.err, "(" + shown + ".zel) いいえ (--no)\n") &&
+                Contains(console.err, "必要がなければ消して下さい。\n" + shown + ".bak\n"))
+        << console.out << console.err;
+    const std::string all = console.out + console.err;
+    EXPECT_TRUE(std::none_of(all.begin(), all.end(),
+                             [](char c) { return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7F; }) &&
+                !Contains(all, "\xC2\x80") && !Contains(all, "\xC2\x9F"));
+}
+
 // The built program with `args`, its standard output on `out` (else the test's), its standard error on
 // `err` (else nowhere), its descriptors `closed` closed and SIGPIPE as a shell leaves it: its exit
 // status, or 128 + the signal that ended it.
@@ -317,50 +307,38 @@ int RunProgram(const std::vector<std::string>& args, int out, const std::vector<
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// The built program on a real terminal's streams: a name that is not UTF-8 is converted and shown
-// with its own bytes, output that cannot be written fails the run, a pipe closed early stops it
-// after the files being converted (instead of SIGPIPE killing it in the middle of one).
+// The built program on odd standard streams: a name that is not UTF-8 is converted and shown with its
+// own bytes, output that cannot be written fails the run, a pipe closed early stops it after the files
+// being converted (instead of SIGPIPE killing it in the middle of one). Started with standard input,
+// output or error closed, it opens no data file as one of them: the console's lines never land in a
+// target or a backup.
 TEST_F(Cli, TheRealProgramOnItsStandardStreams) {
+    const Bytes old = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
     const int err = ::open(dir.file("err").c_str(), O_WRONLY | O_CREAT, 0600),
               full = ::open("/dev/full", O_WRONLY);
-    EXPECT_EQ(RunProgram({"--yes", Put("bad\xFF\xFE.zel", test::SampleFile(FileVersion::V101))}, -1, {}, err),
-              0);
+    EXPECT_EQ(RunProgram({"--yes", Put("bad\xFF\xFE.zel", old)}, -1, {}, err), 0);
     EXPECT_EQ(RunProgram({"--help"}, full), 3);
     ::close(err), ::close(full);
     const Bytes errBytes = test::ReadBytes(dir.file("err"));
     EXPECT_TRUE(Contains(std::string(errBytes.begin(), errBytes.end()), "bad\xFF\xFE.bak"));
-
-    const Bytes old = test::SampleFile(FileVersion::V100);
-    fs::create_directories(dir.path() / "f");
-    for (char c = 'a'; c <= 'f'; ++c)
-        Put(std::string("f/") + c + ".zel", old);
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
     ::close(pipeFds[0]);
-    EXPECT_EQ(RunProgram({"--yes", "-j", "2", dir.file("f")}, pipeFds[1]), 3);
+    EXPECT_EQ(RunProgram({"--yes", "-j", "2", Folder("f", old)}, pipeFds[1]), 3);
     ::close(pipeFds[1]);
     ExpectStoppedAfterTheFirstFile(dir.file("f"), old, "2");
-}
 
-// Started with standard input, output or error closed, the program opens no data file as one of
-// them: the console's lines never land in a target or a backup.
-TEST_F(Cli, TheRealProgramStartedWithClosedStandardStreams) {
-    const Bytes source = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
-    EXPECT_EQ(Run({"-o", dir.file("one.zel"), Put("source.zel", source)}), 0);
-    const Bytes converted = test::ReadBytes(dir.file("one.zel"));
     test::Snapshot expected;
-    for (int i = 0; i < 16; ++i) {
-        expected["f" + std::to_string(i) + ".zel"] = converted;
-        expected["f" + std::to_string(i) + ".bak"] = source;
+    for (char c = 'a'; c <= 'p'; ++c) {
+        expected[c + std::string(".zel")] = test::ReadBytes(dir.file("bad\xFF\xFE.zel"));
+        expected[c + std::string(".bak")] = old;
     }
     const std::vector<int> closedSets[] = {{STDOUT_FILENO}, {STDERR_FILENO}, {1, 2}, {0, 1, 2}};
     for (const char* jobs : {"1", "2"}) {
         for (const std::vector<int>& closed : closedSets) {
-            const std::string folder = dir.file(std::string("f") + jobs + std::to_string(closed.size()) +
-                                                std::to_string(closed.front()));
-            fs::create_directories(folder);
-            for (int i = 0; i < 16; ++i)
-                test::WriteBytes(folder + "/f" + std::to_string(i) + ".zel", source);
+            const std::string folder = Folder(std::string("g") + jobs + std::to_string(closed.size()) +
+                                                  std::to_string(closed.front()),
+                                              old, 'p');
             EXPECT_EQ(RunProgram({"--yes", "-j", jobs, folder}, -1, closed), 3) << folder;
             EXPECT_EQ(test::SnapshotOf(folder), expected) << folder;
         }

@@ -49,16 +49,12 @@ TEST_F(Files, NamesAreToldApartByExistenceKindReadOnlyAndListing) {
     WriteBytes(dir.file("locked.zel"), kOld);
     fs::permissions(test::PathFromUtf8(dir.file("locked.zel")), fs::perms(0444));
     fs::create_directory(dir.path() / "folder.zel");
-    struct Case {
-        std::string leaf, listed; // listed empty: not in the folder
-        bool exists, readOnly;
-        NameKind kind;
-    };
-    std::vector<Case> cases = {{"plain.zel", "f", true, false, NameKind::File},
-                               {"locked.zel", "f", true, true, NameKind::File},
-                               {"folder.zel", "d", false, false, NameKind::Folder},
-                               {"gone.zel", "", false, false, NameKind::Missing},
-                               {"", "", false, false, NameKind::Missing}};
+    // clang-format off
+    // The leaf, how it is listed (empty: not in the folder), whether it exists, read-only, its kind.
+    std::vector<std::tuple<std::string, std::string, bool, bool, NameKind>> cases = {
+        {"plain.zel", "f", true, false, NameKind::File}, {"locked.zel", "f", true, true, NameKind::File},
+        {"folder.zel", "d", false, false, NameKind::Folder}, {"", "", false, false, NameKind::Missing},
+        {"gone.zel", "", false, false, NameKind::Missing}};
 #ifdef _WIN32
     for (auto [leaf, attributes] :
          {std::pair{"hidden.zel", FILE_ATTRIBUTE_HIDDEN}, {"system.zel", FILE_ATTRIBUTE_SYSTEM}}) {
@@ -77,23 +73,22 @@ TEST_F(Files, NamesAreToldApartByExistenceKindReadOnlyAndListing) {
     fs::create_symlink(dir.file("folder.zel"), dir.file("link"));
     fs::create_symlink(dir.file("gone.zel"), dir.file("dangling.zel"));
     fs::create_symlink("loop.zel", dir.file("loop.zel"));
-    cases.insert(cases.end(), {{"pipe.zel", "-", false, false, NameKind::Special},
-                               {".dot.zel", "fh", true, false, NameKind::File},
-                               {"link.zel", "f", true, false, NameKind::File},
-                               {"link", "-", false, false, NameKind::Folder},
-                               {"dangling.zel", "-", false, false, NameKind::Missing},
-                               {"loop.zel", "-", false, false, NameKind::LinkLoop}});
+    cases.insert(cases.end(), {
+        {"pipe.zel", "-", false, false, NameKind::Special}, {".dot.zel", "fh", true, false, NameKind::File},
+        {"link.zel", "f", true, false, NameKind::File}, {"loop.zel", "-", false, false, NameKind::LinkLoop},
+        {"dangling.zel", "-", false, false, NameKind::Missing}, {"link", "-", false, false, NameKind::Folder}});
 #endif
+    // clang-format on
     std::map<std::string, std::string> listed;
     for (const FolderEntry& e : platform::ListFolder(dir.file("")).value_or(std::vector<FolderEntry>{}))
         listed[e.name] += std::string(e.folder ? "d" : (e.file ? "f" : "-")) + (e.hidden ? "h" : "");
     EXPECT_EQ(listed.size(), cases.size() - 2); // each once, nothing else
-    for (const Case& c : cases) {
-        const std::string name = c.leaf.empty() ? "" : dir.file(c.leaf);
-        EXPECT_EQ(FileExists(name), c.exists) << c.leaf;
-        EXPECT_EQ(KindOfName(name), c.kind) << c.leaf;
-        EXPECT_EQ(IsReadOnly(name), c.readOnly) << c.leaf;
-        EXPECT_EQ(listed[c.leaf], c.listed) << c.leaf;
+    for (const auto& [leaf, listedAs, exists, readOnly, kind] : cases) {
+        const std::string name = leaf.empty() ? "" : dir.file(leaf);
+        EXPECT_EQ(FileExists(name), exists) << leaf;
+        EXPECT_EQ(KindOfName(name), kind) << leaf;
+        EXPECT_EQ(IsReadOnly(name), readOnly) << leaf;
+        EXPECT_EQ(listed[leaf], listedAs) << leaf;
     }
     EXPECT_FALSE(platform::ListFolder(dir.file("gone.zel")));
 }
@@ -104,99 +99,41 @@ TEST_F(Files, FailedReplacementsLeaveTargetAndFolderAsTheyWere) {
     WriteBytes(locked, kOld);
     fs::permissions(test::PathFromUtf8(locked), fs::perms(0444));
     fs::create_directory(dir.path() / "sub");
-    const struct {
-        std::string target;
-        int fault, code;
-    } cases[] = {
-        {name, code::DiskFull, code::DiskFull},
-        {name, code::DeviceIO, code::DeviceIO},
+    const test::Snapshot before = test::SnapshotOf(dir.path());
+    // The target, the fault injected, the error. The last target names no file.
+    // clang-format off
+    const std::tuple<std::string, int, int> cases[] = {
+        {name, code::DiskFull, code::DiskFull}, {name, code::DeviceIO, code::DeviceIO},
         {dir.file("nowhere") + kSeparator + "t.zel", 0, code::PathNotFound},
-        {dir.file("sub"), 0, code::PathFileAccess},
-        {locked, 0, code::PathFileAccess},
-        {"", 0, code::BadFileName},
-        {dir.file("sub") + kSeparator, 0, code::BadFileName}, // no file's name
-    };
-    for (const auto& c : cases) {
-        InjectWriteFault(c.fault);
-        const auto error = ReplaceFileContents(c.target, kNew).error;
-        ASSERT_TRUE(error) << c.target;
-        EXPECT_EQ(error->code, c.code) << c.target;
-        if (c.code == code::DeviceIO) { // the system's own words in brackets, one full stop
-            const std::string open = "デバイス I/O エラーが発生しました (";
-            EXPECT_EQ(error->description.substr(0, open.size()), open);
-            EXPECT_EQ(error->description.find("。"), error->description.size() - std::string("。").size());
-        }
+        {dir.file("sub"), 0, code::PathFileAccess}, {locked, 0, code::PathFileAccess},
+        {"", 0, code::BadFileName}, {dir.file("sub") + kSeparator, 0, code::BadFileName}};
+    // clang-format on
+    for (const auto& [target, fault, errorCode] : cases) {
+        InjectWriteFault(fault);
+        const auto error = ReplaceFileContents(target, kNew).error;
+        ASSERT_TRUE(error) << target;
+        EXPECT_EQ(error->code, errorCode) << target;
+        const std::string& text = error->description; // for DeviceIO the system's words in brackets, one "。"
+        EXPECT_TRUE(errorCode != code::DeviceIO ||
+                    (text.starts_with("デバイス I/O エラーが発生しました (") &&
+                     text.find("。") == text.size() - std::string("。").size()))
+            << text;
     }
     // An exception while the content is made passes through, leaving nothing.
-    EXPECT_THROW((void)ReplaceFileContents(name,
-                                           [](const ContentWriter& write) {
-                                               write(kNew.data(), kNew.size());
-                                               throw std::runtime_error("stop");
-                                           }),
-                 std::runtime_error);
-    EXPECT_EQ(ReadBytes(name), kOld);
-    EXPECT_EQ(ReadBytes(locked), kOld);
-    EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"sub", "t.zel", "u.zel"}));
+    auto throwing = [](const ContentWriter& write) {
+        write(kNew.data(), kNew.size());
+        throw std::runtime_error("stop");
+    };
+    EXPECT_THROW((void)ReplaceFileContents(name, throwing), std::runtime_error);
+    EXPECT_EQ(test::SnapshotOf(dir.path()), before);
 }
-
-#ifndef _WIN32
-TEST_F(Files, ReplaceKeepsOwnerAndPermissionsAndFollowsLinks) {
-    const std::string name = dir.file("real.zel");
-    WriteBytes(name, kOld);
-    fs::permissions(name, fs::perms(0640));
-    const bool root = ::geteuid() == 0;
-    ASSERT_TRUE(!root || ::chown(name.c_str(), 65534, 0) == 0) << "another user's file";
-    fs::create_symlink("real.zel", dir.file("link.zel"));
-    EXPECT_TRUE(ReplaceFileContents(dir.file("link.zel"), kNew).ok());
-    struct stat st {};
-    ASSERT_EQ(::lstat(name.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_TRUE(!root || (st.st_uid == 65534 && st.st_gid == 0));
-    EXPECT_TRUE(fs::is_symlink(dir.file("link.zel")));
-    EXPECT_EQ(ReadBytes(name), kNew);
-    // A link to a missing file creates that file.
-    fs::create_symlink(dir.file("made.zel"), dir.file("dangling.zel"));
-    const mode_t umask = ::umask(027); // with the permissions that the umask leaves
-    EXPECT_TRUE(ReplaceFileContents(dir.file("dangling.zel"), kNew).ok());
-    ::umask(umask);
-    EXPECT_EQ(ReadBytes(dir.file("made.zel")), kNew);
-    ASSERT_EQ(::stat(dir.file("made.zel").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-}
-
-TEST_F(Files, NothingIsWrittenWhereNoNewFileMayBeMade) {
-    for (auto [leaf, mode] : {std::pair{"writable.zel", 0666}, {"locked.zel", 0444}}) {
-        WriteBytes(dir.file(leaf), kOld);
-        fs::permissions(dir.file(leaf), fs::perms(mode));
-    }
-    fs::permissions(dir.path(), fs::perms(0555));
-    // As an ordinary user, for whom folder permissions count: a child that gives up root.
-    const pid_t child = ::fork();
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
-        int refused = 0;
-        for (const char* leaf : {"writable.zel", "locked.zel", "new.zel"})
-            if (auto error = ReplaceFileContents(dir.file(leaf), kNew).error;
-                error && error->code == code::PathFileAccess)
-                ++refused;
-        ::_exit(refused);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    fs::permissions(dir.path(), fs::perms(0755));
-    EXPECT_EQ(WEXITSTATUS(status), 3);
-    EXPECT_EQ(ReadBytes(dir.file("writable.zel")), kOld);
-    EXPECT_EQ(ListFolder(dir.path()).size(), 2u);
-}
-#endif
 
 // Temporary files that killed runs left for a name are removed, but only where that name exists
 // (else they are reported, as they may hold the only copy); one that a live writer holds stays, as do
 // files of other names. Names of the longest length a folder allows still get temporary names that fit.
 TEST_F(Files, LeftoversOfKilledRunsAreRemovedAndNamesNearTheLimitFit) {
-    const std::string mark(kTemporaryMark), dead = ".t.zel" + mark + "abc123",
-                                            alive = ".t.zel" + mark + "xyz789",
-                                            other = ".u.zel" + mark + "abc123";
+    const std::string mark(kTemporaryMark), dead = ".t.zel" + mark + "abc123";
+    const std::string alive = ".t.zel" + mark + "xyz789", other = ".u.zel" + mark + "abc123";
     for (const auto& leaf : {dead, alive, other})
         WriteBytes(dir.file(leaf), kOld);
 #ifdef _WIN32
@@ -218,12 +155,11 @@ TEST_F(Files, LeftoversOfKilledRunsAreRemovedAndNamesNearTheLimitFit) {
     EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{alive, other, "t.zel"}));
 
     // Characters outside code page 932, one outside the basic plane, in the longest leaf allowed.
-    const std::string longest = std::string(255 - 4 - 13, 'n') + "測定①𠮷";
-    EXPECT_TRUE(ReplaceFileContents(dir.file(longest + ".zel"), kNew).ok());
-    EXPECT_TRUE(CopyFileNoReplace(dir.file(longest + ".zel"), dir.file(longest + ".bak")).ok());
-    EXPECT_EQ(ReadBytes(dir.file(longest + ".bak")), kNew);
-    EXPECT_EQ(CopyFileNoReplace(dir.file(longest + ".zel"), dir.file(longest + ".bak")).error->code,
-              code::FileAlreadyExists);
+    const std::string longest = dir.file(std::string(255 - 4 - 13, 'n') + "測定①𠮷");
+    EXPECT_TRUE(ReplaceFileContents(longest + ".zel", kNew).ok());
+    EXPECT_TRUE(CopyFileNoReplace(longest + ".zel", longest + ".bak").ok());
+    EXPECT_EQ(ReadBytes(longest + ".bak"), kNew);
+    EXPECT_EQ(CopyFileNoReplace(longest + ".zel", longest + ".bak").error->code, code::FileAlreadyExists);
 #ifdef _WIN32
     // Past 260 characters also when relative and written with "/".
     const test::TempDir deepDir;
@@ -293,41 +229,33 @@ TEST_F(Files, ConcurrentWritesOfOneNameEndCompleteAndLeaveNothing) {
 }
 
 #ifdef _WIN32
-// A target that another program holds open is refused as in use after a few tries, and nothing of
-// the new content stays; the file is replaced as soon as it is free again. Also where the file system
-// renames only by name (the file is closed for the rename and opened again for the next try) and
-// where it refuses the deletion mark (the file is deleted by name).
-TEST_F(Files, TargetHeldOpenByAnotherProgramIsRefusedAsInUse) {
+// A file that another program holds open. As a target it is refused as in use after a few tries and
+// nothing of the new content stays; it is replaced as soon as it is free again. Also where the file
+// system renames only by name (the file is closed for the rename and opened again for the next try)
+// and where it refuses the deletion mark (the file is deleted by name). As a source held without
+// sharing, or open for writing, it is tried again for two seconds and then in use; one let go within
+// that time opens. While it is open here, no other program can write it, and its identity can still
+// be read by its name.
+TEST_F(Files, FilesHeldByAnotherProgramAreInUseUntilLetGo) {
     const std::string name = dir.file("t.zel");
+    const std::wstring wide = test::PathFromUtf8(name).wstring();
     for (auto [byName, unmarked] : {std::pair{false, false}, {true, false}, {false, true}}) {
         SCOPED_TRACE(testing::Message() << "by name " << byName << ", unmarked " << unmarked);
         InjectRenameByHandleRefused(byName);
         InjectDeletionMarkRefused(unmarked);
         WriteBytes(name, kOld);
-        HANDLE held = CreateFileW(test::PathFromUtf8(name).c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        HANDLE held = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
         ASSERT_NE(held, INVALID_HANDLE_VALUE);
         const auto error = ReplaceFileContents(name, kNew).error;
         CloseHandle(held);
-        ASSERT_TRUE(error);
-        EXPECT_EQ(error->code, code::PermissionDenied);
-        EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"});
-        EXPECT_EQ(ReadBytes(name), kOld);
+        EXPECT_EQ(error ? error->code : 0, code::PermissionDenied);
+        EXPECT_EQ(test::SnapshotOf(dir.path()), (test::Snapshot{{"t.zel", kOld}}));
         EXPECT_TRUE(ReplaceFileContents(name, kNew).ok());
-        EXPECT_EQ(ReadBytes(name), kNew);
-        EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"});
+        EXPECT_EQ(test::SnapshotOf(dir.path()), (test::Snapshot{{"t.zel", kNew}}));
     }
     InjectRenameByHandleRefused(false);
     InjectDeletionMarkRefused(false);
-}
-
-// A source that another program holds open without sharing, or open for writing, is tried again for
-// two seconds and then in use; one let go within that time opens. While it is open here, no other
-// program can write it, and its identity can still be read by its name.
-TEST_F(Files, SourceHeldByAnotherProgramIsInUseUntilLetGo) {
-    const std::string name = dir.file("s.zel");
-    const std::wstring wide = test::PathFromUtf8(name).wstring();
-    WriteBytes(name, kOld);
     const struct {
         DWORD access, share;
         DWORD letGoAfter; // milliseconds; INFINITE: held throughout
@@ -353,7 +281,7 @@ TEST_F(Files, SourceHeldByAnotherProgramIsInUseUntilLetGo) {
     }
     InputFile source;
     ASSERT_EQ(source.Open(name), OpenFailure::None);
-    EXPECT_EQ(source.Size(), kOld.size());
+    EXPECT_EQ(source.Size(), kNew.size());
     EXPECT_EQ(CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                           nullptr, OPEN_EXISTING, 0, nullptr),
               INVALID_HANDLE_VALUE);
@@ -367,46 +295,63 @@ TEST_F(Files, ReplaceKeepsAttributesCreationTimeAndAccessList) {
     const std::string name = dir.file("t.zel");
     const std::wstring wide = test::PathFromUtf8(name).wstring();
     WriteBytes(name, kOld);
-    HANDLE h = CreateFileW(wide.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     const FILETIME created{0x12345678, 0x01D00000};
+    HANDLE h = CreateFileW(wide.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_TRUE(SetFileTime(h, &created, nullptr, nullptr));
     CloseHandle(h);
     PACL acl = nullptr;
-    PSECURITY_DESCRIPTOR security = nullptr;
-    auto protectedAcl = [&]() {
-        SECURITY_DESCRIPTOR_CONTROL control = 0;
-        DWORD revision = 0;
-        const bool read = GetNamedSecurityInfoW(wide.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                                nullptr, nullptr, &acl, nullptr, &security) == ERROR_SUCCESS;
-        const bool isProtected = read && GetSecurityDescriptorControl(security, &control, &revision) &&
-                                 (control & SE_DACL_PROTECTED);
-        if (read) LocalFree(security);
-        return isProtected;
+    PSECURITY_DESCRIPTOR security = nullptr; // each one read is left to the end of the process
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    auto protectedAcl = [&] { // also reads the list into acl
+        return GetNamedSecurityInfoW(wide.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                     nullptr, &acl, nullptr, &security) == ERROR_SUCCESS &&
+               GetSecurityDescriptorControl(security, &control, &revision) && (control & SE_DACL_PROTECTED);
     };
-    (void)protectedAcl(); // reads the list into acl, to set it again as protected
+    (void)protectedAcl(); // the list as it is, set again as protected
     (void)SetNamedSecurityInfoW(const_cast<wchar_t*>(wide.c_str()), SE_FILE_OBJECT,
                                 DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr,
                                 nullptr, acl, nullptr);
     const bool aclKeptHere = protectedAcl();
-    ASSERT_TRUE(SetFileAttributesW(wide.c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    const DWORD hiddenSystem = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesW(wide.c_str(), hiddenSystem));
     WIN32_FILE_ATTRIBUTE_DATA before{}, after{};
     ASSERT_TRUE(GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &before));
-    const bool timeKeptHere = CompareFileTime(&before.ftCreationTime, &created) == 0;
-
     ASSERT_TRUE(ReplaceFileContents(name, kNew).ok());
     EXPECT_EQ(ReadBytes(name), kNew);
     ASSERT_TRUE(GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &after));
-    EXPECT_EQ(after.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
-              static_cast<DWORD>(FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-    EXPECT_TRUE(!timeKeptHere || CompareFileTime(&after.ftCreationTime, &created) == 0);
+    EXPECT_EQ(after.dwFileAttributes & hiddenSystem, hiddenSystem);
+    EXPECT_TRUE(CompareFileTime(&before.ftCreationTime, &created) != 0 || // not kept here
+                CompareFileTime(&after.ftCreationTime, &created) == 0);
     EXPECT_TRUE(!aclKeptHere || protectedAcl());
 }
 #else
-// A written file that cannot be flushed to disk is a failure that leaves the target as it was; a
-// folder that cannot be flushed after the rename is a warning only (the content is in place), and
-// none where the file system cannot flush folders at all.
-TEST_F(Files, FlushFailuresOfTheFileFailAndOfTheFolderWarn) {
-    const std::string name = dir.file("t.zel");
+// A replacement keeps the owner and the permissions, and follows links. A written file that cannot be
+// flushed to disk is a failure that leaves the target as it was; a folder that cannot be flushed after
+// the rename is a warning only (the content is in place), and none where the file system cannot flush
+// folders at all.
+TEST_F(Files, ReplaceKeepsOwnerAndPermissionsFollowsLinksAndFlushes) {
+    const std::string name = dir.file("real.zel");
+    WriteBytes(name, kOld);
+    fs::permissions(name, fs::perms(0640));
+    const bool root = ::geteuid() == 0;
+    ASSERT_TRUE(!root || ::chown(name.c_str(), 65534, 0) == 0) << "another user's file";
+    fs::create_symlink("real.zel", dir.file("link.zel"));
+    EXPECT_TRUE(ReplaceFileContents(dir.file("link.zel"), kNew).ok());
+    struct stat st {};
+    ASSERT_EQ(::lstat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_TRUE(!root || (st.st_uid == 65534 && st.st_gid == 0));
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.zel")));
+    EXPECT_EQ(ReadBytes(name), kNew);
+    // A link to a missing file creates that file.
+    fs::create_symlink(dir.file("made.zel"), dir.file("dangling.zel"));
+    const mode_t umask = ::umask(027); // with the permissions that the umask leaves
+    EXPECT_TRUE(ReplaceFileContents(dir.file("dangling.zel"), kNew).ok());
+    ::umask(umask);
+    EXPECT_EQ(ReadBytes(dir.file("made.zel")), kNew);
+    ASSERT_EQ(::stat(dir.file("made.zel").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
     WriteBytes(name, kOld);
     for (auto [folder, systemError, warned] :
          {std::tuple{false, EIO, false}, {true, EIO, true}, {true, EINVAL, false}, {true, 0, false}}) {
@@ -415,8 +360,32 @@ TEST_F(Files, FlushFailuresOfTheFileFailAndOfTheFolderWarn) {
         EXPECT_EQ(result.error ? result.error->code : 0, folder ? 0 : code::DeviceIO) << systemError;
         EXPECT_EQ(result.warning.has_value(), warned) << systemError;
         EXPECT_EQ(ReadBytes(name), folder ? kNew : kOld);
-        EXPECT_EQ(ListFolder(dir.path()), std::vector<std::string>{"t.zel"});
+        EXPECT_EQ(ListFolder(dir.path()).size(), 4u); // real.zel, made.zel and the two links
     }
+}
+
+TEST_F(Files, NothingIsWrittenWhereNoNewFileMayBeMade) {
+    for (auto [leaf, mode] : {std::pair{"writable.zel", 0666}, {"locked.zel", 0444}}) {
+        WriteBytes(dir.file(leaf), kOld);
+        fs::permissions(dir.file(leaf), fs::perms(mode));
+    }
+    fs::permissions(dir.path(), fs::perms(0555));
+    // As an ordinary user, for whom folder permissions count: a child that gives up root.
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
+        int refused = 0;
+        for (const char* leaf : {"writable.zel", "locked.zel", "new.zel"})
+            if (auto error = ReplaceFileContents(dir.file(leaf), kNew).error;
+                error && error->code == code::PathFileAccess)
+                ++refused;
+        ::_exit(refused);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    fs::permissions(dir.path(), fs::perms(0755));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    EXPECT_EQ(test::SnapshotOf(dir.path()), (test::Snapshot{{"locked.zel", kOld}, {"writable.zel", kOld}}));
 }
 
 // Ctrl-C, SIGTERM and SIGHUP while several writers replace and copy files of their own end the
@@ -457,8 +426,7 @@ TEST_F(Files, InterruptsDuringConcurrentWritesLeaveEveryFileWholeAndNothingElse)
             ::waitpid(child, &status, 0);
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
             for (const std::string& leaf : test::ListFolder(folder)) {
-                if (withoutLinks && leaf == "d" + std::string(leaf.size() - 1, 'd'))
-                    continue; // the long folder
+                if (fs::is_directory(folder + "/" + leaf)) continue; // the long folder
                 const Bytes now = ReadBytes(folder + "/" + leaf);
                 EXPECT_TRUE((now == complete || now == kOld) &&
                             leaf.find(kTemporaryMark) == std::string::npos)
