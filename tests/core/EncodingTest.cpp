@@ -56,9 +56,8 @@ TEST(Encoding, ImpossibleCountsAreRefusedBeforeAnythingIsAllocated) {
     EXPECT_THROW(DecodeRecord(r, a), DamagedFile);
 }
 
-// Strings keep their exact bytes whatever their length, as values: a copy is equal and separate, a
-// moved-from string is empty. None takes more than four times its place in the file, so that a
-// list of strings always fits the memory a file's size allows.
+// Strings keep their exact bytes at any length, as values (a copy is equal and separate, a moved-from
+// one empty), and take at most four times their place in the file, so that lists fit the budget.
 TEST(Encoding, StringsKeepTheirBytesAndTakeAtMostFourTimesTheirPlaceInTheFile) {
     for (std::size_t n : {0u, 1u, 6u, 7u, 8u, 9u, 22u, 23u, 24u, 1000u, 0xFFFFu}) {
         std::string bytes(n, '\0');
@@ -90,8 +89,7 @@ TEST(Encoding, CopiesOfAListShareItsElementsUntilOneChanges) {
     const DynArray<String> copy = list;
     EXPECT_EQ(&copy.Items(), &list.Items());
     list.at(2) = String("x");
-    EXPECT_EQ(copy.at(2).view(), "abcdefghij");
-    EXPECT_EQ(list.at(2).view(), "x");
+    EXPECT_TRUE(copy.at(2).view() == "abcdefghij" && list.at(2).view() == "x");
     EXPECT_NE(&copy.Items(), &list.Items());
 }
 

@@ -1,9 +1,6 @@
-// The place of every member of every record on disk, from the format's own layout tables. One member
-// list per record drives reading, writing and sizing, so a round trip cannot see two members trade
-// places; these tables can. Each record is filled with distinct values and encoded here by the
-// format's rules, member by member in the order of its table, without the archives under test: the
-// writer must put each member's bytes at the offset that the widths before it add up to, and the
-// reader, given those bytes, must give each member its value.
+// Every member of every record at its place on disk, by the format's layout tables, which a round trip
+// cannot check: records filled with distinct values are encoded here by the tables, not the archives
+// under test; the writer must put each member at the sum of the widths before it, the reader read it.
 #include "usrdata/Main101Module.h"
 #include "usrdata/Main102Module.h"
 
@@ -23,137 +20,115 @@ using Bytes = std::vector<std::uint8_t>;
 constexpr std::size_t kText = 3;     // text bytes of every string
 constexpr std::size_t S = 2 + kText; // a string on disk
 // A dynamic array on disk: bounds header and two elements of `element` bytes.
-constexpr std::size_t Dyn(std::size_t element) {
-    return 10 + 2 * element;
-}
-// The anchor records with the strings and arrays above: their fixed part, the length prefixes and
-// text of their strings, two entries and two items of `Foot`.
+constexpr auto Dyn = [](std::size_t element) { return 10 + 2 * element; };
+// The anchor records' fixed part, their strings' length prefixes and text, two entries, two `Foot` items.
 constexpr std::size_t AnchorSize(bool v102) {
     return v102 ? 29993 + 18 * S + Dyn(38 + 2 * S) + Dyn(22) : 29933 + 16 * S + Dyn(30 + 2 * S) + Dyn(22);
 }
-// The project record's tail: two sections of 48 strings, three Integers and a 4-byte value, two of 12
-// strings and two Integers.
+// The project record's tail: two sections of 48 strings and 10 bytes, two of 12 strings and 4 bytes.
 constexpr std::size_t kTail = 2 * (48 * S + 10) + 2 * (12 * S + 4);
 
 struct Filler;
 
-// One member of a record's layout: its name, its width on disk, and whether the record has it (the
-// members that only format 1.02 has are dropped from the old records' tables).
+// One member of a record's layout: its name, its width on disk (0 for a member that only format 1.02
+// stores, in an old record), how to fill it and how to compare it.
 template <class R> struct Row {
     const char* name;
     std::size_t size;
-    bool present;
-    Bytes (*fill)(R&, Filler&); // gives the member distinct values and returns their encoding
+    void (*fill)(R&, Filler&);
     bool (*same)(const R&, const R&);
 };
-template <class R> using Table = std::vector<Row<R>>;
-template <class R> Table<R> Layout();
+template <class R> std::vector<Row<R>> Layout();
 
-// Fills members with distinct values and encodes them: every byte it produces is the next of the
-// cycle 1..251, so no two neighbouring members look alike. Strings get kText bytes, dynamic arrays
-// two elements, and inner records are walked by their own table.
+// Fills members with distinct values and appends their encoding to `out`: every byte it produces is
+// the next of the cycle 1..251, so no two neighbouring members look alike. Strings get kText bytes,
+// dynamic arrays two elements, and inner records are walked by their own table.
 struct Filler {
+    Bytes out;
     std::uint8_t last = 0;
 
-    Bytes Take(std::size_t n) {
-        Bytes b(n);
-        for (auto& x : b)
-            x = last = static_cast<std::uint8_t>(last % 251 + 1);
-        return b;
-    }
-    static std::uint32_t Little(const Bytes& b) {
+    // Appends `n` bytes of the cycle and gives the first four as a little-endian number.
+    std::uint32_t Take(std::size_t n) {
         std::uint32_t v = 0;
-        for (std::size_t i = b.size(); i-- > 0;)
-            v = v << 8 | b[i];
+        for (std::size_t i = 0; i < n; ++i) {
+            out.push_back(last = static_cast<std::uint8_t>(last % 251 + 1));
+            if (i < 4) v |= std::uint32_t{last} << 8 * i;
+        }
         return v;
     }
-    static void Append(Bytes& to, const Bytes& b) { to.insert(to.end(), b.begin(), b.end()); }
 
-    template <class T> Bytes operator()(T& v) {
-        Bytes out;
+    template <class T> void operator()(T& v) {
         if constexpr (std::is_same_v<T, Byte> || std::is_same_v<T, Integer> || std::is_same_v<T, Long>) {
-            out = Take(std::is_same_v<T, Byte> ? 1 : std::is_same_v<T, Integer> ? 2 : 4);
-            v = static_cast<T>(Little(out));
+            v = static_cast<T>(Take(std::is_same_v<T, Byte> ? 1 : std::is_same_v<T, Integer> ? 2 : 4));
         } else if constexpr (std::is_same_v<T, Single> || std::is_same_v<T, Value4>) {
-            out = Take(4);
-            v.bits = Little(out);
+            v.bits = Take(4);
         } else if constexpr (std::is_same_v<T, String>) {
-            const Bytes text = Take(kText);
-            v = String(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
-            out = {kText, 0};
-            Append(out, text);
+            out.insert(out.end(), {kText, 0});
+            Take(kText);
+            v = String(std::string(out.end() - kText, out.end()));
         } else if constexpr (IsRawBlock<T>::value) {
-            out = Take(v.bytes.size());
-            std::copy(out.begin(), out.end(), v.bytes.begin());
+            Take(v.bytes.size());
+            std::copy(out.end() - static_cast<std::ptrdiff_t>(v.bytes.size()), out.end(), v.bytes.begin());
         } else if constexpr (IsFixedArray<T>::value) {
             for (auto& e : v.items)
-                Append(out, (*this)(e));
+                (*this)(e);
         } else if constexpr (IsDynArray<T>::value) {
-            const Bytes lower = Take(4);
-            v.Dimension(static_cast<Long>(Little(lower)), 2);
-            out = {1, 0, 2, 0, 0, 0};
-            Append(out, lower);
+            out.insert(out.end(), {1, 0, 2, 0, 0, 0});
+            v.Dimension(static_cast<Long>(Take(4)), 2);
             for (auto& e : v.MutableItems())
-                Append(out, (*this)(e));
+                (*this)(e);
         } else {
             for (const auto& row : Layout<T>())
-                Append(out, row.fill(v, *this));
+                row.fill(v, *this);
         }
-        return out;
     }
 };
 
-template <class> struct OwnerOf;
-template <class R, class T> struct OwnerOf<T R::*> { using type = R; };
-template <auto P>
-Row<typename OwnerOf<decltype(P)>::type> Member(const char* name, std::size_t size, bool present = true) {
-    using R = typename OwnerOf<decltype(P)>::type;
-    return {name, size, present, [](R& r, Filler& f) { return f(r.*P); },
+template <class R, auto P, bool Stored = true> Row<R> Member(const char* name, std::size_t size) {
+    return {name, Stored ? size : 0,
+            [](R& r, Filler& f) {
+                if constexpr (Stored) f(r.*P);
+            },
             [](const R& a, const R& b) { return a.*P == b.*P; }};
 }
 
 template <class R, class... T> constexpr bool kIs = (std::is_same_v<R, T> || ...);
 template <class R> constexpr bool kNew = kIs<R, TypeBlock102, Entry102, Anchor102>;
 
-#define M(member, size) Member<&R::member>(#member, size)
-#define NEW(member, size) Member<&R::member>(#member, size, kNew<R>) // in format 1.02 only
+#define M(member, size) Member<R, &R::member>(#member, size)
+#define NEW(member, size) Member<R, &R::member, kNew<R>>(#member, size) // in format 1.02 only
 
 // Every record's members in file order with their widths on disk.
-template <class R> Table<R> AllRows() {
+// clang-format off
+template <class R> std::vector<Row<R>> Layout() {
     if constexpr (kIs<R, PointSettings>)
-        return {M(FirstValue, 2),   M(SecondValue, 2), M(FirstCount, 1), M(FirstText, S),
-                M(FirstPoints, 40), M(SecondCount, 1), M(SecondText, S), M(SecondPoints, 40),
-                M(ExtraValue1, 2),  M(ExtraValue2, 2)};
+        return {M(FirstValue, 2), M(SecondValue, 2), M(FirstCount, 1), M(FirstText, S), M(FirstPoints, 40),
+                M(SecondCount, 1), M(SecondText, S), M(SecondPoints, 40), M(ExtraValue1, 2),
+                M(ExtraValue2, 2)};
     else if constexpr (kIs<R, NamedValues>)
-        return {M(NameA, S),       M(NameB, S),       M(NamedValue1, 4), M(NamedValue2, 4), M(NamedValue3, 4),
+        return {M(NameA, S), M(NameB, S), M(NamedValue1, 4), M(NamedValue2, 4), M(NamedValue3, 4),
                 M(NamedValue4, 4), M(NamedValue5, 4), M(NamedValue6, 4), M(NamedValue7, 4)};
     else if constexpr (kIs<R, CycleSettings>)
-        return {M(CycleInt1, 2),     M(ReferenceLevel, 4), M(CycleValue1, 4), M(CycleCount, 2),
-                M(CycleSeriesA, 40), M(CycleValue2, 4),    M(CycleValue3, 4), M(CycleSeriesB, 40)};
+        return {M(CycleInt1, 2), M(ReferenceLevel, 4), M(CycleValue1, 4), M(CycleCount, 2),
+                M(CycleSeriesA, 40), M(CycleValue2, 4), M(CycleValue3, 4), M(CycleSeriesB, 40)};
     else if constexpr (kIs<R, SeriesBlock>)
-        return {M(SeriesInt1, 2),   M(SeriesText, S),   M(SeriesValue1, 4),
-                M(SeriesValue2, 4), M(SeriesValue3, 4), M(SeriesValue4, 4),
-                M(SeriesInt2, 2),   M(SeriesA, 80),     M(SeriesB, 80)};
-    else if constexpr (kIs<R, DataUnit>)
-        return {M(Bytes, 888)};
-    else if constexpr (kIs<R, DataGroup>)
-        return {M(Units, 3 * 888)};
-    else if constexpr (kIs<R, DataBlock>)
-        return {M(DataText, S), M(Groups, 29304), M(DataRest, 64)};
-    else if constexpr (kIs<R, FootItem, AnchorExtra>)
-        return {M(Bytes, 22)};
+        return {M(SeriesInt1, 2), M(SeriesText, S), M(SeriesValue1, 4), M(SeriesValue2, 4),
+                M(SeriesValue3, 4), M(SeriesValue4, 4), M(SeriesInt2, 2), M(SeriesA, 80), M(SeriesB, 80)};
+    else if constexpr (kIs<R, DataUnit>) return {M(Bytes, 888)};
+    else if constexpr (kIs<R, DataGroup>) return {M(Units, 3 * 888)};
+    else if constexpr (kIs<R, DataBlock>) return {M(DataText, S), M(Groups, 29304), M(DataRest, 64)};
+    else if constexpr (kIs<R, FootItem, AnchorExtra>) return {M(Bytes, 22)};
     else if constexpr (kIs<R, FootBlock>)
         return {M(BlockValue1, 4), M(BlockValue2, 4), M(BlockValue3, 4), M(BlockPairA, 8), M(BlockPairB, 8),
                 M(BlockValue4, 4), M(BlockValue5, 4), M(Items, Dyn(22)), M(BlockValue6, 4)};
     else if constexpr (kIs<R, TypeBlock101, TypeBlock102>)
-        return {M(AnchorTypeCode, 2), M(TypeInt, 2),    M(AnchorTypeName, S), M(MeasureA, 4),
-                M(MeasureB, 4),       M(TypeValue1, 4), M(StepTotal, 4),      M(MeasureDiff, 4),
-                M(TypeValue2, 4),     M(TypeValue3, 4), M(StepCount, 2),      NEW(StepValues, 40)};
+        return {M(AnchorTypeCode, 2), M(TypeInt, 2), M(AnchorTypeName, S), M(MeasureA, 4), M(MeasureB, 4),
+                M(TypeValue1, 4), M(StepTotal, 4), M(MeasureDiff, 4), M(TypeValue2, 4), M(TypeValue3, 4),
+                M(StepCount, 2), NEW(StepValues, 40)};
     else if constexpr (kIs<R, Entry101, Entry102>)
-        return {M(EntryText1, S),  M(EntryText2, S),  M(EntryInt1, 2),  M(EntryInt2, 2), M(EntryValue1, 4),
-                M(EntryLevel, 4),  M(CycleNo, 2),     M(EntryInt3, 2),  M(EntryInt4, 2), M(EntryPair, 8),
+        return {M(EntryText1, S), M(EntryText2, S), M(EntryInt1, 2), M(EntryInt2, 2), M(EntryValue1, 4),
+                M(EntryLevel, 4), M(CycleNo, 2), M(EntryInt3, 2), M(EntryInt4, 2), M(EntryPair, 8),
                 M(EntryValue2, 4), NEW(RefValue1, 4), NEW(RefValue2, 4)};
-    // clang-format off
     else if constexpr (kIs<R, Anchor101, Anchor102>)
         return {M(HeadText, S), M(TestMethod, S), M(HeadValue1, 4), M(HeadValue2, 4), M(HeadInt1, 2),
                 M(HeadInt2, 2), M(HeadInt3, 2), M(HeadInt4, 2), M(HeadValue3, 4), M(HeadValue4, 4),
@@ -167,40 +142,29 @@ template <class R> Table<R> AllRows() {
                 M(FootText4, S), M(FootByte4, 1), M(FootText5, S), NEW(FootTexts, 2 * S), M(FootText6, S),
                 M(FootText7, S), M(FootInts, 8), M(FootInt3, 2), M(FootValue5, 4), NEW(FootByte5, 1),
                 NEW(FootBytes, 2), NEW(FootValue6, 4), NEW(FootValue7, 4)};
-    // clang-format on
-    else if constexpr (kIs<R, TailHead>)
-        return {M(Text, S), M(Value, 2)};
-    else if constexpr (kIs<R, TailCoded>)
-        return {M(Value, 2), M(Raw, 4), M(Texts, 3 * S)};
+    else if constexpr (kIs<R, TailHead>) return {M(Text, S), M(Value, 2)};
+    else if constexpr (kIs<R, TailCoded>) return {M(Value, 2), M(Raw, 4), M(Texts, 3 * S)};
     else if constexpr (kIs<R, TailLists>)
-        return {M(Text1, S),     M(Text2, S),     M(PairA, 2 * S), M(PairB, 2 * S),
-                M(ListA, 5 * S), M(ListB, 5 * S), M(ListC, 5 * S), M(ListD, 5 * S)};
-    else if constexpr (kIs<R, TailClosing>)
-        return {M(Texts, 3 * S), M(Value, 2), M(Text, S)};
+        return {M(Text1, S), M(Text2, S), M(PairA, 2 * S), M(PairB, 2 * S), M(ListA, 5 * S), M(ListB, 5 * S),
+                M(ListC, 5 * S), M(ListD, 5 * S)};
+    else if constexpr (kIs<R, TailClosing>) return {M(Texts, 3 * S), M(Value, 2), M(Text, S)};
     else if constexpr (kIs<R, TailSectionA>)
-        return {M(Head, S + 2),  M(Texts, 6 * S),       M(Coded, 6 + 3 * S), M(Lists, 26 * S),
-                M(Names, 7 * S), M(Closing, 4 * S + 2), M(Last, S)};
+        return {M(Head, S + 2), M(Texts, 6 * S), M(Coded, 6 + 3 * S), M(Lists, 26 * S), M(Names, 7 * S),
+                M(Closing, 4 * S + 2), M(Last, S)};
     else if constexpr (kIs<R, TailSectionB>)
         return {M(Head, S + 2), M(Texts, 6 * S), M(Closing, 4 * S + 2), M(Last, S)};
     else if constexpr (kIs<R, TailRecord>)
         return {M(SectionA1, 48 * S + 10), M(SectionA2, 48 * S + 10), M(SectionB1, 12 * S + 4),
                 M(SectionB2, 12 * S + 4)};
-    else if constexpr (kIs<R, FixedBlock>)
-        return {M(Bytes, 208)};
-    else if constexpr (kIs<R, FactorPair>)
-        return {M(HighFactor, 4), M(LowFactor, 4)};
-    else if constexpr (kIs<R, WordPair>)
-        return {M(Word1, 2), M(Word2, 2)};
-    else if constexpr (kIs<R, PointList>)
-        return {M(Points, 20), M(PointCount, 1), M(PointData, 40)};
-    else if constexpr (kIs<R, CycleStep>)
-        return {M(Value, 2), M(List, 61)};
-    else if constexpr (kIs<R, CycleEntry>)
-        return {M(FirstSteps, 630), M(SecondSteps, 630)};
+    else if constexpr (kIs<R, FixedBlock>) return {M(Bytes, 208)};
+    else if constexpr (kIs<R, FactorPair>) return {M(HighFactor, 4), M(LowFactor, 4)};
+    else if constexpr (kIs<R, WordPair>) return {M(Word1, 2), M(Word2, 2)};
+    else if constexpr (kIs<R, PointList>) return {M(Points, 20), M(PointCount, 1), M(PointData, 40)};
+    else if constexpr (kIs<R, CycleStep>) return {M(Value, 2), M(List, 61)};
+    else if constexpr (kIs<R, CycleEntry>) return {M(FirstSteps, 630), M(SecondSteps, 630)};
     else if constexpr (kIs<R, CycleTable>)
-        return {M(BothValuesSet, 2),  M(Mark, 1),      M(CycleCount, 2), M(Levels, 11 * 63),
-                M(Cycles, 10 * 1260), M(Remainder, 9), M(Appendix, 86)};
-    // clang-format off
+        return {M(BothValuesSet, 2), M(Mark, 1), M(CycleCount, 2), M(Levels, 11 * 63), M(Cycles, 10 * 1260),
+                M(Remainder, 9), M(Appendix, 86)};
     else if constexpr (kIs<R, Main101>)
         return {M(Code, 2), M(AnchorCount, 4), M(Text1, S), M(Text2, S), M(Text3, S), M(Text4, S), M(Setting, 1),
                 M(ListA, Dyn(S)), M(ListB, Dyn(2)), M(CurrentAnchor, AnchorSize(false)),
@@ -210,18 +174,12 @@ template <class R> Table<R> AllRows() {
                 M(ListA, Dyn(S)), M(ListB, Dyn(2)), M(CurrentAnchor, AnchorSize(true)),
                 M(Anchors, Dyn(AnchorSize(true))), M(CurrentExtra, 22), M(Extras, Dyn(22)),
                 M(CurrentCycleTable, 13393), M(CycleTables, Dyn(13393)), M(Tail, kTail)};
-    // clang-format on
     else
         static_assert(sizeof(R) == 0, "a record without a layout table");
 }
+// clang-format on
 #undef M
 #undef NEW
-
-template <class R> Table<R> Layout() {
-    Table<R> rows = AllRows<R>();
-    std::erase_if(rows, [](const Row<R>& row) { return !row.present; });
-    return rows;
-}
 
 template <class R> class LayoutOnDisk : public testing::Test {};
 using Records = testing::Types<PointSettings, NamedValues, CycleSettings, SeriesBlock, DataUnit, DataGroup,
@@ -235,24 +193,22 @@ TYPED_TEST(LayoutOnDisk, EachMemberIsWrittenAtAndReadFromItsOffset) {
     const auto table = Layout<TypeParam>();
     auto model = std::make_unique<TypeParam>(), read = std::make_unique<TypeParam>();
     Filler filler;
-    Bytes image; // the record by the format's rules, member after member
     std::vector<std::size_t> offsets;
     for (const auto& row : table) {
-        const Bytes member = row.fill(*model, filler);
-        ASSERT_EQ(member.size(), row.size) << row.name << ": its type has another width on disk";
-        offsets.push_back(image.size());
-        Filler::Append(image, member);
+        offsets.push_back(filler.out.size());
+        row.fill(*model, filler);
+        ASSERT_EQ(filler.out.size() - offsets.back(), row.size) << row.name << ": its type has another width";
     }
+    const Bytes& image = filler.out; // the record by the format's rules, member after member
     VectorSink sink;
     ByteWriter writer(sink);
     EncodeRecord(writer, *model);
     writer.Flush();
-    const Bytes& written = sink.bytes;
     const std::size_t differs =
-        std::mismatch(image.begin(), image.end(), written.begin(), written.end()).first - image.begin();
+        std::mismatch(image.begin(), image.end(), sink.bytes.begin(), sink.bytes.end()).first - image.begin();
     const auto member = std::upper_bound(offsets.begin(), offsets.end(), differs) - offsets.begin() - 1;
-    EXPECT_TRUE(written == image) << "the written bytes differ from offset " << differs << ", in "
-                                  << table[member].name << " at offset " << offsets[member];
+    EXPECT_TRUE(sink.bytes == image) << "the written bytes differ from offset " << differs << ", in "
+                                     << table[member].name << " at offset " << offsets[member];
 
     ByteReader reader(image);
     ASSERT_NO_THROW(DecodeRecord(reader, *read));

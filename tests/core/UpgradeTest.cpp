@@ -14,9 +14,8 @@ using namespace zel;
 
 namespace {
 
-// Walks a record's member list and fills every member with random bits: NaN patterns, strings
-// with duplicate-mapped and invalid code page 932 bytes, arrays with lower bounds 0 and 5 and
-// arrays never dimensioned.
+// Fills every member with random bits: NaN patterns, strings with duplicate-mapped and invalid code
+// page 932 bytes, arrays from 0 or 5 and arrays never dimensioned.
 struct FillArchive : Archive<FillArchive> {
     explicit FillArchive(unsigned seed) : rng(seed) {}
     std::mt19937 rng;
@@ -43,21 +42,16 @@ struct FillArchive : Archive<FillArchive> {
     }
 };
 
-// Changes the member with the number `target` (counting every scalar, string, plain block and array
-// header in member-list order) and tells whether it lies in an anchor's data body, which the
-// upgrade to 1.02 drops. Walked without a target, it counts the members.
+// Changes member number `target` (of scalars, strings, plain blocks and array headers, in member-list
+// order), telling whether it lies in an anchor's data body; without a target it counts the members.
 struct ChangeArchive : Archive<ChangeArchive> {
     explicit ChangeArchive(std::size_t at = SIZE_MAX) : target(at) {}
     std::size_t target, count = 0;
     bool inDataBody = false;
     bool Hit() { return count++ == target; }
 
-    template <class T> void scalar(T& v) {
-        if (Hit()) v = static_cast<T>(v ^ 1);
-    }
-    void bits32(std::uint32_t& v) {
-        if (Hit()) v ^= 1u;
-    }
+    template <class T> void scalar(T& v) { v = static_cast<T>(v ^ (Hit() ? 1 : 0)); }
+    void bits32(std::uint32_t& v) { v ^= Hit() ? 1u : 0u; }
     void string(String& s) {
         if (Hit()) s = String(std::string(s.view()) + 'x');
     }
@@ -68,19 +62,15 @@ struct ChangeArchive : Archive<ChangeArchive> {
         inDataBody = n == sizeof(DataUnit{}.Bytes.bytes) || n == sizeof(DataBlock{}.DataRest.bytes);
     }
     template <class T> void dynArray(DynArray<T>& a) {
-        if (Hit()) {
-            if (a.Dimensioned())
-                a.lower += 1;
-            else
-                a.DimensionEmpty(1);
-        }
+        const bool hit = Hit();
+        if (hit && a.Dimensioned()) a.lower += 1;
+        if (hit && !a.Dimensioned()) a.DimensionEmpty(1);
         for (auto& e : a.MutableItems())
             (*this)(e);
     }
 };
 
-using platform::code::Overflow;
-using platform::code::SubscriptOutOfRange;
+using platform::code::Overflow, platform::code::SubscriptOutOfRange;
 
 // The code of the failure that `build` ends with, 0 when it does not fail; its detail in `detail`.
 template <class Build> int FailureCode(Build build, std::string* detail = nullptr) {
@@ -99,8 +89,7 @@ Anchor102 Upgrade(const Anchor101& a) {
     return out;
 }
 
-// An anchor with `count` entries from `lower` (none dimensioned when `count` is negative) and a
-// stored count of `stored`.
+// An anchor with `count` entries from `lower` (none dimensioned when negative), its count `stored`.
 Anchor101 WithEntries(int count, Long lower = 1, std::optional<Integer> stored = {}) {
     Anchor101 a;
     if (count >= 0) a.Entries.Dimension(lower, count);
@@ -226,16 +215,15 @@ std::unique_ptr<Main101> RandomConvertibleProject(unsigned seed) {
     return m;
 }
 
-// Changing any member of the old project must show in the converted file (or make the upgrade
-// fail), except a byte of an anchor's data body, which format 1.02 drops: that must change nothing.
-// This catches every member copy that is left out or crossed with another.
+// Changing any member of the old project must show in the converted file (or make the upgrade fail),
+// except a byte of an anchor's data body, which 1.02 drops: so no member copy is left out or crossed.
 TEST(UpgradeProject, EveryMemberIsCarriedOverAndTheDataBodyDropped) {
     for (unsigned seed : {11u, 12u}) {
         const auto original = RandomConvertibleProject(seed);
         const auto before = Converted(*original);
         ASSERT_TRUE(before) << "seed " << seed;
         ChangeArchive counter;
-        counter(*std::make_unique<Main101>(*original));
+        counter(*original);
         for (std::size_t member = 0; member < counter.count; ++member) {
             auto changed = std::make_unique<Main101>(*original);
             ChangeArchive change(member);
@@ -287,14 +275,18 @@ Anchor101 AnchorFor(Integer cycles, const char* method, int count1 = 2, int coun
     return a;
 }
 
-// Lists the filled steps: "L2:1" is Levels(2) from group 1, "C3S1:2" is SecondSteps(1) of Cycles(3)
-// from group 2. Each filled step must carry its group's count and points and nothing beyond.
-std::string Filled(const CycleTable& t) {
+// The table built from `a`, as the code and detail of its failure or as 0 and the list of its filled
+// steps: "L2:1" is Levels(2) from group 1, "C3S1:2" is SecondSteps(1) of Cycles(3) from group 2. Each
+// filled step must carry its group's count and points and nothing beyond ("!" marks one that does not).
+std::pair<int, std::string> Build(const Anchor101& a, bool current) {
+    CycleTable t;
     std::string out;
+    if (const int code = FailureCode([&] { BuildCycleTable(t, a, current); }, &out)) return {code, out};
+    EXPECT_TRUE(t.CycleCount == a.Cycle.CycleCount && t.BothValuesSet == -1);
     auto step = [&](const CycleStep& s, const std::string& name) {
         if (s == CycleStep{}) return;
-        int g = s.Value == kGroup1 ? 1 : s.Value == kGroup2 ? 2 : 0;
-        int count = g == 1 ? 2 : 3;
+        const int g = s.Value == kGroup1 ? 1 : s.Value == kGroup2 ? 2 : 0;
+        const int count = g == 1 ? a.Settings.FirstCount : a.Settings.SecondCount;
         bool pointsOk = s.List.PointCount == count;
         for (int p = 1; p <= 10; ++p)
             pointsOk = pointsOk && s.List.Points.at(p) == (p <= count ? g * 100 + p : 0);
@@ -303,76 +295,55 @@ std::string Filled(const CycleTable& t) {
     for (int k = 1; k <= 11; ++k)
         step(t.Levels.at(k), "L" + std::to_string(k));
     for (int i = 1; i <= 10; ++i)
-        for (int h = 0; h < 2; ++h)
-            for (int j = 1; j <= 10; ++j) {
-                const auto& steps = h == 0 ? t.Cycles.at(i).FirstSteps : t.Cycles.at(i).SecondSteps;
-                step(steps.at(j), "C" + std::to_string(i) + (h == 0 ? "F" : "S") + std::to_string(j));
-            }
-    return out;
+        for (const char* half : {"F", "S"})
+            for (int j = 1; j <= 10; ++j)
+                step((*half == 'F' ? t.Cycles.at(i).FirstSteps : t.Cycles.at(i).SecondSteps).at(j),
+                     "C" + std::to_string(i) + half + std::to_string(j));
+    return {0, out};
 }
 
-std::string Build(const Anchor101& a, bool current) {
-    CycleTable t;
-    BuildCycleTable(t, a, current);
-    EXPECT_EQ(t.CycleCount, a.Cycle.CycleCount);
-    EXPECT_EQ(t.BothValuesSet, -1);
-    return Filled(t);
-}
-
-const std::string kMulti3 =
-    "L1:1 L2:1 L3:1 L4:1 C2F1:2 C2F2:2 C2S2:2 C3F1:2 C3F2:2 C3F3:2 C3S1:2 C3S2:2 C3S3:2";
-const std::string kOther3 = "L1:1 L2:1 L3:1 L4:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2";
-
-TEST(CycleTable, LayoutsByMethodAndCycleCount) {
-    const std::tuple<Integer, const char*, bool, std::string> cases[] = {
-        {0, "多サイクル", false, "L1:1"},
-        {1, "多サイクル", false, "L1:1 L2:1"},
-        {1, "１サイクル", false, "L1:2 L2:1"},
-        {3, "多サイクル", false, kMulti3},
-        {3, "１サイクル", false, "L1:2 L2:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2"},
-        {3, "", false, kOther3},
-        {3, "1サイクル", false, kOther3}, // a half-width digit is another method
-        {3, "１サイクル", true, kMulti3}, // the current anchor always takes the general rules
-        {-1, "多サイクル", false, ""},
-        {10, "", false,
+TEST(CycleTable, LayoutsByMethodAndCycleCountAndFailuresSayingWhatWasTooLarge) {
+    const std::string multi3 =
+        "L1:1 L2:1 L3:1 L4:1 C2F1:2 C2F2:2 C2S2:2 C3F1:2 C3F2:2 C3F3:2 C3S1:2 C3S2:2 C3S3:2";
+    const std::string other3 = "L1:1 L2:1 L3:1 L4:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2";
+    const std::string cycles11 = "サイクル数が 11 あり、上限の 10 を超えています。";
+    // Cycles, method, current anchor, the groups' point counts; failure code and detail or 0 and steps.
+    const std::tuple<Integer, const char*, bool, int, int, int, std::string> cases[] = {
+        {0, "多サイクル", false, 2, 3, 0, "L1:1"},
+        {1, "多サイクル", false, 2, 3, 0, "L1:1 L2:1"},
+        {1, "１サイクル", false, 2, 3, 0, "L1:2 L2:1"},
+        {3, "多サイクル", false, 2, 3, 0, multi3},
+        {3, "１サイクル", false, 2, 3, 0, "L1:2 L2:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2"},
+        {3, "", false, 2, 3, 0, other3},
+        {3, "1サイクル", false, 2, 3, 0, other3}, // a half-width digit is another method
+        {3, "１サイクル", true, 2, 3, 0, multi3}, // the current anchor always takes the general rules
+        {-1, "多サイクル", false, 2, 3, 0, ""},
+        {10, "", false, 2, 3, 0,
          "L1:1 L2:1 L3:1 L4:1 L5:1 L6:1 L7:1 L8:1 L9:1 L10:1 L11:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2 "
          "C4F1:2 C4S1:2 C5F1:2 C5S1:2 C6F1:2 C6S1:2 C7F1:2 C7S1:2 C8F1:2 C8S1:2 C9F1:2 C9S1:2 C10F1:2 "
          "C10S1:2"},
-    };
-    for (const auto& [cycles, method, current, expected] : cases)
-        EXPECT_EQ(Build(AnchorFor(cycles, method), current), expected) << cycles << method << current;
-    // Ten cycles of the multi-cycle layout: cycles 2 to 10, each with its steps 1..i.
-    const std::string ten = Build(AnchorFor(10, "多サイクル"), false);
-    EXPECT_TRUE(std::count(ten.begin(), ten.end(), ' ') == 110 &&
-                ten.find("C10F10:2 C10S1:2 C10S2:2") != ten.npos);
-}
-
-TEST(CycleTable, FailuresSayWhatWasTooLarge) {
-    const std::string cycles = "サイクル数が 11 あり、上限の 10 を超えています。";
-    const std::tuple<Integer, const char*, bool, int, int, int, std::string> cases[] = {
-        {11, "多サイクル", false, 2, 3, SubscriptOutOfRange, cycles},
-        {11, "１サイクル", false, 2, 3, SubscriptOutOfRange, cycles},
+        {11, "多サイクル", false, 2, 3, SubscriptOutOfRange, cycles11},
+        {11, "１サイクル", false, 2, 3, SubscriptOutOfRange, cycles11},
         {32767, "", true, 2, 3, Overflow, "サイクル数 32767 に 1 を加えると範囲を超えます。"},
         {0, "", false, 11, 0, SubscriptOutOfRange, "グループ 1 の点数が 11 あり、上限の 10 を超えています。"},
-        {0, "", false, 10, 20, 0, ""}, // group 2 is not used at c = 0
+        {0, "", false, 10, 20, 0, "L1:1"}, // group 2 is not used at c = 0
+        {0, "", false, 0, 10, 0, "L1:1"},  // a group of no point fills none
         {2, "", false, 10, 11, SubscriptOutOfRange,
          "グループ 2 の点数が 11 あり、上限の 10 を超えています。"},
     };
-    for (const auto& [cycleCount, method, current, count1, count2, code, detail] : cases) {
-        CycleTable t;
-        std::string said;
-        const int failure = FailureCode([&, anchor = AnchorFor(cycleCount, method, count1, count2),
-                                         current = current] { BuildCycleTable(t, anchor, current); },
-                                        &said);
-        EXPECT_TRUE(failure == code && said == detail) << cycleCount << method << count1 << count2 << said;
-    }
-    // One value 0: BothValuesSet stays 0; a group of no point fills none.
-    Anchor101 one = AnchorFor(0, "", 0, 10);
+    for (const auto& [cycles, method, current, count1, count2, code, expected] : cases)
+        EXPECT_EQ(Build(AnchorFor(cycles, method, count1, count2), current), std::pair(code, expected))
+            << cycles << method << current << count1 << count2;
+    // Ten cycles of the multi-cycle layout: cycles 2 to 10, each with its steps 1..i.
+    const std::string ten = Build(AnchorFor(10, "多サイクル"), false).second;
+    EXPECT_TRUE(std::count(ten.begin(), ten.end(), ' ') == 110 &&
+                ten.find("C10F10:2 C10S1:2 C10S2:2") != ten.npos);
+
+    Anchor101 one = AnchorFor(0, ""); // one value 0: BothValuesSet stays 0
     one.Settings.FirstValue = 0;
     CycleTable t;
     BuildCycleTable(t, one, false);
-    EXPECT_TRUE(t.BothValuesSet == 0 && t.Levels.at(1).List.PointCount == 0 &&
-                t.Levels.at(1).List.Points.at(1) == 0);
+    EXPECT_EQ(t.BothValuesSet, 0);
 }
 
 } // namespace
