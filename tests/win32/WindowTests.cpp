@@ -22,6 +22,8 @@ namespace {
 namespace table = zel::ui::table;
 namespace win32 = zel::ui::win32;
 using namespace zel::platform; // Narrow, Widen
+using namespace zel::test;     // SampleFile, TempDir, ReadBytes, WriteBytes, ListFolder
+using enum zel::FileVersion;
 
 std::wstring TextOf(HWND window) {
     std::array<wchar_t, 1024> text{};
@@ -148,9 +150,9 @@ TEST_F(Win32ConvWindow, EnterPressesTheFocusedButtonOnlyEscNothingAndTabFollowsT
 }
 
 TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
-    zel::test::TempDir dir;
+    TempDir dir;
     const std::wstring file = Widen(dir.file("現場.ZEL")), folder = Widen(dir.path().string());
-    zel::test::WriteBytes(dir.file("現場.ZEL"), {1});
+    WriteBytes(dir.file("現場.ZEL"), {1});
     const std::wstring both = file + L"|" + file, typed = L"C:\\a.zel|C:\\b";
     for (const auto& chosen : {std::optional<std::wstring>(), std::optional<std::wstring>(file)}) {
         Type(L"C:\\a.zel", L"C:\\b");
@@ -178,24 +180,23 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
     // Named on the command line, relative to the current folder, or not named.
     window.fillFromCommandLine(L"zelconv.exe");
     EXPECT_EQ(Names(), typed);
-    wchar_t current[MAX_PATH];
-    GetCurrentDirectoryW(MAX_PATH, current);
-    SetCurrentDirectoryW(folder.c_str());
+    const std::filesystem::path current = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
     window.fillFromCommandLine(L"\"C:\\Program Files\\ZelConv\\zelconv.exe\" 現場.ZEL");
     for (const auto& [line, shown] :
          {std::pair(L"z 現場.ZEL 現場.zel", "frmConv"), std::pair(L"z 現場.ZEL a", "frmBatch"),
           std::pair(L"z .", "frmBatch")}) // one file named twice; several; a folder
         EXPECT_EQ(win32::WindowForCommandLine(*ws, line)->table().name, shown);
-    SetCurrentDirectoryW(current);
+    std::filesystem::current_path(current);
     EXPECT_EQ(Names(), both);
 }
 
 TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
-    zel::test::TempDir dir;
+    TempDir dir;
     const std::string name = dir.file("現場.zel"), none = dir.file("none.zel");
-    const std::vector<std::uint8_t> original = zel::test::SampleFile(zel::FileVersion::V101);
-    zel::test::WriteBytes(name, original);
-    zel::test::WriteBytes(dir.file("copy.zel"), {1});
+    const std::vector<std::uint8_t> original = SampleFile(V101);
+    WriteBytes(name, original);
+    WriteBytes(dir.file("copy.zel"), {1});
     // Each box: buttons, icon and default; its text as MessageBoxW shows it; the target field meanwhile.
     using Box = std::tuple<UINT, std::string, std::string, int>;
     auto convert = [&](const std::string& from, const std::string& to, const std::vector<Box>& boxes) {
@@ -218,7 +219,7 @@ TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
     const UINT question = MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON1;
     const std::string overwrite = "データが存在します。上書きしてもよろしいですか？";
     convert(name, dir.file("copy"), {{question, overwrite, dir.file("copy.zel"), IDNO}});
-    EXPECT_EQ(zel::test::ListFolder(dir.path()), (std::vector<std::string>{"copy.zel", "現場.zel"}));
+    EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"copy.zel", "現場.zel"}));
     // Each carriage return of a message is a line break (CR LF) in its box.
     const std::string converted =
         "指定したファイルは最新バージョンに変換されました。\r\n\r\n"
@@ -226,16 +227,16 @@ TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
     convert(name, name,
             {{question, overwrite, name, IDYES},
              {MB_OK | MB_ICONINFORMATION, converted + dir.file("現場.bak"), name, IDOK}});
-    EXPECT_EQ(zel::test::ReadBytes(dir.file("現場.bak")), original);
+    EXPECT_EQ(ReadBytes(dir.file("現場.bak")), original);
     convert(none, dir.file("new"), // a warning, with the field settled before it
             {{MB_OK | MB_ICONWARNING, "フォルダが見つかりませんでした\r\nファイル名：" + none,
               dir.file("new.zel"), IDOK}});
 }
 
 TEST_F(Win32ConvWindow, OpenDialogHasItsTitleFilterAndNoReadOnlyBoxAndReturnsTheFullName) {
-    zel::test::TempDir dir;
+    TempDir dir;
     const std::string chosen = dir.file("現場.zel");
-    zel::test::WriteBytes(chosen, {1});
+    WriteBytes(chosen, {1});
     std::optional<std::wstring> name;
     WithModal([&] { name = win32::frmConv::ChooseWithDialog(window.handle()); },
               [&](HWND dialog) {
@@ -275,20 +276,19 @@ TEST_F(Win32ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBox
 // drawn; Enter opens a row's message; いいえ the second time keeps the results; the result column
 // grows with the window; the report; Esc closes.
 TEST(Win32BatchWindow, ListsConvertsAndReports) {
-    zel::test::TempDir dir;
+    TempDir dir;
     CreateDirectoryW(Widen(dir.file("b")).c_str(), nullptr);
-    const auto v101 = zel::test::SampleFile(zel::FileVersion::V101),
-               current = zel::test::SampleFile(zel::FileVersion::V102);
+    const auto v101 = SampleFile(V101);
     // The file, its content, its format and its result as the list shows them.
     const std::vector<std::tuple<std::string, std::vector<std::uint8_t>, std::string, std::string>> rows = {
         {"a.zel", v101, "1.01", "変換しました"},
         {"e.zel", {1, 2, 3}, "データではありません", "変換しません："},
-        {"f.zel", zel::test::SampleFile(zel::FileVersion::V101, {.failingAnchor = 1}), "1.01", "失敗："},
-        {"b\\C.ZEL", zel::test::SampleFile(zel::FileVersion::V100), "1.00", "変換しました"},
-        {"b\\d.zel", current, "最新", "変換不要"},
+        {"f.zel", SampleFile(V101, {.failingAnchor = 1}), "1.01", "失敗："},
+        {"b\\C.ZEL", SampleFile(V100), "1.00", "変換しました"},
+        {"b\\d.zel", SampleFile(V102), "最新", "変換不要"},
     };
     for (const auto& [name, bytes, format, result] : rows)
-        zel::test::WriteBytes(dir.file(name), bytes);
+        WriteBytes(dir.file(name), bytes);
     std::vector<std::string> questions; // each box's text, after its icon: "!" a warning, "i" else
     int answer = IDYES;
     win32::frmBatch batch(nullptr, {dir.file("")});
@@ -327,7 +327,7 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     EXPECT_EQ(std::tuple(questions[1].substr(0, questions[1].find('\r')), questions[2][0], questions[3][0]),
               std::tuple("i" + dir.file("a.zel"), '!', '!'));
     // 変換開始 again with a file old again, then いいえ: the list, its results and the counts stay.
-    zel::test::WriteBytes(dir.file("a.zel"), v101);
+    WriteBytes(dir.file("a.zel"), v101);
     answer = IDNO;
     SendMessageW(batch.control("cmdStart"), BM_CLICK, 0, 0);
     ASSERT_TRUE(PumpUntil(idle));
@@ -342,8 +342,8 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     EXPECT_EQ(ListView_GetColumnWidth(list, 2), before + 100);
     batch.setReportChooser([](HWND, const std::wstring& suggested) { return suggested; });
     SendMessageW(batch.control("cmdSave"), BM_CLICK, 0, 0);
-    const std::string saved = zel::test::ListFolder(dir.path()).back(); // in the dropped folder
-    const auto report = zel::test::ReadBytes(dir.file(saved));          // a heading and a line per file
+    const std::string saved = ListFolder(dir.path()).back(); // in the dropped folder
+    const auto report = ReadBytes(dir.file(saved));          // a heading and a line per file
     EXPECT_EQ(std::pair(saved.substr(0, saved.size() - 19), std::count(report.begin(), report.end(), '\n')),
               std::pair(std::string("変換結果_"), std::ptrdiff_t{6}));
     PressKey(batch, VK_ESCAPE);
@@ -353,11 +353,10 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
 // With 1,000 files the window answers another program within 200 ms while the files are listed,
 // converted, and listed anew for a second run.
 TEST(Win32BatchWindow, AnswersWithin200MsWhileItListsAndConverts1000Files) {
-    zel::test::TempDir dir;
-    const auto v101 = zel::test::SampleFile(zel::FileVersion::V101),
-               current = zel::test::SampleFile(zel::FileVersion::V102);
+    TempDir dir;
+    const auto v101 = SampleFile(V101), current = SampleFile(V102);
     for (int i = 0; i < 1000; ++i)
-        zel::test::WriteBytes(dir.file(std::to_string(i) + ".zel"), i % 25 == 0 ? v101 : current);
+        WriteBytes(dir.file(std::to_string(i) + ".zel"), i % 25 == 0 ? v101 : current);
     win32::frmBatch batch(nullptr, {dir.file("")});
     batch.messageBoxes().setShowFunction(
         [](HWND, const std::wstring&, const std::wstring&, UINT) { return IDYES; });
