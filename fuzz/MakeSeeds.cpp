@@ -1,11 +1,7 @@
-// Writes small valid user-data files of the three formats into a folder, as the starting corpus of
-// zel_fuzz: without them the fuzzer would first have to find a 64-byte signature and a body of some
-// 30 KB per anchor by chance.
-//
-//   zel_fuzz_seeds <folder>
+// zel_fuzz_seeds <folder>: small valid user-data files of the three formats, the starting corpus of
+// zel_fuzz, which would otherwise have to find a 64-byte signature and some 30 KB per anchor by chance.
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
-#include "upgrade/Set102Module.h"
 
 #include <cstdio>
 #include <filesystem>

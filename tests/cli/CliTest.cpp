@@ -104,8 +104,7 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
     const std::string f = dir.file("f") + platform::kSeparator;
     for (const char* leaf : {"f/b10.zel", "f/sub/a.ZEL", "f/b9.zel", "f/b1.txt"})
         Put(leaf, b);
-    EXPECT_EQ(Run({"-j", "2", "--yes", dir.file("f"), dir.file("f/b9.zel")}), 0)
-        << console.err; // b9.zel named twice
+    EXPECT_EQ(Run({"-j", "2", "--yes", dir.file("f"), dir.file("f/b9.zel")}), 0) << console.err; // b9 twice
     EXPECT_TRUE(Contains(console.out, "[1/3] " + f + "b9.zel\n[2/3] " + f + "b10.zel\n[3/3] " + f + "sub" +
                                           platform::kSeparator + "a.ZEL\n"))
         << console.out;
@@ -118,39 +117,36 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
 }
 
 TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
-    // The command line, a terminal, the lines typed, what is shown after the question, converted.
-    const char* noTerminal = "いいえ (端末がないため確認できません。上書きするには --yes を付けてください)";
-    const std::string a = dir.file("a.zel");
-    const std::tuple<std::vector<std::string>, bool, std::deque<std::string>, const char*, bool> cases[] = {
-        {{"--no", a}, false, {}, "いいえ (--no)", false},
+    // The command line, a terminal, the lines typed, what is shown (empty: no question), converted.
+    const std::string a = dir.file("a.zel"), b = Put("b.zel", test::SampleFile(FileVersion::V102)),
+                      q = "上書きしてもよろしいですか？ (" + a + ") ",
+                      noTerminal =
+                          q + "いいえ (端末がないため確認できません。上書きするには --yes を付けてください)";
+    const std::tuple<std::vector<std::string>, bool, std::deque<std::string>, std::string, bool> cases[] = {
+        {{"--no", a}, false, {}, q + "いいえ (--no)", false},
         {{a}, false, {}, noTerminal, false},
         {{"-j", "2", a}, false, {}, noTerminal, false}, // several workers: No for every file at once
-        {{a}, true, {"maybe", " Y "}, "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
-        {{a}, true, {""}, "[Y/n] ", true}, // Enter answers Yes
-        {{a}, true, {}, "[Y/n] \nいいえ (入力が終わりました)", false},
+        {{a}, true, {"maybe", " Y "}, q + "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
+        {{a}, true, {""}, q + "[Y/n] ", true}, // Enter answers Yes
+        {{a}, true, {}, q + "[Y/n] \nいいえ (入力が終わりました)", false},
+        // With -j 2 one question up front counts the files to be written: a.zel, named and in the folder,
+        // not the current b.zel nor the name of no file. With none to be written, none is asked.
+        {{"-j", "2", a, dir.file(""), dir.file("none.zel")}, true, {"n"}, "質問: 1 個のファイル", false},
+        {{"-j", "2", b, dir.file("none.zel")}, true, {"n"}, "", false},
     };
     const Bytes old = test::SampleFile(FileVersion::V101);
     for (const auto& [args, terminal, lines, shown, converted] : cases) {
         Put("a.zel", old);
         EXPECT_EQ(Run(args, {terminal, lines}), converted ? 0 : 1) << shown;
-        EXPECT_TRUE(Contains(console.err, "上書きしてもよろしいですか？ (" + a + ") " + shown))
+        EXPECT_TRUE(Contains(console.err, shown) && Contains(console.err, "質問") != shown.empty())
             << console.err;
         EXPECT_EQ(test::ReadBytes(a) != old, converted) << shown;
     }
-    // With -j 2 the one question up front counts the files that will be written: here a.zel, named
-    // and in the folder, and not the folder's current file nor the name of no file; when there is
-    // none, nothing is asked.
-    Put("b.zel", test::SampleFile(FileVersion::V102));
-    for (const Bytes& bytes : {old, test::SampleFile(FileVersion::V102)}) {
-        Put("a.zel", bytes);
-        Run({"-j", "2", a, dir.file(""), dir.file("none.zel")}, {true, {"n"}});
-        EXPECT_EQ(std::pair(Contains(console.err, "質問: 1 個のファイル"), Contains(console.err, "質問")),
-                  std::pair(bytes == old, bytes == old))
-            << console.err;
-    }
 }
 
-TEST_F(Cli, CheckReportsEachFileFromOneReading) {
+// Nothing is written by help, version, --check (each file's verdict from one reading), a wrong command
+// line or output that cannot be written.
+TEST_F(Cli, HelpVersionCheckWrongCommandLinesAndOutputThatCannotBeWritten) {
     const Bytes current = test::SampleFile(FileVersion::V102);
     // A file whose first list holds a million empty strings (2 bytes each) and then ends: Code,
     // AnchorCount, four empty texts, Setting, the list's header (1 to 1,000,000), the strings.
@@ -158,32 +154,24 @@ TEST_F(Cli, CheckReportsEachFileFromOneReading) {
     cutList.insert(cutList.end(),
                    {8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0x40, 0x42, 0x0F, 0, 1, 0, 0, 0});
     cutList.resize(cutList.size() + 2000000, 0);
-    const std::pair<std::string, const char*> cases[] = {
+    const std::string a = Put("a.zel", test::SampleFile(FileVersion::V100)), t = dir.file("t.zel"),
+                      b = Put("b.zel", test::SampleFile(FileVersion::V101)), cur = Put("c.zel", current);
+    // clang-format off
+    const std::pair<std::string, const char*> checks[] = {
         {Put("foreign.zel", Bytes(100, 'x')), "カルトゥーバのデータではありません\n"},
         {Put("cut102.zel", Bytes(current.begin(), current.end() - 1)), "データが壊れています\n"},
-        {dir.file("none.zel"), "ファイルが見つかりません\n"},
-        {Put("a100.zel", test::SampleFile(FileVersion::V100)), "1.00 形式 (変換が必要です)\n"},
-        {Put("a101.zel", test::SampleFile(FileVersion::V101)), "1.01 形式 (変換が必要です)\n"},
-        {Put("a102.zel", current), "1.02 形式 (変換の必要はありません)\n"},
-        {Put("cut-list.zel", cutList), "データが壊れています\n"}};
-    std::vector<std::string> args{"--check"};
-    for (const auto& c : cases)
-        args.push_back(c.first);
-    const auto before = test::SnapshotOf(dir.path());
-    EXPECT_EQ(Run(args), 1);
-    for (const auto& [name, verdict] : cases)
-        EXPECT_TRUE(Contains(console.out, name + ": " + verdict)) << name;
-    EXPECT_EQ(Run({"--check", dir.file("a100.zel"), dir.file("a101.zel"), dir.file("a102.zel")}), 0);
-    EXPECT_EQ(test::SnapshotOf(dir.path()), before);
-}
-
-TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
-    const std::string a = Put("a.zel", test::SampleFile(FileVersion::V100)), t = dir.file("t.zel");
+        {a, "1.00 形式 (変換が必要です)\n"}, {b, "1.01 形式 (変換が必要です)\n"},
+        {cur, "1.02 形式 (変換の必要はありません)\n"}, {Put("cut-list.zel", cutList), "データが壊れています\n"}};
+    std::vector<std::string> checkAll{"--check"};
+    std::string verdicts;
+    for (const auto& [name, verdict] : checks) {
+        checkAll.push_back(name);
+        verdicts += name + ": " + verdict;
+    }
 #ifndef _WIN32
     fs::create_symlink("loop.zel", dir.path() / "loop.zel"); // a circle of links, nothing to write into
 #endif
-    const auto before = test::ListFolder(dir.path());
-    // clang-format off
+    const auto before = test::SnapshotOf(dir.path());
     const struct {
         std::vector<std::string> args;
         int status;
@@ -196,6 +184,7 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         {{"-j", "2x", a}, 2, "", "-j には 1 から 9999 までの数を指定してください: 2x"},
         {{"--check", "--", "--help", "-"}, 1,
          "--help: ファイルが見つかりません\n-: ファイルが見つかりません", ""},
+        {checkAll, 1, verdicts, ""}, {{"--check", a, b, cur}, 0, "", ""},
         {{"--version"}, 0, "1.00.0037\n旧ファイルを新しいバージョンに変換するプログラム", ""},
         {{}, 2, "", "使い方:"},
         {{"--bogus\x1B[2J\n", a}, 2, "", "不明なオプションです: --bogus\\x1B[2J\\x0A\n"},
@@ -223,12 +212,11 @@ TEST_F(Cli, HelpVersionWrongCommandLinesAndOutputThatCannotBeWritten) {
         EXPECT_TRUE(c.outResult != Console::WriteResult::BrokenPipe || console.err.empty()) << console.err;
         EXPECT_EQ(console.err.find("標準出力"), console.err.rfind("標準出力")) << console.err;
     }
-    EXPECT_EQ(test::ListFolder(dir.path()), before);
+    EXPECT_EQ(test::SnapshotOf(dir.path()), before);
 }
 
-// A folder of six files a.zel … f.zel holding `old`, after a run on `jobs` workers that stopped at its
-// first write, the first file's line: the files begun by then, and no others, are converted with their
-// backups (with -j 1 the first file alone, with -j 2 not the last); nothing temporary remains.
+// After a run on `jobs` workers over a.zel … f.zel holding `old` that stopped at its first file's line, the
+// files begun by then (-j 1: a.zel, -j 2: not f.zel) alone are converted, with backups; nothing else remains.
 void ExpectStoppedAfterTheFirstFile(const std::string& folder, const Bytes& old, const std::string& jobs) {
     const auto files = test::SnapshotOf(test::PathFromUtf8(folder));
     std::size_t converted = 0;
@@ -247,44 +235,20 @@ void ExpectStoppedAfterTheFirstFile(const std::string& folder, const Bytes& old,
 // (with or without unnamed temporary files), nothing temporary remains, the later files are untouched.
 TEST_F(Cli, ABrokenPipeStopsTheRunAfterTheFilesBeingConverted) {
     const Bytes old = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
-    for (const bool withoutLinks : {false, true}) {
-        for (const char* jobs : {"1", "2"}) {
-            const std::string folder = Folder(std::string("f") + jobs + (withoutLinks ? "n" : "l"), old);
-            platform::InjectFileSystemWithoutLinks(withoutLinks);
-            EXPECT_EQ(Run({"--yes", "-j", jobs, folder}, {false, {}, Console::WriteResult::BrokenPipe}), 3)
-                << jobs;
-            platform::InjectFileSystemWithoutLinks(false);
-            EXPECT_EQ(console.err, "");
-            ExpectStoppedAfterTheFirstFile(folder, old, jobs);
-        }
+    for (auto [withoutLinks, jobs] : {std::pair{false, "1"}, {false, "2"}, {true, "1"}, {true, "2"}}) {
+        const std::string folder = Folder(std::string("f") + jobs + (withoutLinks ? "n" : "l"), old);
+        platform::InjectFileSystemWithoutLinks(withoutLinks);
+        EXPECT_EQ(Run({"--yes", "-j", jobs, folder}, {false, {}, Console::WriteResult::BrokenPipe}), 3)
+            << jobs;
+        platform::InjectFileSystemWithoutLinks(false);
+        EXPECT_EQ(console.err, "");
+        ExpectStoppedAfterTheFirstFile(folder, old, jobs);
     }
 }
 
 #ifndef _WIN32
-// The control characters of a name reach the console as \xHH: in the [n/N] line, the questions, the
-// workflow's messages and --check; the line breaks between a message's own lines stay.
-TEST_F(Cli, ControlCharactersOfNamesAreShownEscaped) {
-    const std::string odd = dir.file("\x1B[2J\n\x7F\xC2\x80\xC2\x9F"),
-                      shown = dir.file("\\x1B[2J\\x0A\\x7F\\xC2\\x80\\xC2\\x9F");
-    Put(odd.substr(odd.rfind('/') + 1) + ".zel", test::SampleFile(FileVersion::V101));
-    EXPECT_EQ(Run({"--yes", odd + ".zel", Put("b.zel", test::SampleFile(FileVersion::V102))}), 0);
-    EXPECT_EQ(Run({"--no", "-o", odd + ".zel", odd + ".bak"}, console), 1);
-    EXPECT_EQ(Run({"--check", odd + ".zel"}, console), 0);
-    EXPECT_TRUE(Contains(console.out, "[1/2] " + shown + ".zel\n") &&
-                Contains(console.out, shown + ".zel: 1.02 形式") &&
-                Contains(console.err, "(" + shown + ".zel) はい (--yes)\n") &&
-                Contains(console.err, "(" + shown + ".zel) いいえ (--no)\n") &&
-                Contains(console.err, "必要がなければ消して下さい。\n" + shown + ".bak\n"))
-        << console.out << console.err;
-    const std::string all = console.out + console.err;
-    EXPECT_TRUE(std::none_of(all.begin(), all.end(),
-                             [](char c) { return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7F; }) &&
-                !Contains(all, "\xC2\x80") && !Contains(all, "\xC2\x9F"));
-}
-
-// The built program with `args`, its standard output on `out` (else the test's), its standard error on
-// `err` (else nowhere), its descriptors `closed` closed and SIGPIPE as a shell leaves it: its exit
-// status, or 128 + the signal that ended it.
+// The built program's exit status, or 128 + the signal that ended it, run with standard output on `out`
+// (else the test's), standard error on `err` (else nowhere), `closed` closed, SIGPIPE as a shell leaves it.
 int RunProgram(const std::vector<std::string>& args, int out, const std::vector<int>& closed = {},
                int err = -1) {
     const std::string program = ZELCONV_CLI_PATH;
@@ -307,12 +271,28 @@ int RunProgram(const std::vector<std::string>& args, int out, const std::vector<
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// The built program on odd standard streams: a name that is not UTF-8 is converted and shown with its
-// own bytes, output that cannot be written fails the run, a pipe closed early stops it after the files
-// being converted (instead of SIGPIPE killing it in the middle of one). Started with standard input,
-// output or error closed, it opens no data file as one of them: the console's lines never land in a
-// target or a backup.
-TEST_F(Cli, TheRealProgramOnItsStandardStreams) {
+// Names on the console: in-process, their control characters as \xHH in the [n/N] line, the questions, the
+// workflow's messages and --check, a message's own line breaks kept. The built program: a name that is not
+// UTF-8 is converted and shown with its own bytes, a full disk on standard output fails the run, a pipe
+// closed early stops it after the files being converted (SIGPIPE does not kill it in one); started with
+// standard streams closed, its lines never land in a data file.
+TEST_F(Cli, NamesAndStandardStreamsOfTheRealProgram) {
+    const std::string odd = dir.file("\x1B[2J\n\x7F\xC2\x80\xC2\x9F"),
+                      shown = dir.file("\\x1B[2J\\x0A\\x7F\\xC2\\x80\\xC2\\x9F");
+    Put(odd.substr(odd.rfind('/') + 1) + ".zel", test::SampleFile(FileVersion::V101));
+    EXPECT_EQ(Run({"--yes", odd + ".zel", Put("b.zel", test::SampleFile(FileVersion::V102))}), 0);
+    EXPECT_EQ(Run({"--no", "-o", odd + ".zel", odd + ".bak"}, console), 1);
+    EXPECT_EQ(Run({"--check", odd + ".zel"}, console), 0);
+    EXPECT_TRUE(Contains(console.out, "[1/2] " + shown + ".zel\n") &&
+                Contains(console.out, shown + ".zel: 1.02 形式") &&
+                Contains(console.err, "(" + shown + ".zel) はい (--yes)\n") &&
+                Contains(console.err, "(" + shown + ".zel) いいえ (--no)\n") &&
+                Contains(console.err, "必要がなければ消して下さい。\n" + shown + ".bak\n"))
+        << console.out << console.err;
+    const std::string all = console.out + console.err;
+    EXPECT_TRUE(std::none_of(all.begin(), all.end(),
+                             [](char c) { return (c >= 0 && c < 0x20 && c != '\n') || c == 0x7F; }) &&
+                !Contains(all, "\xC2\x80") && !Contains(all, "\xC2\x9F"));
     const Bytes old = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
     const int err = ::open(dir.file("err").c_str(), O_WRONLY | O_CREAT, 0600),
               full = ::open("/dev/full", O_WRONLY);
@@ -333,12 +313,11 @@ TEST_F(Cli, TheRealProgramOnItsStandardStreams) {
         expected[c + std::string(".zel")] = test::ReadBytes(dir.file("bad\xFF\xFE.zel"));
         expected[c + std::string(".bak")] = old;
     }
-    const std::vector<int> closedSets[] = {{STDOUT_FILENO}, {STDERR_FILENO}, {1, 2}, {0, 1, 2}};
+    int runs = 0;
     for (const char* jobs : {"1", "2"}) {
-        for (const std::vector<int>& closed : closedSets) {
-            const std::string folder = Folder(std::string("g") + jobs + std::to_string(closed.size()) +
-                                                  std::to_string(closed.front()),
-                                              old, 'p');
+        for (const std::vector<int>& closed :
+             {std::vector{STDOUT_FILENO}, {STDERR_FILENO}, {1, 2}, {0, 1, 2}}) {
+            const std::string folder = Folder("g" + std::to_string(++runs), old, 'p');
             EXPECT_EQ(RunProgram({"--yes", "-j", jobs, folder}, -1, closed), 3) << folder;
             EXPECT_EQ(test::SnapshotOf(folder), expected) << folder;
         }

@@ -58,7 +58,7 @@ TEST(Encoding, ImpossibleCountsAreRefusedBeforeAnythingIsAllocated) {
 
 // Strings keep their exact bytes at any length, as values (a copy is equal and separate, a moved-from
 // one empty), and take at most four times their place in the file, so that lists fit the budget.
-TEST(Encoding, StringsKeepTheirBytesAndTakeAtMostFourTimesTheirPlaceInTheFile) {
+TEST(Encoding, StringsAndListsAreValuesAndStringsTakeAtMostFourTimesTheirPlaceInTheFile) {
     for (std::size_t n : {0u, 1u, 6u, 7u, 8u, 9u, 22u, 23u, 24u, 1000u, 0xFFFFu}) {
         std::string bytes(n, '\0');
         for (std::size_t i = 0; i < n; ++i)
@@ -79,10 +79,8 @@ TEST(Encoding, StringsKeepTheirBytesAndTakeAtMostFourTimesTheirPlaceInTheFile) {
         EXPECT_LE(sizeof(String) + String::HeapCost(n), 4 * (2 + n)) << n;
     }
     EXPECT_THROW(String(std::string(0x10000, 'a')), std::length_error);
-}
 
-// Copies of a dynamic array share their elements until one of them changes: the other keeps its own.
-TEST(Encoding, CopiesOfAListShareItsElementsUntilOneChanges) {
+    // Copies of a list share their elements until one of them changes: the other keeps its own.
     DynArray<String> list;
     list.Dimension(1, 3);
     list.at(2) = String("abcdefghij");

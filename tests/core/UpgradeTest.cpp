@@ -97,7 +97,7 @@ Anchor101 WithEntries(int count, Long lower = 1, std::optional<Integer> stored =
     return a;
 }
 
-TEST(UpgradeAnchor, TypeCodesAndStepValues) {
+TEST(UpgradeAnchor, TypeCodesStepValuesCycleNumbersAndReferenceValues) {
     const std::tuple<Integer, const char*, Integer, Long> types[] = {
         {4, "SSL永久アンカー", 5, 7},        {0, "SSL永久アンカー", 4, 550},
         {0, "新型SSL永久アンカーA", 4, 550}, {0, "ssl永久アンカー", 0, 7},
@@ -137,9 +137,7 @@ TEST(UpgradeAnchor, TypeCodesAndStepValues) {
             EXPECT_EQ(b.TypeInfo.StepValues.at(i), Single::of(i <= filled ? value : 0.0f))
                 << total << "/" << count;
     }
-}
 
-TEST(UpgradeAnchor, EntriesCycleNumbersAndReferenceValues) {
     // Cycle count 3: at the reference level a cycle number that differs from it moves up, also one
     // above it; the levels are compared as singles (minus zero equals zero, NaN nothing).
     const std::uint32_t fifty = 0x42480000, nan = 0x7FC00000;
@@ -308,36 +306,31 @@ TEST(CycleTable, LayoutsByMethodAndCycleCountAndFailuresSayingWhatWasTooLarge) {
     const std::string other3 = "L1:1 L2:1 L3:1 L4:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2";
     const std::string cycles11 = "サイクル数が 11 あり、上限の 10 を超えています。";
     // Cycles, method, current anchor, the groups' point counts; failure code and detail or 0 and steps.
+    // clang-format off
     const std::tuple<Integer, const char*, bool, int, int, int, std::string> cases[] = {
-        {0, "多サイクル", false, 2, 3, 0, "L1:1"},
-        {1, "多サイクル", false, 2, 3, 0, "L1:1 L2:1"},
-        {1, "１サイクル", false, 2, 3, 0, "L1:2 L2:1"},
-        {3, "多サイクル", false, 2, 3, 0, multi3},
+        {0, "多サイクル", false, 2, 3, 0, "L1:1"}, {1, "多サイクル", false, 2, 3, 0, "L1:1 L2:1"},
+        {1, "１サイクル", false, 2, 3, 0, "L1:2 L2:1"}, {-1, "多サイクル", false, 2, 3, 0, ""},
+        {3, "多サイクル", false, 2, 3, 0, multi3}, {3, "", false, 2, 3, 0, other3},
         {3, "１サイクル", false, 2, 3, 0, "L1:2 L2:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2"},
-        {3, "", false, 2, 3, 0, other3},
         {3, "1サイクル", false, 2, 3, 0, other3}, // a half-width digit is another method
         {3, "１サイクル", true, 2, 3, 0, multi3}, // the current anchor always takes the general rules
-        {-1, "多サイクル", false, 2, 3, 0, ""},
         {10, "", false, 2, 3, 0,
          "L1:1 L2:1 L3:1 L4:1 L5:1 L6:1 L7:1 L8:1 L9:1 L10:1 L11:1 C1F1:2 C1S1:2 C2F1:2 C2S1:2 C3F1:2 C3S1:2 "
-         "C4F1:2 C4S1:2 C5F1:2 C5S1:2 C6F1:2 C6S1:2 C7F1:2 C7S1:2 C8F1:2 C8S1:2 C9F1:2 C9S1:2 C10F1:2 "
-         "C10S1:2"},
-        {11, "多サイクル", false, 2, 3, SubscriptOutOfRange, cycles11},
-        {11, "１サイクル", false, 2, 3, SubscriptOutOfRange, cycles11},
+         "C4F1:2 C4S1:2 C5F1:2 C5S1:2 C6F1:2 C6S1:2 C7F1:2 C7S1:2 C8F1:2 C8S1:2 C9F1:2 C9S1:2 C10F1:2 C10S1:2"},
+        {11, "多サイクル", false, 2, 3, SubscriptOutOfRange, cycles11}, {11, "１サイクル", false, 2, 3, SubscriptOutOfRange, cycles11},
         {32767, "", true, 2, 3, Overflow, "サイクル数 32767 に 1 を加えると範囲を超えます。"},
         {0, "", false, 11, 0, SubscriptOutOfRange, "グループ 1 の点数が 11 あり、上限の 10 を超えています。"},
-        {0, "", false, 10, 20, 0, "L1:1"}, // group 2 is not used at c = 0
-        {0, "", false, 0, 10, 0, "L1:1"},  // a group of no point fills none
-        {2, "", false, 10, 11, SubscriptOutOfRange,
-         "グループ 2 の点数が 11 あり、上限の 10 を超えています。"},
+        {2, "", false, 10, 11, SubscriptOutOfRange, "グループ 2 の点数が 11 あり、上限の 10 を超えています。"},
+        // Group 2 is not used at c = 0; a group of no point fills none.
+        {0, "", false, 10, 20, 0, "L1:1"}, {0, "", false, 0, 10, 0, "L1:1"},
     };
+    // clang-format on
     for (const auto& [cycles, method, current, count1, count2, code, expected] : cases)
         EXPECT_EQ(Build(AnchorFor(cycles, method, count1, count2), current), std::pair(code, expected))
             << cycles << method << current << count1 << count2;
     // Ten cycles of the multi-cycle layout: cycles 2 to 10, each with its steps 1..i.
     const std::string ten = Build(AnchorFor(10, "多サイクル"), false).second;
-    EXPECT_TRUE(std::count(ten.begin(), ten.end(), ' ') == 110 &&
-                ten.find("C10F10:2 C10S1:2 C10S2:2") != ten.npos);
+    EXPECT_TRUE(std::ranges::count(ten, ' ') == 110 && ten.find("C10F10:2 C10S1:2 C10S2:2") != ten.npos);
 
     Anchor101 one = AnchorFor(0, ""); // one value 0: BothValuesSet stays 0
     one.Settings.FirstValue = 0;

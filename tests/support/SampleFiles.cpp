@@ -77,8 +77,7 @@ std::unique_ptr<Body101> SampleProject(const ProjectShape& shape) {
     m.Tail.SectionB2.Last = String::FromText("終わり");
     for (std::size_t i = 0; i < body->fixedBlock.Bytes.bytes.size(); ++i)
         body->fixedBlock.Bytes.bytes[i] = static_cast<std::uint8_t>(i * 7);
-    body->factorPair.HighFactor = Single::of(1.25f);
-    body->factorPair.LowFactor = Single::of(0.75f);
+    body->factorPair = {.HighFactor = Single::of(1.25f), .LowFactor = Single::of(0.75f)};
     return body;
 }
 

@@ -1,6 +1,5 @@
-// The one builder of user-data files for the tests, the fuzzer's seeds and the benchmark: records
-// with Japanese strings, NaN patterns, entries and point groups, encoded by the format's own
-// encoders as files of format 1.00, 1.01 or 1.02.
+// The one builder of user-data files for the tests, the fuzzer's seeds and the benchmark: records with
+// Japanese strings, NaN patterns, entries and point groups, as files of format 1.00, 1.01 or 1.02.
 #pragma once
 
 #include "usrdata/FileImage.h"
@@ -11,17 +10,15 @@
 
 namespace zel::test {
 
-// How a sample anchor is made. The defaults convert; a cycle count of 11 makes the upgrade to 1.02
-// fail at the anchor.
+// How a sample anchor is made. The defaults convert; a cycle count of 11 fails the upgrade to 1.02.
 struct AnchorShape {
     Integer cycleCount = 3;
     int entries = 3;
     bool footItems = true; // Foot.Items dimensioned 0..1, else never dimensioned
 };
 
-// How a sample project is made: `anchorCount` in the record and max(anchorCount, 1) elements,
-// every other one with the one-cycle method; anchor `failingAnchor` (1-based, 0 = none) has 11
-// steps.
+// How a sample project is made: `anchorCount` in the record and max(anchorCount, 1) elements, every
+// other one with the one-cycle method; anchor `failingAnchor` (1-based, 0 = none) has 11 steps.
 struct ProjectShape {
     Long anchorCount = 2;
     AnchorShape anchor{};

@@ -20,8 +20,7 @@ struct Shown {
 };
 
 // Records every message; answers questions from a script (Yes when the script is empty).
-class RecordingMessages : public Messages {
-public:
+struct RecordingMessages : Messages {
     std::vector<Shown> shown;
     std::deque<bool> answers;
 

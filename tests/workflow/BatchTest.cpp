@@ -215,9 +215,8 @@ TEST_F(BatchFolder, EachFileBecomesWhatItsKindCallsFor) {
     // An opened row shows the file's full name, then what was shown, as a warning.
     test::RecordingMessages opened;
     ShowBatchRow(files[10], outcomes[10], opened); // n1.zel
-    EXPECT_EQ(
-        opened.shown,
-        (std::vector<Shown>{{Shown::Warning, files[10].fullName + "\r\r予期しないエラーが発生しました。"}}));
+    const Shown warning{Shown::Warning, files[10].fullName + "\r\r予期しないエラーが発生しました。"};
+    EXPECT_EQ(opened.shown, std::vector{warning});
 }
 
 // The owner of a run, as a window is: it takes the news on its own thread when told, and its
