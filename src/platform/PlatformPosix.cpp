@@ -510,7 +510,7 @@ public:
     int Create(mode_t mode) {
         fd_.Reset();
         int fd = detail::WithoutLinks() ? (errno = EOPNOTSUPP, -1)
-                                        : OpenAtRetry(dir_, ".", O_TMPFILE | O_WRONLY, mode);
+                                        : OpenAtRetry(dir_, ".", O_TMPFILE | O_RDWR, mode);
         if (fd >= 0) {
             fd_.Reset(fd);
             // Locked before it can have a name. A file system without locks (ENOLCK) leaves it
@@ -528,7 +528,7 @@ public:
             {
                 NamingStep step; // an interrupt finds the name registered and the file made, or neither
                 pendingId_ = AddPending(dir_, name_);
-                fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY, mode);
+                fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_RDWR, mode);
                 if (fd < 0) {
                     const int e = errno;
                     Forget();
@@ -626,12 +626,44 @@ int OpenFolder(const std::string& folder) {
     return OpenRetry(folder.c_str(), O_RDONLY | O_DIRECTORY);
 }
 
+// The content written into a temporary file, as its length and SHA-256, to hold the file against when
+// it is read back.
+class WrittenContent {
+public:
+    // Writes the next piece into `fd`; 0 or the system error number.
+    int Put(int fd, const std::uint8_t* data, std::size_t size) {
+        std::size_t onDisk = size;
+        const std::uint8_t* bytes = detail::WrittenBytes(hash_.Length(), data, onDisk, scratch_);
+        hash_.Add(data, size);
+        return WriteAll(fd, bytes, onDisk);
+    }
+    // Reads the flushed file `fd` back, with its cached pages dropped first so that the device is read
+    // where the system allows it; whether it holds what was written (and `check` is content).
+    bool ReadsBack(int fd, const ContentCheck& check = {}) {
+        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        const std::uint64_t length = hash_.Length();
+        return detail::ReadsBackAsWritten(
+            [fd](std::uint8_t* buffer, std::size_t size, std::uint64_t offset) -> std::int64_t {
+                ssize_t n;
+                do
+                    n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+                while (n < 0 && errno == EINTR);
+                return n;
+            },
+            length, hash_.Finish(), check);
+    }
+
+private:
+    Sha256 hash_;
+    std::vector<std::uint8_t> scratch_;
+};
+
 // Hands the producer a writer into `fd` that keeps the first failure and writes nothing after it
 // (the producer goes on to its end, unaware); 0 or the error number of that failure.
-int Produce(int fd, const ContentProducer& produce) {
+int Produce(int fd, const ContentProducer& produce, WrittenContent& written) {
     int error = 0;
-    produce([fd, &error](const std::uint8_t* data, std::size_t size) {
-        if (error == 0) error = WriteAll(fd, data, size);
+    produce([fd, &error, &written](const std::uint8_t* data, std::size_t size) {
+        if (error == 0) error = written.Put(fd, data, size);
     });
     return error;
 }
@@ -744,7 +776,7 @@ std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t siz
 // --- Writing --------------------------------------------------------------------------------
 
 FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce,
-                               const ReplaceCheck& check) {
+                               const ReplaceCheck& check, const ContentCheck& contentCheck) {
     auto failed = [](FileError error) { return FileResult{std::move(error), std::nullopt, std::nullopt}; };
     if (target.empty() || target.back() == '/') return failed(MakeError(code::BadFileName));
     int err = 0;
@@ -765,9 +797,11 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
     TemporaryFile temp(dir.get(), leaf);
     if (int e = temp.Create(exists ? 0600 : NewFileMode()))
         return failed(IsFolderWriteRefusal(e) ? MakeError(code::PathFileAccess) : FromErrno(e));
-    int e = Produce(temp.fd(), produce);
+    WrittenContent written;
+    int e = Produce(temp.fd(), produce, written);
     if (e == 0) e = Finish(temp.fd(), exists ? &st : nullptr, NewFileMode());
     if (e != 0) return failed(FromErrno(e));
+    if (!written.ReadsBack(temp.fd(), contentCheck)) return failed(MakeError(code::Unverified));
     detail::ReachMoment(Moment::BeforeReplace);
     // Another program may have saved the file since it was read: then its file stays. The look comes
     // last before the rename; what remains is the moment between the two, which the system offers
@@ -785,8 +819,8 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
     if (e == kTargetChanged || (e == EEXIST && !replace)) return failed(MakeError(code::ChangedElsewhere));
     if (e != 0) return failed(FromErrno(e));
     FileResult result{std::nullopt, FlushFolder(dir.get()), std::nullopt};
-    struct stat written {};
-    if (::fstat(temp.fd(), &written) == 0) result.written = IdentityFrom(written);
+    struct stat now {};
+    if (::fstat(temp.fd(), &now) == 0) result.written = IdentityFrom(now);
     return result;
 }
 
@@ -817,6 +851,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
     // The bytes that were read, from the start to the size the file had then, by position: the
     // name is never opened again, and what another program appends is not copied.
     int e = 0;
+    WrittenContent written;
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), 1 << 20)));
     for (std::uint64_t done = 0; done < source.Size() && e == 0;) {
@@ -831,7 +866,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         } else if (n == 0) {
             e = -1; // cut short by another program
         } else {
-            e = WriteAll(temp.fd(), buffer.data(), static_cast<std::size_t>(n));
+            e = written.Put(temp.fd(), buffer.data(), static_cast<std::size_t>(n));
             done += static_cast<std::uint64_t>(n);
             detail::ReachMoment(Moment::DuringCopy);
         }
@@ -847,6 +882,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
         (void)::futimens(temp.fd(), times);
         e = FsyncRetry(temp.fd());
+        if (e == 0 && !written.ReadsBack(temp.fd())) return failed(MakeError(code::Unverified));
     }
     if (e == 0) {
         detail::CrashPoint();
