@@ -430,7 +430,7 @@ public:
         const std::wstring stem = FolderPart(target) + Widen(detail::TemporaryStem(Narrow(LeafPart(target)),
                                                                                    kSuffixLength, kMaxLeaf));
         // Access to the security list, to carry the old file's over; without it where refused.
-        access_ = GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC;
+        access_ = GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC;
         mark_ = DeletionMark::FromCreation;
         for (int attempt = 0; attempt < 100; ++attempt) {
             LARGE_INTEGER tick{};
@@ -467,8 +467,8 @@ public:
                 return ERROR_SUCCESS;
             }
             const DWORD e = GetLastError();
-            if (e == ERROR_ACCESS_DENIED && access_ != (GENERIC_WRITE | DELETE)) {
-                access_ = GENERIC_WRITE | DELETE;
+            if (e == ERROR_ACCESS_DENIED && access_ != (GENERIC_READ | GENERIC_WRITE | DELETE)) {
+                access_ = GENERIC_READ | GENERIC_WRITE | DELETE;
                 continue;
             }
             if (e == ERROR_INVALID_PARAMETER && mark_ == DeletionMark::FromCreation) {
@@ -551,12 +551,41 @@ private:
     bool committed_ = false;
 };
 
+// The content written into a temporary file, as its length and SHA-256, to hold the file against when
+// it is read back.
+class WrittenContent {
+public:
+    // Writes the next piece into `h`; ERROR_SUCCESS or the system error.
+    DWORD Put(HANDLE h, const std::uint8_t* data, std::size_t size) {
+        std::size_t onDisk = size;
+        const std::uint8_t* bytes = detail::WrittenBytes(hash_.Length(), data, onDisk, scratch_);
+        hash_.Add(data, size);
+        return WriteAll(h, bytes, onDisk);
+    }
+    // Reads the flushed file back through its own handle (from the system's cache: Windows offers no
+    // way to drop a file's cached pages); whether it holds what was written (and `check` is content).
+    bool ReadsBack(HANDLE h, const ContentCheck& check = {}) {
+        const std::uint64_t length = hash_.Length();
+        return detail::ReadsBackAsWritten(
+            [h](std::uint8_t* buffer, std::size_t size, std::uint64_t offset) -> std::int64_t {
+                DWORD got = 0;
+                const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+                return ReadAt(h, offset, buffer, want, got) ? std::int64_t{got} : -1;
+            },
+            length, hash_.Finish(), check);
+    }
+
+private:
+    Sha256 hash_;
+    std::vector<std::uint8_t> scratch_;
+};
+
 // Hands the producer a writer into `h` that keeps the first failure and writes nothing after it
 // (the producer goes on to its end, unaware); ERROR_SUCCESS or that failure.
-DWORD Produce(HANDLE h, const ContentProducer& produce) {
+DWORD Produce(HANDLE h, const ContentProducer& produce, WrittenContent& written) {
     DWORD error = ERROR_SUCCESS;
-    produce([h, &error](const std::uint8_t* data, std::size_t size) {
-        if (error == ERROR_SUCCESS) error = WriteAll(h, data, size);
+    produce([h, &error, &written](const std::uint8_t* data, std::size_t size) {
+        if (error == ERROR_SUCCESS) error = written.Put(h, data, size);
     });
     return error;
 }
@@ -693,7 +722,7 @@ std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t siz
 // --- Writing --------------------------------------------------------------------------------
 
 FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce,
-                               const ReplaceCheck& check) {
+                               const ReplaceCheck& check, const ContentCheck& contentCheck) {
     auto given = SystemName(target);
     if (!given || given->back() == L'\\' || given->back() == L'/')
         return Failed(MakeError(code::BadFileName));
@@ -716,8 +745,11 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
             return Failed(MakeError(code::PathFileAccess));
         return Failed(FromWin32(e));
     }
-    DWORD e = Produce(temp.get(), produce);
+    WrittenContent written;
+    DWORD e = Produce(temp.get(), produce, written);
     if (e == ERROR_SUCCESS) e = temp.Flush();
+    if (e == ERROR_SUCCESS && !written.ReadsBack(temp.get(), contentCheck))
+        return Failed(MakeError(code::Unverified));
     if (e == ERROR_SUCCESS && exists) {
         CarryOver(*name, temp.get());
         detail::CrashPoint();
@@ -770,6 +802,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
     // The bytes that were read, from the start to the size the file had then, by position: the
     // name is never opened again.
     DWORD e = ERROR_SUCCESS;
+    WrittenContent written;
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), 1 << 20)));
     for (std::uint64_t done = 0; done < source.Size() && e == ERROR_SUCCESS;) {
@@ -780,7 +813,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         } else if (got == 0) {
             return Failed(MakeError(code::ChangedElsewhere)); // cut short by another program
         } else {
-            e = WriteAll(temp.get(), buffer.data(), got);
+            e = written.Put(temp.get(), buffer.data(), got);
             done += got;
             detail::ReachMoment(Moment::DuringCopy);
         }
@@ -790,10 +823,11 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         const auto now = IdentityOfHandle(in);
         if (!now || !(*now == source.Identity())) return Failed(MakeError(code::ChangedElsewhere));
         // The backup carries the source's time of last change, as a copy made by the system would.
-        FILETIME written{};
-        if (GetFileTime(in, nullptr, nullptr, &written))
-            (void)SetFileTime(temp.get(), nullptr, nullptr, &written);
+        FILETIME lastWrite{};
+        if (GetFileTime(in, nullptr, nullptr, &lastWrite))
+            (void)SetFileTime(temp.get(), nullptr, nullptr, &lastWrite);
         e = temp.Flush();
+        if (e == ERROR_SUCCESS && !written.ReadsBack(temp.get())) return Failed(MakeError(code::Unverified));
     }
     if (e == ERROR_SUCCESS) e = temp.Commit(*to, false);
     if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS)
