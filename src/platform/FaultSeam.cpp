@@ -59,7 +59,7 @@ void InjectWriteFault(int errorCode, int count) {
 }
 
 void InjectWrittenByteFault(std::uint64_t offset, bool drop) {
-    writtenByteFault = offset * 2 + (drop ? 1 : 0) + 2;
+    writtenByteFault = offset == UINT64_MAX ? 0 : offset * 2 + (drop ? 1 : 0) + 2;
 }
 
 void InjectReadBackFault(std::uint64_t offset) {
