@@ -45,12 +45,32 @@ std::string TemporaryStem(const std::string& leaf, std::size_t suffixLength, std
 // Whether `name` is a temporary name made from `stem` with a suffix of `suffixLength` characters.
 bool IsTemporaryName(const std::string& name, const std::string& stem, std::size_t suffixLength);
 
-// Reads a file that was just written back from its start through `readAt` (up to `size` bytes at
-// `offset` into `buffer`: how many, 0 at the end, -1 on a failure), hands the bytes to `check` as
-// they come, and tells whether the file holds exactly `length` bytes of SHA-256 `digest` and the
-// check was content.
-bool ReadsBackAsWritten(const std::function<std::int64_t(std::uint8_t*, std::size_t, std::uint64_t)>& readAt,
-                        std::uint64_t length, const Sha256::Digest& digest, const ContentCheck& check);
+// Reads a file at an offset: up to `size` bytes into `buffer`; how many (0 at the end), -1 on a failure.
+using ReadAtFunction =
+    std::function<std::int64_t(std::uint8_t* buffer, std::size_t size, std::uint64_t offset)>;
+
+// What was written into a temporary file, to hold the file against when it is read back: its length,
+// and its SHA-256 where no check of the content (`hashed`) proves its bytes.
+class WrittenContent {
+public:
+    explicit WrittenContent(bool hashed) : hashed_(hashed) {}
+    // Takes the next `size` bytes of the content: the bytes to write (a test seam may change them,
+    // and `size` then tells how many to write).
+    const std::uint8_t* Take(const std::uint8_t* data, std::size_t& size);
+    // Reads the file back from its start through `readAt`, handing the bytes to `check` as they come;
+    // whether it holds exactly the bytes written: their length, their digest (hashed) and what `check`
+    // says of them. Without a digest the check proves the bytes, so it must read all of them.
+    bool ReadsBack(const ReadAtFunction& readAt, const ContentCheck& check);
+
+private:
+    bool hashed_;
+    Sha256 hash_;
+    std::uint64_t length_ = 0;
+    std::vector<std::uint8_t> scratch_;
+};
+
+// A check that the content read back is, byte for byte, the `length` bytes that `readSource` reads.
+ContentCheck SameBytesAs(const ReadAtFunction& readSource, std::uint64_t length);
 
 // The test seams (platform/TestSeams.h). In builds without them these are constants that the
 // compiler removes with the branches that use them.

@@ -626,44 +626,36 @@ int OpenFolder(const std::string& folder) {
     return OpenRetry(folder.c_str(), O_RDONLY | O_DIRECTORY);
 }
 
-// The content written into a temporary file, as its length and SHA-256, to hold the file against when
-// it is read back.
-class WrittenContent {
-public:
-    // Writes the next piece into `fd`; 0 or the system error number.
-    int Put(int fd, const std::uint8_t* data, std::size_t size) {
-        std::size_t onDisk = size;
-        const std::uint8_t* bytes = detail::WrittenBytes(hash_.Length(), data, onDisk, scratch_);
-        hash_.Add(data, size);
-        return WriteAll(fd, bytes, onDisk);
-    }
-    // Reads the flushed file `fd` back, with its cached pages dropped first so that the device is read
-    // where the system allows it; whether it holds what was written (and `check` is content).
-    bool ReadsBack(int fd, const ContentCheck& check = {}) {
-        (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-        const std::uint64_t length = hash_.Length();
-        return detail::ReadsBackAsWritten(
-            [fd](std::uint8_t* buffer, std::size_t size, std::uint64_t offset) -> std::int64_t {
-                ssize_t n;
-                do
-                    n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
-                while (n < 0 && errno == EINTR);
-                return n;
-            },
-            length, hash_.Finish(), check);
-    }
+// Writes the next piece of a content into `fd`; 0 or the system error number.
+int Put(int fd, detail::WrittenContent& written, const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t* bytes = written.Take(data, size);
+    return WriteAll(fd, bytes, size);
+}
 
-private:
-    Sha256 hash_;
-    std::vector<std::uint8_t> scratch_;
-};
+// Reads `size` bytes at `offset` of `fd`, whatever its file position; how many, -1 on a failure.
+std::int64_t ReadAt(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t offset) {
+    ssize_t n;
+    do
+        n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+// Reads the flushed file `fd` back, with its cached pages dropped first so that the device is read
+// where the system allows it; whether it holds what was written (and `check` is content).
+bool ReadsBack(int fd, detail::WrittenContent& written, const ContentCheck& check) {
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    return written.ReadsBack([fd](std::uint8_t* buffer, std::size_t size,
+                                  std::uint64_t offset) { return ReadAt(fd, buffer, size, offset); },
+                             check);
+}
 
 // Hands the producer a writer into `fd` that keeps the first failure and writes nothing after it
 // (the producer goes on to its end, unaware); 0 or the error number of that failure.
-int Produce(int fd, const ContentProducer& produce, WrittenContent& written) {
+int Produce(int fd, const ContentProducer& produce, detail::WrittenContent& written) {
     int error = 0;
     produce([fd, &error, &written](const std::uint8_t* data, std::size_t size) {
-        if (error == 0) error = written.Put(fd, data, size);
+        if (error == 0) error = Put(fd, written, data, size);
     });
     return error;
 }
@@ -797,11 +789,12 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
     TemporaryFile temp(dir.get(), leaf);
     if (int e = temp.Create(exists ? 0600 : NewFileMode()))
         return failed(IsFolderWriteRefusal(e) ? MakeError(code::PathFileAccess) : FromErrno(e));
-    WrittenContent written;
+    // A content that its check proves byte for byte needs no digest.
+    detail::WrittenContent written(!contentCheck);
     int e = Produce(temp.fd(), produce, written);
     if (e == 0) e = Finish(temp.fd(), exists ? &st : nullptr, NewFileMode());
     if (e != 0) return failed(FromErrno(e));
-    if (!written.ReadsBack(temp.fd(), contentCheck)) return failed(MakeError(code::Unverified));
+    if (!ReadsBack(temp.fd(), written, contentCheck)) return failed(MakeError(code::Unverified));
     detail::ReachMoment(Moment::BeforeReplace);
     // Another program may have saved the file since it was read: then its file stays. The look comes
     // last before the rename; what remains is the moment between the two, which the system offers
@@ -851,7 +844,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
     // The bytes that were read, from the start to the size the file had then, by position: the
     // name is never opened again, and what another program appends is not copied.
     int e = 0;
-    WrittenContent written;
+    detail::WrittenContent written(false); // the copy is held against its source instead
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), 1 << 20)));
     for (std::uint64_t done = 0; done < source.Size() && e == 0;) {
@@ -866,7 +859,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         } else if (n == 0) {
             e = -1; // cut short by another program
         } else {
-            e = written.Put(temp.fd(), buffer.data(), static_cast<std::size_t>(n));
+            e = Put(temp.fd(), written, buffer.data(), static_cast<std::size_t>(n));
             done += static_cast<std::uint64_t>(n);
             detail::ReachMoment(Moment::DuringCopy);
         }
@@ -882,7 +875,11 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
         (void)::futimens(temp.fd(), times);
         e = FsyncRetry(temp.fd());
-        if (e == 0 && !written.ReadsBack(temp.fd())) return failed(MakeError(code::Unverified));
+        const auto fromSource = [in](std::uint8_t* into, std::size_t size, std::uint64_t offset) {
+            return ReadAt(in, into, size, offset);
+        };
+        if (e == 0 && !ReadsBack(temp.fd(), written, detail::SameBytesAs(fromSource, source.Size())))
+            return failed(MakeError(code::Unverified));
     }
     if (e == 0) {
         detail::CrashPoint();

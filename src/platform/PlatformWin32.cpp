@@ -551,41 +551,34 @@ private:
     bool committed_ = false;
 };
 
-// The content written into a temporary file, as its length and SHA-256, to hold the file against when
-// it is read back.
-class WrittenContent {
-public:
-    // Writes the next piece into `h`; ERROR_SUCCESS or the system error.
-    DWORD Put(HANDLE h, const std::uint8_t* data, std::size_t size) {
-        std::size_t onDisk = size;
-        const std::uint8_t* bytes = detail::WrittenBytes(hash_.Length(), data, onDisk, scratch_);
-        hash_.Add(data, size);
-        return WriteAll(h, bytes, onDisk);
-    }
-    // Reads the flushed file back through its own handle (from the system's cache: Windows offers no
-    // way to drop a file's cached pages); whether it holds what was written (and `check` is content).
-    bool ReadsBack(HANDLE h, const ContentCheck& check = {}) {
-        const std::uint64_t length = hash_.Length();
-        return detail::ReadsBackAsWritten(
-            [h](std::uint8_t* buffer, std::size_t size, std::uint64_t offset) -> std::int64_t {
-                DWORD got = 0;
-                const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-                return ReadAt(h, offset, buffer, want, got) ? std::int64_t{got} : -1;
-            },
-            length, hash_.Finish(), check);
-    }
+// Writes the next piece of a content into `h`; ERROR_SUCCESS or the system error.
+DWORD Put(HANDLE h, detail::WrittenContent& written, const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t* bytes = written.Take(data, size);
+    return WriteAll(h, bytes, size);
+}
 
-private:
-    Sha256 hash_;
-    std::vector<std::uint8_t> scratch_;
-};
+// Reads `size` bytes at `offset` of `h`; how many, -1 on a failure.
+std::int64_t ReadAtOffset(HANDLE h, std::uint8_t* buffer, std::size_t size, std::uint64_t offset) {
+    DWORD got = 0;
+    return ReadAt(h, offset, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), got)
+               ? std::int64_t{got}
+               : -1;
+}
+
+// Reads the flushed file back through its own handle (from the system's cache: Windows offers no way
+// to drop one file's cached pages); whether it holds what was written (and `check` is content).
+bool ReadsBack(HANDLE h, detail::WrittenContent& written, const ContentCheck& check) {
+    return written.ReadsBack([h](std::uint8_t* buffer, std::size_t size,
+                                 std::uint64_t offset) { return ReadAtOffset(h, buffer, size, offset); },
+                             check);
+}
 
 // Hands the producer a writer into `h` that keeps the first failure and writes nothing after it
 // (the producer goes on to its end, unaware); ERROR_SUCCESS or that failure.
-DWORD Produce(HANDLE h, const ContentProducer& produce, WrittenContent& written) {
+DWORD Produce(HANDLE h, const ContentProducer& produce, detail::WrittenContent& written) {
     DWORD error = ERROR_SUCCESS;
     produce([h, &error, &written](const std::uint8_t* data, std::size_t size) {
-        if (error == ERROR_SUCCESS) error = written.Put(h, data, size);
+        if (error == ERROR_SUCCESS) error = Put(h, written, data, size);
     });
     return error;
 }
@@ -745,10 +738,11 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
             return Failed(MakeError(code::PathFileAccess));
         return Failed(FromWin32(e));
     }
-    WrittenContent written;
+    // A content that its check proves byte for byte needs no digest.
+    detail::WrittenContent written(!contentCheck);
     DWORD e = Produce(temp.get(), produce, written);
     if (e == ERROR_SUCCESS) e = temp.Flush();
-    if (e == ERROR_SUCCESS && !written.ReadsBack(temp.get(), contentCheck))
+    if (e == ERROR_SUCCESS && !ReadsBack(temp.get(), written, contentCheck))
         return Failed(MakeError(code::Unverified));
     if (e == ERROR_SUCCESS && exists) {
         CarryOver(*name, temp.get());
@@ -802,7 +796,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
     // The bytes that were read, from the start to the size the file had then, by position: the
     // name is never opened again.
     DWORD e = ERROR_SUCCESS;
-    WrittenContent written;
+    detail::WrittenContent written(false); // the copy is held against its source instead
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), 1 << 20)));
     for (std::uint64_t done = 0; done < source.Size() && e == ERROR_SUCCESS;) {
@@ -813,7 +807,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         } else if (got == 0) {
             return Failed(MakeError(code::ChangedElsewhere)); // cut short by another program
         } else {
-            e = written.Put(temp.get(), buffer.data(), got);
+            e = Put(temp.get(), written, buffer.data(), got);
             done += got;
             detail::ReachMoment(Moment::DuringCopy);
         }
@@ -827,7 +821,12 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         if (GetFileTime(in, nullptr, nullptr, &lastWrite))
             (void)SetFileTime(temp.get(), nullptr, nullptr, &lastWrite);
         e = temp.Flush();
-        if (e == ERROR_SUCCESS && !written.ReadsBack(temp.get())) return Failed(MakeError(code::Unverified));
+        const auto fromSource = [in](std::uint8_t* into, std::size_t size, std::uint64_t offset) {
+            return ReadAtOffset(in, into, size, offset);
+        };
+        if (e == ERROR_SUCCESS &&
+            !ReadsBack(temp.get(), written, detail::SameBytesAs(fromSource, source.Size())))
+            return Failed(MakeError(code::Unverified));
     }
     if (e == ERROR_SUCCESS) e = temp.Commit(*to, false);
     if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS)
