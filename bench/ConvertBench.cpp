@@ -125,7 +125,8 @@ double OwnPeakMb() {
 }
 
 // Writes what `encode` gives as the target without reading it back: into a new file, flushed to
-// disk and renamed over the target, the measure of what the program's read-back costs.
+// disk and renamed over the target, its folder flushed too, as the program writes: the measure of
+// what the program's reading back costs.
 bool WriteUnverified(const std::string& target, const std::function<void(ByteSink&)>& encode) {
     struct DescriptorSink : ByteSink {
         int fd = -1;
@@ -139,7 +140,11 @@ bool WriteUnverified(const std::string& target, const std::function<void(ByteSin
     encode(sink);
     const bool ok = sink.fd >= 0 && sink.ok && ::fsync(sink.fd) == 0;
     ::close(sink.fd);
-    return ok && ::rename(temporary.c_str(), target.c_str()) == 0;
+    if (!ok || ::rename(temporary.c_str(), target.c_str()) != 0) return false;
+    const int folder = ::open(std::filesystem::path(target).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
+    const bool flushed = folder >= 0 && ::fsync(folder) == 0;
+    ::close(folder);
+    return flushed;
 }
 
 // The program's two writes, or the same without reading them back.

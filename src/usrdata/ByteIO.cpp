@@ -134,7 +134,7 @@ void MemoryBudget::Charge(std::size_t bytes) {
 }
 
 void CompareArchive::raw(const std::uint8_t* p, std::size_t n) {
-    std::uint8_t piece[256];
+    std::uint8_t piece[4096];
     for (std::size_t done = 0; done < n;) {
         const std::size_t take = std::min(n - done, sizeof piece);
         r_.bytes(piece, take);
