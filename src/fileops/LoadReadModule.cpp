@@ -78,31 +78,58 @@ FileCheck ReadSource(const std::string& name, platform::InputFile& file, FileVer
     }
 }
 
-// Receives an encoder's bytes and hands them to the file being written.
+// Receives an encoder's bytes and hands them to the file being written, counting them.
 class ContentSink : public ByteSink {
 public:
     explicit ContentSink(const platform::ContentWriter& write) : write_(write) {}
-    void Put(const std::uint8_t* data, std::size_t size) override { write_(data, size); }
+    void Put(const std::uint8_t* data, std::size_t size) override {
+        write_(data, size);
+        size_ += size;
+    }
+    std::size_t size() const { return size_; }
 
 private:
     const platform::ContentWriter& write_;
+    std::size_t size_ = 0;
 };
 
-// Writes what `encode` puts into its sink as the new content of the target; reports a failure, or
-// a warning when the new content may not have reached the disk for good.
-template <class Encode>
-WriteResult WriteTarget(const std::string& target, Encode encode, Messages& messages,
-                        platform::ReplaceCheck& check) {
+// Gives a reader the bytes of a written file as they are read back.
+class ReadBackSource : public ByteSource {
+public:
+    explicit ReadBackSource(const platform::ContentReader& read) : read_(read) {}
+    std::size_t Read(std::uint8_t* buffer, std::size_t size) override { return read_(buffer, size); }
+
+private:
+    const platform::ContentReader& read_;
+};
+
+// Writes what `encode` puts into its sink as the new content of the target, and while the written
+// file is read back decodes it with `encodes` (a reader over the written size in, whether it holds
+// the records that were encoded out); reports a failure, or a warning when the new content may not
+// have reached the disk for good. `originalKept`: the target, should this write fail, still holds
+// what it held before the conversion.
+template <class Encode, class Encodes>
+WriteResult WriteTarget(const std::string& target, Encode encode, Encodes encodes, Messages& messages,
+                        platform::ReplaceCheck& check, bool originalKept) {
+    std::size_t written = 0;
     const platform::FileResult result = platform::ReplaceFileContents(
         target,
         [&](const platform::ContentWriter& write) {
             ContentSink sink(write);
             encode(sink);
+            written = sink.size();
         },
-        check);
+        check,
+        [&](const platform::ContentReader& read) {
+            ReadBackSource source(read);
+            ByteReader reader(source, written);
+            return encodes(reader);
+        });
     if (result.error) {
         if (result.error->code == platform::code::ChangedElsewhere)
             messages.Warn(result.error->description + NameBelow(target));
+        else if (result.error->code == platform::code::Unverified)
+            ReportUnverified(messages, target, originalKept);
         else
             ReportWriteError(messages, *result.error);
         return WriteResult::Failed;
@@ -217,14 +244,17 @@ WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messag
             [&ws](ByteSink& sink) {
                 EncodeFile101(sink, FileVersion::V101, ws.main101, ws.fixedBlock, ws.factorPair);
             },
-            messages, check);
+            [&ws](ByteReader& reader) {
+                return EncodesFile101(reader, FileVersion::V101, ws.main101, ws.fixedBlock, ws.factorPair);
+            },
+            messages, check, true);
     } catch (const std::bad_alloc&) {
         return ReportOutOfMemory(messages);
     }
 }
 
 WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messages,
-                     platform::ReplaceCheck& check) {
+                     platform::ReplaceCheck& check, bool after101) {
     // The whole record is built before the target is touched: a failing build leaves it as it was.
     try {
         BuildMain102(ws.main101, ws.main102);
@@ -234,7 +264,10 @@ WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messag
             [&ws](ByteSink& sink) {
                 EncodeFile102(sink, ws.main102, ws.fixedBlock, ws.factorPair, ws.wordPair);
             },
-            messages, check);
+            [&ws](ByteReader& reader) {
+                return EncodesFile102(reader, ws.main102, ws.fixedBlock, ws.factorPair, ws.wordPair);
+            },
+            messages, check, !after101);
     } catch (const ConversionFailure& failure) {
         ReportWriteError(messages,
                          platform::FileError{failure.code(), platform::DescribeError(failure.code()) + CR +
@@ -250,6 +283,12 @@ void ReportWriteWarning(Messages& messages, const platform::FileError& warning, 
     messages.Warn("ファイルは書き込みましたが、ディスクへの記録を確認できませんでした。" +
                   std::string(1, CR) + "停電などがあると、書き込む前の状態に戻ることがあります。" + CR +
                   warning.description + NameBelow(name));
+}
+
+void ReportUnverified(Messages& messages, const std::string& name, bool originalKept) {
+    messages.WarnFailure(platform::DescribeError(platform::code::Unverified) +
+                             (originalKept ? "元のファイルはそのままです。" : "") + NameBelow(name),
+                         platform::code::Unverified);
 }
 
 void ReportWriteError(Messages& messages, const platform::FileError& error) {

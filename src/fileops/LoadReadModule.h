@@ -55,13 +55,21 @@ WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messag
 // The two writers with what they expect to find at the target's name before they replace it. A
 // write that finds another program's file there replaces nothing and reports it, naming the target.
 // After a write, `check` expects the file just written, so that the next write checks for it.
+// Every write is read back before it takes the target's name (platform::ReplaceFileContents), and the
+// content read must also decode to the records it was written from. `after101`: the 1.02 step of a
+// 1.00 file, whose target already holds the 1.01 file, so that a failure does not say that the
+// original is as it was.
 WriteResult Write101(WorkingSet& ws, const std::string& target, Messages& messages,
                      platform::ReplaceCheck& check);
 WriteResult Write102(WorkingSet& ws, const std::string& target, Messages& messages,
-                     platform::ReplaceCheck& check);
+                     platform::ReplaceCheck& check, bool after101 = false);
 
 // Sets HighFactor 1.1 and LowFactor 0.9 in the working set.
 void SetDefaultFactors(WorkingSet& ws);
+
+// Shows the message for a write or copy that did not read back as written (code::Unverified): the
+// text, "元のファイルはそのままです。" when `originalKept`, and the name below.
+void ReportUnverified(Messages& messages, const std::string& name, bool originalKept = true);
 
 // Shows the message for a failed write or copy: the read-only texts for code 75, the description
 // and the advice to use another disk for code 61, the description alone for any other code.

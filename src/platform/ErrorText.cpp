@@ -34,6 +34,8 @@ std::string DescribeError(int errorCode) {
         return "パスが見つかりません。";
     case code::ChangedElsewhere:
         return "変換中にほかのプログラムがファイルを変更しました。変換しませんでした。";
+    case code::Unverified:
+        return "書き込んだ内容を確認できませんでした。";
     default:
         return "エラーが発生しました (エラー番号 " + std::to_string(errorCode) + ")。";
     }

@@ -28,6 +28,8 @@ std::atomic<std::uint64_t> crashCountdown{0}; // the steps left before the crash
 std::atomic<bool> withoutLinks{false};
 std::atomic<bool> renameByHandleRefused{false};
 std::atomic<bool> deletionMarkRefused{false};
+std::atomic<std::uint64_t> writtenByteFault{0}; // the offset times two, plus one to drop it; plus two
+std::atomic<std::uint64_t> readBackFault{0};    // the offset plus one; 0: none
 std::mutex momentLock;
 std::function<void()> momentActions[2]; // under momentLock, by Moment
 
@@ -54,6 +56,14 @@ void InjectWriteFault(int errorCode, int count) {
     writeFault = count > 0 && errorCode > 0
                      ? std::uint64_t{static_cast<unsigned>(count)} << 32 | static_cast<unsigned>(errorCode)
                      : 0;
+}
+
+void InjectWrittenByteFault(std::uint64_t offset, bool drop) {
+    writtenByteFault = offset == UINT64_MAX ? 0 : offset * 2 + (drop ? 1 : 0) + 2;
+}
+
+void InjectReadBackFault(std::uint64_t offset) {
+    readBackFault = offset + 1;
 }
 
 void InjectReadFault(int count) {
@@ -147,5 +157,32 @@ void CrashPoint() {
     std::abort();
 }
 
+const std::uint8_t* WrittenBytes(std::uint64_t offset, const std::uint8_t* data, std::size_t& size,
+                                 std::vector<std::uint8_t>& scratch) {
+    std::uint64_t fault = writtenByteFault.load();
+    if (fault < 2) return data;
+    const std::uint64_t at = (fault - 2) / 2;
+    if (at < offset || at - offset >= size || !writtenByteFault.compare_exchange_strong(fault, 0))
+        return data;
+    scratch.assign(data, data + size);
+    const auto index = static_cast<std::ptrdiff_t>(at - offset);
+    if ((fault - 2) % 2 == 1) {
+        scratch.erase(scratch.begin() + index);
+        --size;
+    } else {
+        scratch[static_cast<std::size_t>(index)] ^= 0x01;
+    }
+    return scratch.data();
+}
+
+void ReadBackSeen(std::uint64_t offset, std::uint8_t* data, std::size_t size) {
+    std::uint64_t fault = readBackFault.load();
+    if (fault == 0 || fault - 1 < offset || fault - 1 - offset >= size ||
+        !readBackFault.compare_exchange_strong(fault, 0))
+        return;
+    data[fault - 1 - offset] ^= 0x80;
+}
+
 } // namespace detail
+
 } // namespace zel::platform

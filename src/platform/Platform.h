@@ -48,6 +48,7 @@ inline constexpr int PathFileAccess = 75; // the file or folder may not be writt
 inline constexpr int PathNotFound = 76;
 // Codes of this program's own, beyond the application's numbering.
 inline constexpr int ChangedElsewhere = 1001; // another program changed the file during the conversion
+inline constexpr int Unverified = 1002;       // a written file, read back, did not hold what was written
 } // namespace code
 
 // A failed file operation: the code that decides the message and the Japanese description that
@@ -214,6 +215,14 @@ using ContentWriter = std::function<void(const std::uint8_t* data, std::size_t s
 // Produces a file's whole content by handing it to the writer in pieces.
 using ContentProducer = std::function<void(const ContentWriter& write)>;
 
+// Reads the next piece of a written file as it is read back: up to `size` bytes into `buffer`, and
+// how many (0 at the end of the file, or when it cannot be read further).
+using ContentReader = std::function<std::size_t(std::uint8_t* buffer, std::size_t size)>;
+// Looks at a written file's content as it is read back, from its start to its end, and tells whether
+// it is byte for byte what was meant to be written. A write given such a check takes it for the proof
+// of its bytes (and fails when the check stops before the end).
+using ContentCheck = std::function<bool(const ContentReader& read)>;
+
 // Replaces the content of `target` with what `produce` writes, so that at every moment the target
 // holds either its old content or the complete new one: the content goes to a temporary file in
 // the target's folder (without a name while it is written where the system allows it; else locked,
@@ -228,8 +237,14 @@ using ContentProducer = std::function<void(const ContentWriter& write)>;
 // passes through, likewise leaving nothing.
 // With `check`, the file at the target's name is compared with what the check expects just before
 // the rename (see ReplaceCheck); on a mismatch nothing is replaced.
+// Before it takes the target's name, the flushed file is read back once (POSIX: with its cached
+// pages dropped first, so that the device is read where the system allows it; Windows: through the
+// same handle, from the system's cache) and must hold exactly the bytes written: by length and
+// SHA-256, or by length and `contentCheck`, which then reads the content during that same reading
+// (the conversions compare it with the records written). Otherwise nothing is replaced and the
+// write fails with code::Unverified.
 FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce,
-                               const ReplaceCheck& check = {});
+                               const ReplaceCheck& check = {}, const ContentCheck& contentCheck = {});
 
 // The same for content held in memory.
 inline FileResult ReplaceFileContents(const std::string& target, const std::vector<std::uint8_t>& bytes) {
@@ -241,7 +256,9 @@ inline FileResult ReplaceFileContents(const std::string& target, const std::vect
 // (a file of any kind, a folder, a dangling link): then nothing is written and the error has code
 // 58 (code::FileAlreadyExists). The copy is complete before it gets the target's name, and an
 // existing file of that name is never replaced, so a failure or a kill never leaves a partial copy
-// under the target name. Other errors: 53 for a missing source, 76 for a missing folder.
+// under the target name. Other errors: 53 for a missing source, 76 for a missing folder. The copy is
+// read back before it takes its name, as ReplaceFileContents reads back, and compared byte for byte
+// with the source (code::Unverified).
 FileResult CopyFileNoReplace(const std::string& source, const std::string& target);
 
 // The same from a file already open for reading: its content from offset 0 to the size it had

@@ -3,13 +3,16 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/Sha256.h"
 #ifdef ZEL_TEST_SEAMS
 #include "platform/TestSeams.h"
 #endif
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 #ifndef ZEL_TEST_SEAMS
 namespace zel::platform {
@@ -42,6 +45,33 @@ std::string TemporaryStem(const std::string& leaf, std::size_t suffixLength, std
 // Whether `name` is a temporary name made from `stem` with a suffix of `suffixLength` characters.
 bool IsTemporaryName(const std::string& name, const std::string& stem, std::size_t suffixLength);
 
+// Reads a file at an offset: up to `size` bytes into `buffer`; how many (0 at the end), -1 on a failure.
+using ReadAtFunction =
+    std::function<std::int64_t(std::uint8_t* buffer, std::size_t size, std::uint64_t offset)>;
+
+// What was written into a temporary file, to hold the file against when it is read back: its length,
+// and its SHA-256 where no check of the content (`hashed`) proves its bytes.
+class WrittenContent {
+public:
+    explicit WrittenContent(bool hashed) : hashed_(hashed) {}
+    // Takes the next `size` bytes of the content: the bytes to write (a test seam may change them,
+    // and `size` then tells how many to write).
+    const std::uint8_t* Take(const std::uint8_t* data, std::size_t& size);
+    // Reads the file back from its start through `readAt`, handing the bytes to `check` as they come;
+    // whether it holds exactly the bytes written: their length, their digest (hashed) and what `check`
+    // says of them. Without a digest the check proves the bytes, so it must read all of them.
+    bool ReadsBack(const ReadAtFunction& readAt, const ContentCheck& check);
+
+private:
+    bool hashed_;
+    Sha256 hash_;
+    std::uint64_t length_ = 0;
+    std::vector<std::uint8_t> scratch_;
+};
+
+// A check that the content read back is, byte for byte, the `length` bytes that `readSource` reads.
+ContentCheck SameBytesAs(const ReadAtFunction& readSource, std::uint64_t length);
+
 // The test seams (platform/TestSeams.h). In builds without them these are constants that the
 // compiler removes with the branches that use them.
 #ifdef ZEL_TEST_SEAMS
@@ -66,6 +96,13 @@ struct WritePlan {
 WritePlan PlanWrite(std::size_t size);
 // One step of the write protocol: ends the process here when a crash test asked for this step.
 void CrashPoint();
+// The bytes that a write of `size` content bytes from `data`, at `offset` of the content, puts on
+// disk: `data`, or after an injected written-byte fault a copy in `scratch` with one byte changed or
+// left out (`size` then tells the bytes to write).
+const std::uint8_t* WrittenBytes(std::uint64_t offset, const std::uint8_t* data, std::size_t& size,
+                                 std::vector<std::uint8_t>& scratch);
+// Changes what a read-back saw at `offset` of the file when a read-back fault is injected there.
+void ReadBackSeen(std::uint64_t offset, std::uint8_t* data, std::size_t size);
 // Runs the action injected for `moment`, once.
 void ReachMoment(Moment moment);
 #else
@@ -96,6 +133,11 @@ constexpr WritePlan PlanWrite(std::size_t size) {
 }
 constexpr void CrashPoint() {}
 constexpr void ReachMoment(Moment) {}
+inline const std::uint8_t* WrittenBytes(std::uint64_t, const std::uint8_t* data, std::size_t&,
+                                        std::vector<std::uint8_t>&) {
+    return data;
+}
+constexpr void ReadBackSeen(std::uint64_t, std::uint8_t*, std::size_t) {}
 #endif
 
 } // namespace zel::platform::detail

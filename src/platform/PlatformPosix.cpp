@@ -510,7 +510,7 @@ public:
     int Create(mode_t mode) {
         fd_.Reset();
         int fd = detail::WithoutLinks() ? (errno = EOPNOTSUPP, -1)
-                                        : OpenAtRetry(dir_, ".", O_TMPFILE | O_WRONLY, mode);
+                                        : OpenAtRetry(dir_, ".", O_TMPFILE | O_RDWR, mode);
         if (fd >= 0) {
             fd_.Reset(fd);
             // Locked before it can have a name. A file system without locks (ENOLCK) leaves it
@@ -528,7 +528,7 @@ public:
             {
                 NamingStep step; // an interrupt finds the name registered and the file made, or neither
                 pendingId_ = AddPending(dir_, name_);
-                fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_WRONLY, mode);
+                fd = OpenAtRetry(dir_, name_.c_str(), O_CREAT | O_EXCL | O_RDWR, mode);
                 if (fd < 0) {
                     const int e = errno;
                     Forget();
@@ -626,12 +626,36 @@ int OpenFolder(const std::string& folder) {
     return OpenRetry(folder.c_str(), O_RDONLY | O_DIRECTORY);
 }
 
+// Writes the next piece of a content into `fd`; 0 or the system error number.
+int Put(int fd, detail::WrittenContent& written, const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t* bytes = written.Take(data, size);
+    return WriteAll(fd, bytes, size);
+}
+
+// Reads `size` bytes at `offset` of `fd`, whatever its file position; how many, -1 on a failure.
+std::int64_t ReadAt(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_t offset) {
+    ssize_t n;
+    do
+        n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+    while (n < 0 && errno == EINTR);
+    return n;
+}
+
+// Reads the flushed file `fd` back, with its cached pages dropped first so that the device is read
+// where the system allows it; whether it holds what was written (and `check` is content).
+bool ReadsBack(int fd, detail::WrittenContent& written, const ContentCheck& check) {
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    return written.ReadsBack([fd](std::uint8_t* buffer, std::size_t size,
+                                  std::uint64_t offset) { return ReadAt(fd, buffer, size, offset); },
+                             check);
+}
+
 // Hands the producer a writer into `fd` that keeps the first failure and writes nothing after it
 // (the producer goes on to its end, unaware); 0 or the error number of that failure.
-int Produce(int fd, const ContentProducer& produce) {
+int Produce(int fd, const ContentProducer& produce, detail::WrittenContent& written) {
     int error = 0;
-    produce([fd, &error](const std::uint8_t* data, std::size_t size) {
-        if (error == 0) error = WriteAll(fd, data, size);
+    produce([fd, &error, &written](const std::uint8_t* data, std::size_t size) {
+        if (error == 0) error = Put(fd, written, data, size);
     });
     return error;
 }
@@ -744,7 +768,7 @@ std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t siz
 // --- Writing --------------------------------------------------------------------------------
 
 FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce,
-                               const ReplaceCheck& check) {
+                               const ReplaceCheck& check, const ContentCheck& contentCheck) {
     auto failed = [](FileError error) { return FileResult{std::move(error), std::nullopt, std::nullopt}; };
     if (target.empty() || target.back() == '/') return failed(MakeError(code::BadFileName));
     int err = 0;
@@ -765,9 +789,12 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
     TemporaryFile temp(dir.get(), leaf);
     if (int e = temp.Create(exists ? 0600 : NewFileMode()))
         return failed(IsFolderWriteRefusal(e) ? MakeError(code::PathFileAccess) : FromErrno(e));
-    int e = Produce(temp.fd(), produce);
+    // A content that its check proves byte for byte needs no digest.
+    detail::WrittenContent written(!contentCheck);
+    int e = Produce(temp.fd(), produce, written);
     if (e == 0) e = Finish(temp.fd(), exists ? &st : nullptr, NewFileMode());
     if (e != 0) return failed(FromErrno(e));
+    if (!ReadsBack(temp.fd(), written, contentCheck)) return failed(MakeError(code::Unverified));
     detail::ReachMoment(Moment::BeforeReplace);
     // Another program may have saved the file since it was read: then its file stays. The look comes
     // last before the rename; what remains is the moment between the two, which the system offers
@@ -785,8 +812,8 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
     if (e == kTargetChanged || (e == EEXIST && !replace)) return failed(MakeError(code::ChangedElsewhere));
     if (e != 0) return failed(FromErrno(e));
     FileResult result{std::nullopt, FlushFolder(dir.get()), std::nullopt};
-    struct stat written {};
-    if (::fstat(temp.fd(), &written) == 0) result.written = IdentityFrom(written);
+    struct stat now {};
+    if (::fstat(temp.fd(), &now) == 0) result.written = IdentityFrom(now);
     return result;
 }
 
@@ -817,6 +844,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
     // The bytes that were read, from the start to the size the file had then, by position: the
     // name is never opened again, and what another program appends is not copied.
     int e = 0;
+    detail::WrittenContent written(false); // the copy is held against its source instead
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), 1 << 20)));
     for (std::uint64_t done = 0; done < source.Size() && e == 0;) {
@@ -831,7 +859,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         } else if (n == 0) {
             e = -1; // cut short by another program
         } else {
-            e = WriteAll(temp.fd(), buffer.data(), static_cast<std::size_t>(n));
+            e = Put(temp.fd(), written, buffer.data(), static_cast<std::size_t>(n));
             done += static_cast<std::uint64_t>(n);
             detail::ReachMoment(Moment::DuringCopy);
         }
@@ -847,6 +875,11 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         const struct timespec times[2] = {sourceStat.st_atim, sourceStat.st_mtim};
         (void)::futimens(temp.fd(), times);
         e = FsyncRetry(temp.fd());
+        const auto fromSource = [in](std::uint8_t* into, std::size_t size, std::uint64_t offset) {
+            return ReadAt(in, into, size, offset);
+        };
+        if (e == 0 && !ReadsBack(temp.fd(), written, detail::SameBytesAs(fromSource, source.Size())))
+            return failed(MakeError(code::Unverified));
     }
     if (e == 0) {
         detail::CrashPoint();

@@ -430,7 +430,7 @@ public:
         const std::wstring stem = FolderPart(target) + Widen(detail::TemporaryStem(Narrow(LeafPart(target)),
                                                                                    kSuffixLength, kMaxLeaf));
         // Access to the security list, to carry the old file's over; without it where refused.
-        access_ = GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC;
+        access_ = GENERIC_READ | GENERIC_WRITE | DELETE | READ_CONTROL | WRITE_DAC;
         mark_ = DeletionMark::FromCreation;
         for (int attempt = 0; attempt < 100; ++attempt) {
             LARGE_INTEGER tick{};
@@ -467,8 +467,8 @@ public:
                 return ERROR_SUCCESS;
             }
             const DWORD e = GetLastError();
-            if (e == ERROR_ACCESS_DENIED && access_ != (GENERIC_WRITE | DELETE)) {
-                access_ = GENERIC_WRITE | DELETE;
+            if (e == ERROR_ACCESS_DENIED && access_ != (GENERIC_READ | GENERIC_WRITE | DELETE)) {
+                access_ = GENERIC_READ | GENERIC_WRITE | DELETE;
                 continue;
             }
             if (e == ERROR_INVALID_PARAMETER && mark_ == DeletionMark::FromCreation) {
@@ -551,12 +551,34 @@ private:
     bool committed_ = false;
 };
 
+// Writes the next piece of a content into `h`; ERROR_SUCCESS or the system error.
+DWORD Put(HANDLE h, detail::WrittenContent& written, const std::uint8_t* data, std::size_t size) {
+    const std::uint8_t* bytes = written.Take(data, size);
+    return WriteAll(h, bytes, size);
+}
+
+// Reads `size` bytes at `offset` of `h`; how many, -1 on a failure.
+std::int64_t ReadAtOffset(HANDLE h, std::uint8_t* buffer, std::size_t size, std::uint64_t offset) {
+    DWORD got = 0;
+    return ReadAt(h, offset, buffer, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), got)
+               ? std::int64_t{got}
+               : -1;
+}
+
+// Reads the flushed file back through its own handle (from the system's cache: Windows offers no way
+// to drop one file's cached pages); whether it holds what was written (and `check` is content).
+bool ReadsBack(HANDLE h, detail::WrittenContent& written, const ContentCheck& check) {
+    return written.ReadsBack([h](std::uint8_t* buffer, std::size_t size,
+                                 std::uint64_t offset) { return ReadAtOffset(h, buffer, size, offset); },
+                             check);
+}
+
 // Hands the producer a writer into `h` that keeps the first failure and writes nothing after it
 // (the producer goes on to its end, unaware); ERROR_SUCCESS or that failure.
-DWORD Produce(HANDLE h, const ContentProducer& produce) {
+DWORD Produce(HANDLE h, const ContentProducer& produce, detail::WrittenContent& written) {
     DWORD error = ERROR_SUCCESS;
-    produce([h, &error](const std::uint8_t* data, std::size_t size) {
-        if (error == ERROR_SUCCESS) error = WriteAll(h, data, size);
+    produce([h, &error, &written](const std::uint8_t* data, std::size_t size) {
+        if (error == ERROR_SUCCESS) error = Put(h, written, data, size);
     });
     return error;
 }
@@ -693,7 +715,7 @@ std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t siz
 // --- Writing --------------------------------------------------------------------------------
 
 FileResult ReplaceFileContents(const std::string& target, const ContentProducer& produce,
-                               const ReplaceCheck& check) {
+                               const ReplaceCheck& check, const ContentCheck& contentCheck) {
     auto given = SystemName(target);
     if (!given || given->back() == L'\\' || given->back() == L'/')
         return Failed(MakeError(code::BadFileName));
@@ -716,8 +738,12 @@ FileResult ReplaceFileContents(const std::string& target, const ContentProducer&
             return Failed(MakeError(code::PathFileAccess));
         return Failed(FromWin32(e));
     }
-    DWORD e = Produce(temp.get(), produce);
+    // A content that its check proves byte for byte needs no digest.
+    detail::WrittenContent written(!contentCheck);
+    DWORD e = Produce(temp.get(), produce, written);
     if (e == ERROR_SUCCESS) e = temp.Flush();
+    if (e == ERROR_SUCCESS && !ReadsBack(temp.get(), written, contentCheck))
+        return Failed(MakeError(code::Unverified));
     if (e == ERROR_SUCCESS && exists) {
         CarryOver(*name, temp.get());
         detail::CrashPoint();
@@ -770,6 +796,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
     // The bytes that were read, from the start to the size the file had then, by position: the
     // name is never opened again.
     DWORD e = ERROR_SUCCESS;
+    detail::WrittenContent written(false); // the copy is held against its source instead
     std::vector<std::uint8_t> buffer(
         static_cast<std::size_t>(std::min<std::uint64_t>(source.Size(), 1 << 20)));
     for (std::uint64_t done = 0; done < source.Size() && e == ERROR_SUCCESS;) {
@@ -780,7 +807,7 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         } else if (got == 0) {
             return Failed(MakeError(code::ChangedElsewhere)); // cut short by another program
         } else {
-            e = WriteAll(temp.get(), buffer.data(), got);
+            e = Put(temp.get(), written, buffer.data(), got);
             done += got;
             detail::ReachMoment(Moment::DuringCopy);
         }
@@ -790,10 +817,16 @@ FileResult CopyFileNoReplace(InputFile& source, const std::string& target) {
         const auto now = IdentityOfHandle(in);
         if (!now || !(*now == source.Identity())) return Failed(MakeError(code::ChangedElsewhere));
         // The backup carries the source's time of last change, as a copy made by the system would.
-        FILETIME written{};
-        if (GetFileTime(in, nullptr, nullptr, &written))
-            (void)SetFileTime(temp.get(), nullptr, nullptr, &written);
+        FILETIME lastWrite{};
+        if (GetFileTime(in, nullptr, nullptr, &lastWrite))
+            (void)SetFileTime(temp.get(), nullptr, nullptr, &lastWrite);
         e = temp.Flush();
+        const auto fromSource = [in](std::uint8_t* into, std::size_t size, std::uint64_t offset) {
+            return ReadAtOffset(in, into, size, offset);
+        };
+        if (e == ERROR_SUCCESS &&
+            !ReadsBack(temp.get(), written, detail::SameBytesAs(fromSource, source.Size())))
+            return Failed(MakeError(code::Unverified));
     }
     if (e == ERROR_SUCCESS) e = temp.Commit(*to, false);
     if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS)

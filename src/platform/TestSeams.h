@@ -46,6 +46,12 @@ void InjectRenameByHandleRefused(bool on);
 // open: the temporary file is deleted by its name instead. Windows only.
 void InjectDeletionMarkRefused(bool on);
 
+// Makes the next write of a file's content (ReplaceFileContents, CopyFileNoReplace) put on disk, at
+// `offset` of the content, its byte changed or (`drop`) left out, as a faulty driver or disk might.
+// UINT64_MAX switches it off.
+void InjectWrittenByteFault(std::uint64_t offset, bool drop);
+// Makes the next read-back of a written file see its byte at `offset` changed (UINT64_MAX: none).
+void InjectReadBackFault(std::uint64_t offset);
 // Moments at which another program may act on the file being converted.
 enum class Moment : std::uint8_t {
     DuringCopy,    // the backup copy has read part of its source

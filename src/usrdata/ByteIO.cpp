@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace zel {
 
@@ -130,6 +131,16 @@ void ByteWriter::Flush() {
 void MemoryBudget::Charge(std::size_t bytes) {
     if (bytes > left_) throw RecordsTooLarge{};
     left_ -= bytes;
+}
+
+void CompareArchive::raw(const std::uint8_t* p, std::size_t n) {
+    std::uint8_t piece[4096];
+    for (std::size_t done = 0; done < n;) {
+        const std::size_t take = std::min(n - done, sizeof piece);
+        r_.bytes(piece, take);
+        Expect(std::memcmp(piece, p + done, take) == 0);
+        done += take;
+    }
 }
 
 } // namespace zel

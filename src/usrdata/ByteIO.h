@@ -527,6 +527,37 @@ private:
     ByteWriter& w_;
 };
 
+// Reads a file image as ReadArchive does and tells whether it encodes the records walked, member by
+// member, without building a copy of them: the first difference ends the walk with `Differs`.
+class CompareArchive : public Archive<CompareArchive> {
+public:
+    struct Differs {};
+    explicit CompareArchive(ByteReader& r) : r_(r) {}
+    void scalar(Integer& v) { Expect(static_cast<Integer>(r_.u16()) == v); }
+    void scalar(Long& v) { Expect(static_cast<Long>(r_.u32()) == v); }
+    void scalar(Byte& v) { Expect(r_.u8() == v); }
+    void bits32(std::uint32_t& v) { Expect(r_.u32() == v); }
+    void string(String& s) {
+        Expect(r_.u16() == s.size());
+        raw(reinterpret_cast<const std::uint8_t*>(s.view().data()), s.size());
+    }
+    void raw(const std::uint8_t* p, std::size_t n);
+    template <class T> void dynArray(DynArray<T>& a) {
+        Expect(r_.u16() == static_cast<std::uint16_t>(a.dims));
+        if (!a.Dimensioned()) return;
+        Expect(r_.u32() == static_cast<std::uint32_t>(a.Count()));
+        Expect(r_.u32() == static_cast<std::uint32_t>(a.lower));
+        for (const T& e : a.Items()) // comparing changes nothing: the elements stay shared
+            (*this)(const_cast<T&>(e));
+    }
+
+private:
+    static void Expect(bool same) {
+        if (!same) throw Differs{};
+    }
+    ByteReader& r_;
+};
+
 // Reads a T from the reader, or throws DamagedFile (or RecordsTooLarge with a budget).
 template <class T> void DecodeRecord(ByteReader& r, T& v, MemoryBudget* budget = nullptr) {
     ReadArchive a(r, budget);
@@ -536,6 +567,13 @@ template <class T> void DecodeRecord(ByteReader& r, T& v, MemoryBudget* budget =
 template <class T> void EncodeRecord(ByteWriter& w, const T& v) {
     WriteArchive a(w);
     a.write(v);
+}
+
+// Reads a T's encoding from the reader and compares it with `v`; throws CompareArchive::Differs at
+// the first difference, DamagedFile when the image ends first.
+template <class T> void ExpectRecord(ByteReader& r, const T& v) {
+    CompareArchive a(r);
+    a(const_cast<T&>(v));
 }
 
 } // namespace zel

@@ -59,4 +59,41 @@ void EncodeFile102(ByteSink& sink, const Main102& main, const FixedBlock& fixedB
     w.Flush();
 }
 
+namespace {
+
+// Whether `compare` finds the records after the signature of `version`, and the image ends with them.
+template <class Compare> bool Encodes(ByteReader& r, FileVersion version, Compare compare) {
+    try {
+        char head[kSignatureSize];
+        r.bytes(head, kSignatureSize);
+        if (std::string_view(head, kSignatureSize) != SignatureOf(version)) return false;
+        compare();
+        return r.remaining() == 0;
+    } catch (const DamagedFile&) {
+    } catch (const CompareArchive::Differs&) {
+    }
+    return false;
+}
+
+} // namespace
+
+bool EncodesFile101(ByteReader& r, FileVersion version, const Main101& main, const FixedBlock& fixedBlock,
+                    const FactorPair& factorPair) {
+    return Encodes(r, version, [&] {
+        ExpectRecord(r, main);
+        ExpectRecord(r, fixedBlock);
+        if (version == FileVersion::V101) ExpectRecord(r, factorPair);
+    });
+}
+
+bool EncodesFile102(ByteReader& r, const Main102& main, const FixedBlock& fixedBlock,
+                    const FactorPair& factorPair, const WordPair& wordPair) {
+    return Encodes(r, FileVersion::V102, [&] {
+        ExpectRecord(r, main);
+        ExpectRecord(r, fixedBlock);
+        ExpectRecord(r, factorPair);
+        ExpectRecord(r, wordPair);
+    });
+}
+
 } // namespace zel

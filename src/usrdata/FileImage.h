@@ -48,4 +48,12 @@ void EncodeFile101(ByteSink& sink, FileVersion version, const Main101& main, con
 void EncodeFile102(ByteSink& sink, const Main102& main, const FixedBlock& fixedBlock,
                    const FactorPair& factorPair, const WordPair& wordPair);
 
+// Whether the `r` holds exactly the complete file that EncodeFile101 writes for these records (and
+// nothing after it). Compares as it reads, without a copy of the records.
+bool EncodesFile101(ByteReader& r, FileVersion version, const Main101& main, const FixedBlock& fixedBlock,
+                    const FactorPair& factorPair);
+// The same for the file that EncodeFile102 writes.
+bool EncodesFile102(ByteReader& r, const Main102& main, const FixedBlock& fixedBlock,
+                    const FactorPair& factorPair, const WordPair& wordPair);
+
 } // namespace zel

@@ -75,6 +75,8 @@ BackupResult BackupCopied(ConversionState& state, const platform::FileResult& co
     }
     if (error.code == platform::code::ChangedElsewhere)
         messages.Warn(error.description + NameBelow(state.sourceName));
+    else if (error.code == platform::code::Unverified)
+        ReportUnverified(messages, backupName);
     else
         ReportWriteError(messages, error);
     return BackupResult::Failed;
@@ -172,7 +174,7 @@ Outcome ConvertTo(ConversionState& state, WorkingSet& ws, Messages& messages) {
     if (version == FileVersion::V100 &&
         Write101(ws, state.targetName, messages, check) == WriteResult::Failed)
         return Outcome::WriteFailed;
-    if (Write102(ws, state.targetName, messages, check) == WriteResult::Failed)
+    if (Write102(ws, state.targetName, messages, check, version == FileVersion::V100) == WriteResult::Failed)
         return version == FileVersion::V100 ? Outcome::WriteFailedAfter101 : Outcome::WriteFailed;
 
     if (backupResult == BackupResult::Made) {
