@@ -3,11 +3,13 @@
 #include "platform/Platform.h"
 #include "workflow/Batch.h"
 #include "workflow/ProgramInfo.h"
+#include "workflow/Undo.h"
 #include "workflow/Workflow.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -30,6 +32,11 @@ constexpr const char* kUsage =
     "      変換するファイルを変換して、変換後のファイルに書き込みます。\n"
     "  zelconv-cli --check ファイルまたはフォルダ...\n"
     "      各ファイルの形式 (1.00, 1.01, 1.02) を調べて表示します。何も書き込みません。\n"
+    "  zelconv-cli [--yes|--no] [-j 数] --undo ファイルまたはフォルダ...\n"
+    "      元に戻す: 各ファイルを、変換前のファイルにバックアップ (「名前.bak」) から戻し、\n"
+    "      バックアップを消します。ファイルがバックアップを変換したものとバイト単位で同じときだけ\n"
+    "      戻します (変換後に変更されたファイルは戻しません)。始める前に一度だけ確認します\n"
+    "      (Enter で「はい」)。--no のときは何も書き込まず、何をするかを表示します。\n"
     "\n"
     "オプション:\n"
     "  --yes       変換後のファイルが存在するとき、確認せずに上書きします。\n"
@@ -69,6 +76,7 @@ enum class Answer { Ask, Yes, No };
 struct Options {
     Answer answer = Answer::Ask;
     bool check = false;
+    bool undo = false;
     std::optional<std::string> target;
     unsigned jobs = 1;
     std::vector<std::string> files;
@@ -263,6 +271,8 @@ Parsed Parse(const std::vector<std::string>& args, Options& options, Output& out
             options.jobs = static_cast<unsigned>(std::stoul(number));
         } else if (arg == "--check") {
             options.check = true;
+        } else if (arg == "--undo") {
+            options.undo = true;
         } else if (arg == "-o") {
             if (options.target) return wrong("-o は一度だけ指定できます。");
             if (i + 1 >= args.size()) return wrong("-o の後に変換後のファイル名を指定してください。");
@@ -277,6 +287,8 @@ Parsed Parse(const std::vector<std::string>& args, Options& options, Output& out
     if (options.files.empty()) return wrong("ファイルを指定してください。");
     if (options.check && (options.target || answerGiven))
         return wrong("--check は -o、--yes、--no と一緒には使えません。");
+    if (options.undo && (options.target || options.check))
+        return wrong("--undo は -o、--check と一緒には使えません。");
     if (options.target && options.files.size() != 1)
         return wrong("-o を使うときは、変換するファイルを一つだけ指定してください。");
     return Parsed::Run;
@@ -320,6 +332,47 @@ int RunCheck(const std::vector<std::string>& files, Output& output) {
         output.Out(Shown(name) + ": " + verdict + "\n");
     }
     return allData ? kExitOk : kExitFailed;
+}
+
+// --undo: the old files put back from their backups, after one question for all of them; with --no
+// (or with nobody to ask) what would be done, and nothing written.
+int RunUndo(const Options& options, Output& output) {
+    std::vector<std::string> names;
+    for (const BatchFile& file : ListBatch(options.files))
+        names.push_back(file.fullName);
+    const unsigned workers = std::min(options.jobs, platform::ProcessorCount());
+    std::vector<UndoOutcome> outcomes = PutBackAll(names, true, workers);
+    const auto count =
+        static_cast<std::size_t>(std::count_if(outcomes.begin(), outcomes.end(), [](const UndoOutcome& o) {
+            return o.result == UndoResult::WouldPutBack;
+        }));
+    bool yes = options.answer == Answer::Yes;
+    if (count > 0 && options.answer != Answer::Yes) {
+        const std::string question = kAskPrefix + UndoConfirmText(count);
+        if (options.answer == Answer::No)
+            output.Err(question + " いいえ (--no: 何も書き込まずに、するはずのことを表示します)\n");
+        else if (!output.console().InputIsTerminal())
+            output.Err(question +
+                       " いいえ (端末がないため確認できません。戻すには --yes を付けてください)\n");
+        else
+            yes = AskOnTerminal(output, question);
+    }
+    if (yes && count > 0) outcomes = PutBackAll(names, false, workers);
+    std::map<UndoResult, int> tally;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        output.Out(Shown(names[i]) + ": " + UndoResultText(outcomes[i]) + "\n");
+        ++tally[outcomes[i].result];
+    }
+    if (names.size() > 1)
+        output.Out("合計 " + std::to_string(names.size()) + " 件: 戻した " +
+                   std::to_string(tally[UndoResult::PutBack]) + " 件、戻す必要なし " +
+                   std::to_string(tally[UndoResult::NotNeeded]) + " 件、戻さない " +
+                   std::to_string(tally[UndoResult::NoBackup] + tally[UndoResult::BackupNotOld] +
+                                  tally[UndoResult::Changed] + tally[UndoResult::WouldPutBack]) +
+                   " 件、失敗 " + std::to_string(tally[UndoResult::Failed]) + " 件\n");
+    return tally[UndoResult::PutBack] + tally[UndoResult::NotNeeded] == static_cast<int>(names.size())
+               ? kExitOk
+               : kExitFailed;
 }
 
 struct Tally {
@@ -560,7 +613,9 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
     case Parsed::Done:
         break;
     case Parsed::Run:
-        if (options.check) {
+        if (options.undo) {
+            status = RunUndo(options, output);
+        } else if (options.check) {
             std::vector<std::string> names;
             for (const BatchFile& file : ListBatch(options.files))
                 names.push_back(file.fullName);

@@ -5,6 +5,8 @@
 
 #include <memory>
 #include <new>
+#include <optional>
+#include <string_view>
 
 namespace zel {
 
@@ -304,6 +306,72 @@ void ReportWriteError(Messages& messages, const platform::FileError& error) {
     default:
         messages.WarnFailure(error.description, error.code);
         break;
+    }
+}
+
+namespace {
+
+// The whole content of `name`, opened into `file`; nothing when it cannot be opened or read.
+std::optional<std::vector<std::uint8_t>> ReadWhole(const std::string& name, platform::InputFile& file) {
+    if (!platform::FileExists(name) || file.Open(name) != platform::OpenFailure::None) return std::nullopt;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(file.Size()));
+    for (std::size_t done = 0; done < bytes.size();) {
+        const auto got = file.Read(bytes.data() + done, bytes.size() - done);
+        if (!got || *got == 0) return std::nullopt;
+        done += *got;
+    }
+    return bytes;
+}
+
+// Whether `bytes` are exactly what converting the old file `old` of format `version` writes.
+bool ConvertsTo(const std::vector<std::uint8_t>& old, FileVersion version,
+                const std::vector<std::uint8_t>& bytes) {
+    auto body = std::make_unique<Body101>();
+    ByteReader reader(old.data() + kSignatureSize, old.size() - kSignatureSize);
+    MemoryBudget budget(ConversionBudget(old.size()));
+    DecodeBody101(reader, version, *body, &budget);
+    if (version == FileVersion::V100) {
+        WorkingSet factors;
+        SetDefaultFactors(factors);
+        body->factorPair = factors.factorPair;
+        ByteReader as101(bytes);
+        if (EncodesFile101(as101, FileVersion::V101, body->main, body->fixedBlock, body->factorPair))
+            return true;
+    }
+    auto main102 = std::make_unique<Main102>();
+    try {
+        BuildMain102(body->main, *main102);
+    } catch (const ConversionFailure&) {
+        return false;
+    }
+    ByteReader as102(bytes);
+    return EncodesFile102(as102, *main102, body->fixedBlock, body->factorPair, WordPair{});
+}
+
+} // namespace
+
+PutBackCheck CheckPutBack(const std::string& name, const std::string& backupName, platform::InputFile& file,
+                          std::vector<std::uint8_t>& backupBytes, platform::FileIdentity& backupIdentity) {
+    try {
+        platform::InputFile backup;
+        if (!platform::FileExists(backupName)) return PutBackCheck::NoBackup;
+        auto old = ReadWhole(backupName, backup);
+        if (!old) return PutBackCheck::Unreadable;
+        backupIdentity = backup.Identity();
+        const FileVersion version =
+            DetectVersion(std::string_view(reinterpret_cast<const char*>(old->data()), old->size()));
+        if (version != FileVersion::V100 && version != FileVersion::V101) return PutBackCheck::BackupNotOld;
+        auto now = ReadWhole(name, file);
+        if (!now) return PutBackCheck::Unreadable;
+        backupBytes = std::move(*old);
+        if (*now == backupBytes) return PutBackCheck::Same;
+        return ConvertsTo(backupBytes, version, *now) ? PutBackCheck::Converted : PutBackCheck::Changed;
+    } catch (const DamagedFile&) {
+        return PutBackCheck::BackupNotOld;
+    } catch (const RecordsTooLarge&) {
+        return PutBackCheck::Unreadable;
+    } catch (const std::bad_alloc&) {
+        return PutBackCheck::Unreadable;
     }
 }
 

@@ -8,11 +8,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zel::platform {
 struct FileError;
 class InputFile;
 struct ReplaceCheck;
+struct FileIdentity;
 } // namespace zel::platform
 
 namespace zel {
@@ -78,6 +80,23 @@ void ReportWriteError(Messages& messages, const platform::FileError& error);
 // Warns that `name` was written completely but its folder could not be flushed to disk, so that a
 // power cut may still take the new content back.
 void ReportWriteWarning(Messages& messages, const platform::FileError& warning, const std::string& name);
+
+// What putting back the old file from which a file was converted finds, before anything is written.
+enum class [[nodiscard]] PutBackCheck : std::uint8_t{
+    NoBackup,     // no backup of that name
+    BackupNotOld, // the backup is no complete 1.00 or 1.01 file
+    Unreadable,   // the file or its backup cannot be read
+    Same,         // the file holds what its backup holds
+    Converted,    // the file is exactly what converting the backup writes
+    Changed,      // anything else: changed since, or converted by another program
+};
+// Reads the file `name` and its backup `backupName` whole: whether the backup is an old file,
+// whether the file equals it, and whether the file is byte for byte what this program writes when
+// it converts the backup (1.02, or the 1.01 where a 1.00 conversion stops there), which proves that
+// putting the backup back loses nothing. `file` stays open, for the put-back to check that nobody
+// wrote the file since; `backupBytes` and `backupIdentity` get the backup as it was read.
+PutBackCheck CheckPutBack(const std::string& name, const std::string& backupName, platform::InputFile& file,
+                          std::vector<std::uint8_t>& backupBytes, platform::FileIdentity& backupIdentity);
 
 // What a file is, from reading it once, signature and body, whatever its format; shows nothing
 // and keeps nothing (the command line's --check).

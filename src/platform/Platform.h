@@ -181,6 +181,12 @@ private:
 // no such file.
 std::optional<FileIdentity> IdentityOf(const std::string& name);
 
+// The time of last modification that an identity holds, in seconds since 1970 (UTC).
+std::int64_t ModificationTime(const FileIdentity& identity);
+
+// Removes the file `name` (not a folder); whether it is gone.
+[[nodiscard]] bool RemoveFile(const std::string& name);
+
 // --- Writing --------------------------------------------------------------------------------
 
 // What a write or a copy reports. `error`: it failed, and the name it was to write holds what it

@@ -757,6 +757,14 @@ std::optional<FileIdentity> IdentityOf(const std::string& name) {
     return IdentityFrom(st);
 }
 
+std::int64_t ModificationTime(const FileIdentity& identity) {
+    return identity.modified / 1000000000;
+}
+
+bool RemoveFile(const std::string& name) {
+    return !name.empty() && ::unlink(name.c_str()) == 0;
+}
+
 std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t size) {
     if (detail::TakeReadFaultAt(read_ + size)) return std::nullopt;
     const ssize_t n = ReadRetry(static_cast<int>(handle_), buffer, size);

@@ -703,6 +703,16 @@ std::optional<FileIdentity> IdentityOf(const std::string& name) {
     return IdentityOfHandle(h.get());
 }
 
+std::int64_t ModificationTime(const FileIdentity& identity) {
+    constexpr std::int64_t k1970 = 116444736000000000; // 1970-01-01 in 100-ns units since 1601
+    return (identity.modified - k1970) / 10000000;
+}
+
+bool RemoveFile(const std::string& name) {
+    const auto wide = SystemName(name);
+    return wide && DeleteFileW(wide->c_str());
+}
+
 std::optional<std::size_t> InputFile::Read(std::uint8_t* buffer, std::size_t size) {
     DWORD got = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
