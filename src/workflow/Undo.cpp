@@ -14,7 +14,10 @@ namespace zel {
 
 UndoOutcome PutBack(const std::string& name, bool dryRun) {
     UndoOutcome outcome;
-    outcome.backupName = DeriveName(name, ".bak");
+    outcome.backupName = DeriveName(name, kBackupExtension);
+    // What a killed run left of either name goes first, where that name exists.
+    (void)platform::RemoveLeftovers(name);
+    (void)platform::RemoveLeftovers(outcome.backupName);
     platform::InputFile file;
     std::vector<std::uint8_t> old;
     platform::FileIdentity backup;
