@@ -342,10 +342,7 @@ int RunUndo(const Options& options, Output& output) {
         names.push_back(file.fullName);
     const unsigned workers = std::min(options.jobs, platform::ProcessorCount());
     std::vector<UndoOutcome> outcomes = PutBackAll(names, true, workers);
-    const auto count =
-        static_cast<std::size_t>(std::count_if(outcomes.begin(), outcomes.end(), [](const UndoOutcome& o) {
-            return o.result == UndoResult::WouldPutBack;
-        }));
+    const std::size_t count = PutBackCount(outcomes);
     bool yes = options.answer == Answer::Yes;
     if (count > 0 && options.answer != Answer::Yes) {
         const std::string question = kAskPrefix + UndoConfirmText(count);

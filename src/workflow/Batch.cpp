@@ -46,6 +46,7 @@ std::string ListedFormatText(ListedFormat format) {
 }
 
 std::string BatchResultText(const BatchOutcome& outcome) {
+    if (outcome.undo) return UndoResultText(*outcome.undo);
     switch (outcome.result) {
     case BatchResult::Pending:
         return {};
@@ -66,6 +67,15 @@ std::string BatchResultText(const BatchOutcome& outcome) {
 }
 
 void ShowBatchRow(const BatchFile& file, const BatchOutcome& outcome, Messages& messages) {
+    if (outcome.undo) {
+        const UndoResult result = outcome.undo->result;
+        const std::string text = file.fullName + CR + CR + UndoResultText(*outcome.undo);
+        if (result == UndoResult::PutBack || result == UndoResult::NotNeeded)
+            messages.Inform(text);
+        else if (result != UndoResult::Pending)
+            messages.Warn(text);
+        return;
+    }
     if (outcome.result == BatchResult::Pending) return;
     const std::string text =
         file.fullName + CR + CR + (outcome.messages.empty() ? BatchResultText(outcome) : outcome.messages);
@@ -556,7 +566,8 @@ std::string BatchReportCsv(const std::vector<BatchFile>& files, const std::vecto
     row({"ファイル", "変換前の形式", "結果", "バックアップ", "日時"});
     for (std::size_t i = 0; i < files.size(); ++i) {
         const BatchOutcome outcome = i < outcomes.size() ? outcomes[i] : BatchOutcome{};
-        const bool finished = outcome.result != BatchResult::Pending;
+        const bool finished = outcome.undo ? outcome.undo->result != UndoResult::Pending
+                                           : outcome.result != BatchResult::Pending;
         row({files[i].shownName, ListedFormatText(files[i].format), BatchResultText(outcome),
              outcome.backupName,
              finished ? Formatted(outcome.finishedAt, "%Y-%m-%d %H:%M:%S") : std::string()});

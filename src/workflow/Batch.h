@@ -3,6 +3,7 @@
 // by the workflow with its messages recorded, the counts and the report. Toolkit-free.
 #pragma once
 
+#include "workflow/Undo.h"
 #include "workflow/Workflow.h"
 
 #include <atomic>
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -89,9 +91,10 @@ struct BatchOutcome {
     std::string backupName;        // the backup made in this run; empty when none was made
     std::vector<BatchMessage> log; // the messages and questions, in order (the command line shows them)
     std::time_t finishedAt = 0;
+    std::optional<UndoOutcome> undo; // a 元に戻す run's outcome, in place of the conversion's
 };
 
-// The result column's text ("" while pending).
+// The result column's text ("" while pending; a 元に戻す run's text where it has one).
 std::string BatchResultText(const BatchOutcome& outcome);
 
 // Shows an opened row's file (nothing while it is pending): its full name, an empty line, then every

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <ctime>
 #include <system_error>
 
 namespace zel {
@@ -36,9 +37,14 @@ void BatchRun::Launch(Job job, std::function<void()> work) {
 void BatchRun::ListAnew() {
     Launch(Job::Listing, [this] {
         std::vector<BatchFile> files = ListBatch(names_);
+        std::vector<bool> backups;
+        for (const BatchFile& file : files)
+            backups.push_back(!file.folder &&
+                              platform::FileExists(DeriveName(file.fullName, kBackupExtension)));
         {
             const std::lock_guard lock(mutex_);
             listed_ = std::move(files);
+            listedBackups_ = std::move(backups);
         }
         Tell();
     });
@@ -58,12 +64,14 @@ void BatchRun::Tell() {
 BatchRun::News BatchRun::TakeNews() {
     News news;
     std::optional<std::vector<BatchFile>> listed;
+    std::optional<std::vector<UndoOutcome>> checked;
     std::vector<std::pair<std::size_t, BatchOutcome>> done;
     std::optional<BatchEnd> end;
     {
         const std::lock_guard lock(mutex_);
         noticeWaiting_ = false;
         listed.swap(listed_);
+        checked.swap(checked_);
         done.swap(done_);
         end.swap(end_);
     }
@@ -89,10 +97,41 @@ BatchRun::News BatchRun::TakeNews() {
         job_ = Job::None;
         Listed(std::move(*listed), news);
     }
+    if (checked) {
+        if (thread_.joinable()) thread_.join();
+        job_ = Job::None;
+        const std::size_t count = PutBackCount(*checked);
+        if (count > 0 && !messages_.AskYesNo(UndoConfirmText(count))) return news;
+        if (files_.size() != checkedFiles_.size() || outcomes_.size() != checked->size() ||
+            !std::equal(files_.begin(), files_.end(), checkedFiles_.begin(),
+                        [](const BatchFile& a, const BatchFile& b) { return a.fullName == b.fullName; }))
+            news.listed = true;
+        files_ = std::move(checkedFiles_);
+        outcomes_.assign(files_.size(), BatchOutcome{});
+        news.rows.clear();
+        if (count == 0) {
+            // Nothing to put back: the rows say why.
+            undoing_ = true;
+            for (std::size_t i = 0; i < outcomes_.size(); ++i) {
+                outcomes_[i].undo = (*checked)[i];
+                news.rows.push_back(i);
+            }
+        } else {
+            Undoing();
+        }
+    }
     return news;
 }
 
 void BatchRun::Listed(std::vector<BatchFile> files, News& news) {
+    {
+        const std::lock_guard lock(mutex_);
+        backups_ = std::move(listedBackups_);
+    }
+    if (std::exchange(undoWhenListed_, false)) {
+        Checking(std::move(files));
+        return;
+    }
     const bool start = std::exchange(startWhenListed_, false);
     if (start) {
         // The question counts the files that would be written; with none there is nothing to
@@ -121,8 +160,76 @@ void BatchRun::Start() {
     Converting();
 }
 
+void BatchRun::StartUndo() {
+    if (job_ != Job::None) return;
+    if (ran_) {
+        // Listed anew, since the run has changed the files.
+        undoWhenListed_ = true;
+        ListAnew();
+        return;
+    }
+    Checking(files_);
+}
+
+void BatchRun::Checking(std::vector<BatchFile> files) {
+    checkedFiles_ = std::move(files);
+    Launch(Job::Checking, [this] {
+        std::vector<std::string> names;
+        for (const BatchFile& file : checkedFiles_)
+            names.push_back(file.fullName);
+        std::vector<UndoOutcome> plan = PutBackAll(names, true, workers_);
+        {
+            const std::lock_guard lock(mutex_);
+            checked_ = std::move(plan);
+        }
+        Tell();
+    });
+}
+
+void BatchRun::Undoing() {
+    ran_ = true;
+    undoing_ = true;
+    stop_ = false;
+    closeWhenEnded_ = false;
+    runOutcomes_.clear();
+    for (BatchOutcome& outcome : outcomes_)
+        outcome.undo = UndoOutcome{};
+    Launch(Job::Converting, [this] {
+        std::vector<std::string> names;
+        for (const BatchFile& file : files_)
+            names.push_back(file.fullName);
+        auto row = [](const UndoOutcome& undo) {
+            BatchOutcome outcome;
+            outcome.undo = undo;
+            outcome.finishedAt = std::time(nullptr);
+            return outcome;
+        };
+        const std::vector<UndoOutcome> results = PutBackAll(
+            names, false, workers_,
+            [this, &row](std::size_t index, const UndoOutcome& undo) {
+                {
+                    const std::lock_guard lock(mutex_);
+                    done_.emplace_back(index, row(undo));
+                }
+                Tell();
+            },
+            &stop_);
+        std::vector<BatchOutcome> outcomes;
+        for (std::size_t i = 0; i < results.size(); ++i)
+            outcomes.push_back(results[i].result == UndoResult::Pending ? row(UndoOutcome{})
+                                                                        : row(results[i]));
+        {
+            const std::lock_guard lock(mutex_);
+            runOutcomes_ = std::move(outcomes);
+            end_ = BatchEnd::Finished;
+        }
+        Tell();
+    });
+}
+
 void BatchRun::Converting() {
     ran_ = true;
+    undoing_ = false;
     stop_ = false;
     closeWhenEnded_ = false;
     runOutcomes_.clear();
@@ -174,6 +281,33 @@ void BatchRun::SaveReport(const std::string& name) {
 
 std::string BatchRun::CountsText() const {
     if (listing()) return kBatchListingText;
+    if (undoing_) {
+        std::size_t counts[4] = {}; // put back, not needed, not put back, failed
+        for (const BatchOutcome& outcome : outcomes_) {
+            switch (outcome.undo ? outcome.undo->result : UndoResult::Pending) {
+            case UndoResult::Pending:
+            case UndoResult::WouldPutBack:
+                break;
+            case UndoResult::PutBack:
+                ++counts[0];
+                break;
+            case UndoResult::NotNeeded:
+                ++counts[1];
+                break;
+            case UndoResult::NoBackup:
+            case UndoResult::BackupNotOld:
+            case UndoResult::Changed:
+                ++counts[2];
+                break;
+            case UndoResult::Failed:
+                ++counts[3];
+                break;
+            }
+        }
+        return "戻した " + std::to_string(counts[0]) + " 件　戻す必要なし " + std::to_string(counts[1]) +
+               " 件　戻さない " + std::to_string(counts[2]) + " 件　失敗 " + std::to_string(counts[3]) +
+               " 件";
+    }
     BatchCounts counts;
     for (const BatchOutcome& outcome : outcomes_)
         counts.Add(outcome.result);

@@ -6,6 +6,7 @@
 
 #include "workflow/Batch.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <functional>
@@ -51,6 +52,10 @@ public:
     // them. After a run the files are listed anew first, since the run changed them; いいえ leaves
     // the list, its results and the counts as they were.
     void Start();
+    // 元に戻す: looks, on the run's thread, which files would be put back from their backups (after a
+    // run the files are listed anew first), asks once for them (none: the rows say why), then puts
+    // them back. いいえ leaves the list, its results and the counts as they were.
+    void StartUndo();
     // 中止: no file is begun after the current one.
     void Stop();
     // 閉じる or the close box: whether the owner may close now. During a run, asks whether to stop
@@ -75,15 +80,23 @@ public:
     bool canStart() const { return job_ == Job::None && !files_.empty(); }
     bool canStop() const { return running() && !stop_; }
     bool canSave() const { return ran_ && job_ == Job::None; }
+    // Whether a listed file has a backup that 元に戻す could put back.
+    bool canUndo() const {
+        return job_ == Job::None && std::find(backups_.begin(), backups_.end(), true) != backups_.end();
+    }
 
 private:
-    enum class Job : std::uint8_t { None, Listing, Converting };
+    enum class Job : std::uint8_t { None, Listing, Checking, Converting };
 
     // Runs `work` on the run's thread (on this one where no thread can be made).
     void Launch(Job job, std::function<void()> work);
     // Lists the files on the run's thread.
     void ListAnew();
     void Converting();
+    // 元に戻す's look at the files `files` (a new listing, or the files shown) on the run's thread.
+    void Checking(std::vector<BatchFile> files);
+    // 元に戻す's run over the files shown.
+    void Undoing();
     // Called on the run's thread: the owner hears of news unless a notice is waiting already.
     void Tell();
     // On the owner's thread: a new list arrived.
@@ -99,6 +112,10 @@ private:
     std::size_t taken_ = 0;
     bool ran_ = false;
     bool startWhenListed_ = false;
+    bool undoWhenListed_ = false;
+    bool undoing_ = false;                // the rows are those of 元に戻す
+    std::vector<bool> backups_;           // by row: the file has a backup
+    std::vector<BatchFile> checkedFiles_; // what 元に戻す looked at, until it is answered
     bool closeWhenEnded_ = false;
     Job job_ = Job::Listing;
 
@@ -107,6 +124,8 @@ private:
     Notify notify_;
     bool noticeWaiting_ = false;
     std::optional<std::vector<BatchFile>> listed_;
+    std::optional<std::vector<UndoOutcome>> checked_;
+    std::vector<bool> listedBackups_; // with listed_
     std::vector<std::pair<std::size_t, BatchOutcome>> done_;
     std::optional<BatchEnd> end_;
     std::vector<BatchOutcome> runOutcomes_; // the run's own until it has ended

@@ -74,13 +74,14 @@ UndoOutcome PutBack(const std::string& name, bool dryRun) {
 }
 
 std::vector<UndoOutcome> PutBackAll(const std::vector<std::string>& names, bool dryRun, unsigned workers,
-                                    const std::function<void(std::size_t)>& done) {
+                                    const std::function<void(std::size_t, const UndoOutcome&)>& done,
+                                    const std::atomic<bool>* stop) {
     std::vector<UndoOutcome> outcomes(names.size());
     std::atomic<std::size_t> next{0};
     auto work = [&] {
-        for (std::size_t index; (index = next.fetch_add(1)) < names.size();) {
+        for (std::size_t index; !(stop && *stop) && (index = next.fetch_add(1)) < names.size();) {
             outcomes[index] = PutBack(names[index], dryRun);
-            if (done) done(index);
+            if (done) done(index, outcomes[index]);
         }
     };
     std::vector<std::thread> threads;
@@ -91,6 +92,12 @@ std::vector<UndoOutcome> PutBackAll(const std::vector<std::string>& names, bool 
     for (std::thread& thread : threads)
         thread.join();
     return outcomes;
+}
+
+std::size_t PutBackCount(const std::vector<UndoOutcome>& outcomes) {
+    return static_cast<std::size_t>(std::count_if(outcomes.begin(), outcomes.end(), [](const UndoOutcome& o) {
+        return o.result == UndoResult::WouldPutBack || o.result == UndoResult::PutBack;
+    }));
 }
 
 std::string UndoResultText(const UndoOutcome& outcome) {

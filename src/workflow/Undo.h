@@ -1,6 +1,7 @@
 // 元に戻す: putting back the old files from which files were converted, from their backups.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -38,9 +39,13 @@ struct UndoOutcome {
 UndoOutcome PutBack(const std::string& name, bool dryRun);
 
 // Puts back every file of `names` on `workers` threads (at least one); `done` is told of each file as it
-// ends, on the thread that did it.
+// ends, on the thread that did it. Once `stop` is set no file is begun (they stay Pending).
 std::vector<UndoOutcome> PutBackAll(const std::vector<std::string>& names, bool dryRun, unsigned workers,
-                                    const std::function<void(std::size_t)>& done = {});
+                                    const std::function<void(std::size_t, const UndoOutcome&)>& done = {},
+                                    const std::atomic<bool>* stop = nullptr);
+
+// How many of `outcomes` put a file back, or would.
+std::size_t PutBackCount(const std::vector<UndoOutcome>& outcomes);
 
 // The text of a result, as a row's 結果 column and the command line show it.
 std::string UndoResultText(const UndoOutcome& outcome);

@@ -385,8 +385,8 @@ TEST(Batch, TheReportIsQuotedCsvThatExcelReadsAsText) {
                                        {"", "\t=x.zel", ListedFormat::V101},
                                        {"", "\r@x.zel", ListedFormat::V101}};
     std::vector<BatchOutcome> outcomes(3);
-    outcomes[0] = {BatchResult::Converted, "", "", "@x.bak", {}, at};
-    outcomes[1] = {BatchResult::NotNeeded, "", "", "", {}, at};
+    outcomes[0] = {BatchResult::Converted, "", "", "@x.bak", {}, at, {}};
+    outcomes[1] = {BatchResult::NotNeeded, "", "", "", {}, at, {}};
     EXPECT_EQ(BatchReportCsv(files, outcomes),
               "\xEF\xBB\xBF\"ファイル\",\"変換前の形式\",\"結果\",\"バックアップ\",\"日時\"\r\n"
               "\"'=1+2.zel\",\"1.00\",\"変換しました\",\"'@x.bak\",\"2026-12-07 09:15:03\"\r\n"

@@ -35,11 +35,16 @@ frmBatch::frmBatch(std::vector<std::string> names, QWidget* owner)
     progress_ = ControlOf<QProgressBar>(*this, table::kProgressBar);
     counts_ = ControlOf<QLabel>(*this, table::kCountsLabel);
     start_ = ControlOf<QPushButton>(*this, table::kStartButton);
+    undo_ = ControlOf<QPushButton>(*this, table::kUndoButton);
     stop_ = ControlOf<QPushButton>(*this, table::kStopButton);
     save_ = ControlOf<QPushButton>(*this, table::kSaveButton);
 
     connect(start_, &QPushButton::clicked, this, [this] {
         run_.Start();
+        showState();
+    });
+    connect(undo_, &QPushButton::clicked, this, [this] {
+        run_.StartUndo();
         showState();
     });
     connect(stop_, &QPushButton::clicked, this, [this] {
@@ -82,6 +87,7 @@ void frmBatch::showState() {
     progress_->setValue(static_cast<int>(run_.taken()));
     counts_->setText(Shown(run_.CountsText()));
     start_->setEnabled(run_.canStart());
+    undo_->setEnabled(run_.canUndo());
     stop_->setEnabled(run_.canStop());
     save_->setEnabled(run_.canSave());
 }

@@ -50,6 +50,7 @@ private:
     QProgressBar* progress_;
     QLabel* counts_;
     QPushButton* start_;
+    QPushButton* undo_;
     QPushButton* stop_;
     QPushButton* save_;
     // Last: its thread, which tells the window of news, ends before the rest goes.

@@ -135,9 +135,10 @@ Window MakeBatchWindow() {
         Anchored(Row(kProgressBar, Kind::ProgressBar, {8, 314, 624, 16}), bottomRow),
         Anchored(Row(kCountsLabel, Kind::Label, {8, 338, 624, 15}, kBatchListingText), bottomRow),
         Anchored(Row(kStartButton, Kind::Button, {8, 365, 107, 25}, "変換開始", 2), bottomLeft),
-        Anchored(Row(kStopButton, Kind::Button, {121, 365, 107, 25}, "中止", 3), bottomLeft),
-        Anchored(Row(kSaveButton, Kind::Button, {412, 365, 107, 25}, "結果を保存", 4), bottomRight),
-        Anchored(Row(kBatchCloseButton, Kind::Button, {525, 365, 107, 25}, "閉じる", 5), bottomRight),
+        Anchored(Row(kUndoButton, Kind::Button, {121, 365, 107, 25}, "元に戻す", 3), bottomLeft),
+        Anchored(Row(kStopButton, Kind::Button, {234, 365, 107, 25}, "中止", 4), bottomLeft),
+        Anchored(Row(kSaveButton, Kind::Button, {412, 365, 107, 25}, "結果を保存", 5), bottomRight),
+        Anchored(Row(kBatchCloseButton, Kind::Button, {525, 365, 107, 25}, "閉じる", 6), bottomRight),
     };
     return w;
 }

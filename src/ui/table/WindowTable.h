@@ -131,12 +131,13 @@ inline constexpr std::string_view kCloseButton = "CmdClose";
 // VersionWindow(): the button that closes it.
 inline constexpr std::string_view kOkButton = "cmdOK";
 // BatchWindow(): the file list (columns: the file, its format, the result), the progress bar, the
-// line of counts and the buttons that start, stop, save the report and close. Esc is the close
-// button; no button is pressed by Enter unless it has the focus.
+// line of counts and the buttons that start, put back the old files (元に戻す), stop, save the report
+// and close. Esc is the close button; no button is pressed by Enter unless it has the focus.
 inline constexpr std::string_view kFileList = "lvFiles";
 inline constexpr std::string_view kProgressBar = "pbProgress";
 inline constexpr std::string_view kCountsLabel = "lblCounts";
 inline constexpr std::string_view kStartButton = "cmdStart";
+inline constexpr std::string_view kUndoButton = "cmdUndo";
 inline constexpr std::string_view kStopButton = "cmdStop";
 inline constexpr std::string_view kSaveButton = "cmdSave";
 inline constexpr std::string_view kBatchCloseButton = "cmdClose";

@@ -27,6 +27,10 @@ frmBatch::frmBatch(HWND owner, std::vector<std::string> names)
         run_.Start();
         showState();
     });
+    onClick(table::kUndoButton, [this] {
+        run_.StartUndo();
+        showState();
+    });
     onClick(table::kStopButton, [this] {
         run_.Stop();
         showState();
@@ -81,6 +85,7 @@ void frmBatch::showState() {
     SendMessageW(progress, PBM_SETPOS, run_.taken(), 0);
     const std::pair<std::string_view, bool> states[] = {
         {table::kStartButton, run_.canStart()},
+        {table::kUndoButton, run_.canUndo()},
         {table::kStopButton, run_.canStop()},
         {table::kSaveButton, run_.canSave()},
     };
