@@ -144,10 +144,10 @@ TEST_F(ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
 TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
     zel::test::TempDir dir;
     const std::string name = dir.file("site.zel");
-    const std::vector<std::uint8_t> original = zel::test::SampleFile(zel::FileVersion::V101);
-    zel::test::WriteBytes(name, original);
+    zel::test::WriteBytes(name, zel::test::SampleFile(zel::FileVersion::V101));
     zel::test::WriteBytes(dir.file("copy.zel"), {1});
-    // Each box: icon, buttons (the first the default), text, the target field meanwhile, the answer.
+    // Each box: icon, buttons (the first the default), text, the target field meanwhile, the answer. What
+    // the files become is the workflow's (ConversionTest); a wrong answer would open another box here.
     using Box = std::tuple<Mb::Icon, Mb::StandardButtons, std::string, std::string, Mb::StandardButton>;
     auto convert = [&](const std::string& from, const std::string& to, const std::vector<Box>& boxes) {
         Type(QString::fromStdString(from), QString::fromStdString(to));
@@ -170,42 +170,30 @@ TEST_F(ConvWindow, ConvertRunsTheWorkflowWithRealMessageBoxes) {
     const std::string overwrite = "データが存在します。上書きしてもよろしいですか？";
     convert(name, dir.file("copy"),
             {{Mb::Information, Mb::Yes | Mb::No, overwrite, dir.file("copy.zel"), Mb::No}});
-    EXPECT_EQ(zel::test::ListFolder(dir.path()), (std::vector<std::string>{"copy.zel", "site.zel"}));
-    const std::string backup = dir.file("site.bak");
     const std::string converted =
         "指定したファイルは最新バージョンに変換されました。\n\n"
         "念のため元のファイルをバックアップしました。必要がなければ消して下さい。\n";
     convert(name, name,
             {{Mb::Information, Mb::Yes | Mb::No, overwrite, name, Mb::Yes},
-             {Mb::Information, Mb::Ok, converted + backup, name, Mb::Ok}});
-    EXPECT_EQ(zel::test::ReadBytes(backup), original);
+             {Mb::Information, Mb::Ok, converted + dir.file("site.bak"), name, Mb::Ok}});
 }
 
-// A dropped folder or files named on the command line: listed (読み込み中… meanwhile), converted after
-// one question, each row's result drawn, the list growing with the window, the report saved.
+// A dropped folder or files named on the command line: listed, converted after one question, each row's
+// result drawn, the list growing with the window, the report saved. Which files, their results, the
+// questions of a second run and the report's text are the batch's (BatchTest).
 TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
-    using enum zel::FileVersion;
     using zel::ui::frmBatch;
-    const std::tuple<std::string, zel::FileVersion, std::string, std::string> files[] = {
-        {"a.zel", V100, "1.00", "変換しました"},
-        {"b.ZEL", V101, "1.01", "変換しました"},
-        {"c.zel", V102, "最新", "変換不要"},
-        {"sub/d.zel", V101, "1.01", "変換しました"}};
     TempDir dir;
-    std::filesystem::create_directories(dir.path() / "sub");
-    std::map<std::string, std::string> listed, converted; // the rows: name, format or result
-    for (const auto& [leaf, version, format, result] : files) {
-        WriteBytes(dir.file(leaf), SampleFile(version));
-        listed[leaf] = format;
-        converted[leaf] = result;
-    }
+    WriteBytes(dir.file("a.zel"), SampleFile(zel::FileVersion::V100));
+    WriteBytes(dir.file("c.zel"), SampleFile(zel::FileVersion::V102));
+    const std::map<std::string, std::string> listed{{"a.zel", "1.00"}, {"c.zel", "最新"}}, // the rows
+        converted{{"a.zel", "変換しました"}, {"c.zel", "変換不要"}};
     auto rows = [](frmBatch& batch, int column) {
         std::map<std::string, std::string> shown;
         for (QTreeWidgetItem* row : batch.findChild<QTreeWidget*>()->findItems("", Qt::MatchContains))
             shown[row->text(0).toStdString()] = row->text(column).toStdString();
         return shown;
     };
-    auto counts = [](frmBatch& batch) { return batch.findChild<QLabel*>("lblCounts")->text().toStdString(); };
     Drop({QUrl::fromLocalFile(QString::fromStdString(dir.file("")))});
     QPointer<frmBatch> dropped = window.findChild<frmBatch*>();
     ASSERT_TRUE(dropped && dropped->isModal());
@@ -221,19 +209,17 @@ TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
     frmBatch batch({dir.file("")}); // named on the command line: the program's window
     batch.show();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !batch.listing(); }));
-    // 変換開始 asks once for the old files; いいえ, when one is old again, leaves the results.
-    for (Mb::StandardButton answer : {Mb::Yes, Mb::No}) {
+    { // 変換開始 asks once for the old files.
         ModalScript confirm({[&](QWidget* box) {
-            EXPECT_TRUE(
-                qobject_cast<QMessageBox*>(box)->text().startsWith(answer == Mb::Yes ? "3 個の" : "1 個の"));
-            qobject_cast<QMessageBox*>(box)->button(answer)->click();
+            EXPECT_TRUE(qobject_cast<QMessageBox*>(box)->text().startsWith("1 個の"));
+            qobject_cast<QMessageBox*>(box)->button(Mb::Yes)->click();
         }});
-        if (answer == Mb::No) WriteBytes(dir.file("a.zel"), SampleFile(V100)); // old again
         batch.findChild<QPushButton*>("cmdStart")->click();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !batch.running() && !batch.listing(); }, 30000));
-        EXPECT_EQ(rows(batch, 2), converted);
-        EXPECT_EQ(counts(batch), "変換 3 件　変換不要 1 件　変換しない 0 件　失敗 0 件");
     }
+    EXPECT_EQ(rows(batch, 2), converted);
+    EXPECT_EQ(batch.findChild<QLabel*>("lblCounts")->text().toStdString(),
+              "変換 1 件　変換不要 1 件　変換しない 0 件　失敗 0 件");
     ModalScript saved({[&](QWidget* modal) {
         auto* save = qobject_cast<QFileDialog*>(modal);
         EXPECT_TRUE(
@@ -243,10 +229,8 @@ TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
     }});
     batch.findChild<QPushButton*>("cmdSave")->click();
     const std::vector<std::uint8_t> report = ReadBytes(dir.file("report.csv"));
-    const std::string csv(report.begin(), report.end());
-    for (const auto& [name, result] : converted)
-        EXPECT_NE(csv.find("\"" + name + "\",\"" + listed[name] + "\",\"" + result + "\""), std::string::npos)
-            << csv;
+    const std::string csv(report.begin(), report.end()), row = "\"a.zel\",\"1.00\",\"変換しました\"";
+    EXPECT_NE(csv.find(row), std::string::npos) << csv;
 }
 
 TEST_F(ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {

@@ -149,7 +149,7 @@ TEST_F(Win32ConvWindow, EnterPressesTheFocusedButtonOnlyEscNothingAndTabFollowsT
     }
 }
 
-TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
+TEST_F(Win32ConvWindow, ChosenOpenedDroppedOrCommandLineFileFillsBothFields) {
     TempDir dir;
     const std::wstring file = Widen(dir.file("現場.ZEL")), folder = Widen(dir.path().string());
     WriteBytes(dir.file("現場.ZEL"), {1});
@@ -177,6 +177,18 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
                   });
         EXPECT_EQ(Names(), one ? both : typed);
     }
+    // The open dialog: its title, its filter, no read-only box; the full name chosen returned.
+    std::optional<std::wstring> opened;
+    WithModal([&] { opened = win32::frmConv::ChooseWithDialog(window.handle()); },
+              [&](HWND dialog) {
+                  EXPECT_EQ(TextOf(dialog), L"カルトゥーバファイルを開く");
+                  EXPECT_EQ(TextOf(GetDlgItem(dialog, 0x470 /* cmb1: file types */)),
+                            L"カルトゥーバファイル (*.ZEL)");
+                  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 0x410 /* chx1: read-only */)));
+                  SetWindowTextW(GetDlgItem(dialog, 0x47C /* cmb13: the name */), file.c_str());
+                  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+              });
+    EXPECT_EQ(opened.value_or(L"none"), file);
     // Named on the command line, relative to the current folder, or not named.
     window.fillFromCommandLine(L"zelconv.exe");
     EXPECT_EQ(Names(), typed);
@@ -194,10 +206,10 @@ TEST_F(Win32ConvWindow, ChosenDroppedOrCommandLineFileFillsBothFields) {
 TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
     TempDir dir;
     const std::string name = dir.file("現場.zel"), none = dir.file("none.zel");
-    const std::vector<std::uint8_t> original = SampleFile(V101);
-    WriteBytes(name, original);
+    WriteBytes(name, SampleFile(V101));
     WriteBytes(dir.file("copy.zel"), {1});
     // Each box: buttons, icon and default; its text as MessageBoxW shows it; the target field meanwhile.
+    // What the files become is the workflow's (ConversionTest); a wrong answer would show another box.
     using Box = std::tuple<UINT, std::string, std::string, int>;
     auto convert = [&](const std::string& from, const std::string& to, const std::vector<Box>& boxes) {
         Type(Widen(from), Widen(to));
@@ -219,7 +231,6 @@ TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
     const UINT question = MB_YESNO | MB_ICONINFORMATION | MB_DEFBUTTON1;
     const std::string overwrite = "データが存在します。上書きしてもよろしいですか？";
     convert(name, dir.file("copy"), {{question, overwrite, dir.file("copy.zel"), IDNO}});
-    EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"copy.zel", "現場.zel"}));
     // Each carriage return of a message is a line break (CR LF) in its box.
     const std::string converted =
         "指定したファイルは最新バージョンに変換されました。\r\n\r\n"
@@ -227,27 +238,9 @@ TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
     convert(name, name,
             {{question, overwrite, name, IDYES},
              {MB_OK | MB_ICONINFORMATION, converted + dir.file("現場.bak"), name, IDOK}});
-    EXPECT_EQ(ReadBytes(dir.file("現場.bak")), original);
     convert(none, dir.file("new"), // a warning, with the field settled before it
             {{MB_OK | MB_ICONWARNING, "フォルダが見つかりませんでした\r\nファイル名：" + none,
               dir.file("new.zel"), IDOK}});
-}
-
-TEST_F(Win32ConvWindow, OpenDialogHasItsTitleFilterAndNoReadOnlyBoxAndReturnsTheFullName) {
-    TempDir dir;
-    const std::string chosen = dir.file("現場.zel");
-    WriteBytes(chosen, {1});
-    std::optional<std::wstring> name;
-    WithModal([&] { name = win32::frmConv::ChooseWithDialog(window.handle()); },
-              [&](HWND dialog) {
-                  EXPECT_EQ(TextOf(dialog), L"カルトゥーバファイルを開く");
-                  EXPECT_EQ(TextOf(GetDlgItem(dialog, 0x470 /* cmb1: file types */)),
-                            L"カルトゥーバファイル (*.ZEL)");
-                  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, 0x410 /* chx1: read-only */)));
-                  SetWindowTextW(GetDlgItem(dialog, 0x47C /* cmb13: the name */), Widen(chosen).c_str());
-                  SendMessageW(dialog, WM_COMMAND, IDOK, 0);
-              });
-    EXPECT_EQ(Narrow(name.value_or(L"none")), chosen);
 }
 
 TEST_F(Win32ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {
@@ -273,28 +266,24 @@ TEST_F(Win32ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBox
 }
 
 // A folder's files listed with their formats; 変換開始 converts after one question; each row's result
-// drawn; Enter opens a row's message; いいえ the second time keeps the results; the result column
-// grows with the window; the report; Esc closes.
+// drawn; Enter opens a row's message; the result column grows with the window; the report; Esc closes.
+// Which files, their results, a second run's question and the report's text are the batch's (BatchTest).
 TEST(Win32BatchWindow, ListsConvertsAndReports) {
     TempDir dir;
-    CreateDirectoryW(Widen(dir.file("b")).c_str(), nullptr);
-    const auto v101 = SampleFile(V101);
     // The file, its content, its format and its result as the list shows them.
     const std::vector<std::tuple<std::string, std::vector<std::uint8_t>, std::string, std::string>> rows = {
-        {"a.zel", v101, "1.01", "変換しました"},
+        {"a.zel", SampleFile(V101), "1.01", "変換しました"},
         {"e.zel", {1, 2, 3}, "データではありません", "変換しません："},
         {"f.zel", SampleFile(V101, {.failingAnchor = 1}), "1.01", "失敗："},
-        {"b\\C.ZEL", SampleFile(V100), "1.00", "変換しました"},
-        {"b\\d.zel", SampleFile(V102), "最新", "変換不要"},
+        {"g.zel", SampleFile(V102), "最新", "変換不要"},
     };
     for (const auto& [name, bytes, format, result] : rows)
         WriteBytes(dir.file(name), bytes);
     std::vector<std::string> questions; // each box's text, after its icon: "!" a warning, "i" else
-    int answer = IDYES;
     win32::frmBatch batch(nullptr, {dir.file("")});
     batch.messageBoxes().setShowFunction([&](HWND, const std::wstring& text, const std::wstring&, UINT type) {
-        return questions.push_back(((type & MB_ICONMASK) == MB_ICONWARNING ? "!" : "i") + Narrow(text)),
-               answer;
+        questions.push_back(((type & MB_ICONMASK) == MB_ICONWARNING ? "!" : "i") + Narrow(text));
+        return IDYES;
     });
     batch.show();
     auto cell = [&batch](std::size_t row, int column) {
@@ -312,8 +301,7 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
         EXPECT_EQ(std::tuple(cell(i, 0), cell(i, 1), cell(i, 2).starts_with(result)),
                   std::tuple(name, format, true));
     }
-    const std::wstring counts = L"変換 2 件　変換不要 1 件　変換しない 1 件　失敗 1 件";
-    EXPECT_EQ(TextOf(batch.control("lblCounts")), counts);
+    EXPECT_EQ(TextOf(batch.control("lblCounts")), L"変換 1 件　変換不要 1 件　変換しない 1 件　失敗 1 件");
     // Enter opens the selected row's message, the file's full name first; a file not converted warns.
     HWND list = batch.control("lvFiles");
     SetFocus(list);
@@ -323,16 +311,9 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     }
     ASSERT_EQ(questions.size(), 4u);
     EXPECT_EQ(questions[0].substr(0, questions[0].find('\r')),
-              "i3 個のファイルをその場で最新形式に変換します。");
+              "i2 個のファイルをその場で最新形式に変換します。");
     EXPECT_EQ(std::tuple(questions[1].substr(0, questions[1].find('\r')), questions[2][0], questions[3][0]),
               std::tuple("i" + dir.file("a.zel"), '!', '!'));
-    // 変換開始 again with a file old again, then いいえ: the list, its results and the counts stay.
-    WriteBytes(dir.file("a.zel"), v101);
-    answer = IDNO;
-    SendMessageW(batch.control("cmdStart"), BM_CLICK, 0, 0);
-    ASSERT_TRUE(PumpUntil(idle));
-    EXPECT_EQ(std::pair(cell(0, 2), TextOf(batch.control("lblCounts"))),
-              std::pair(std::string("変換しました"), counts));
     // The result column takes the width a wider window gives.
     RECT frame;
     GetWindowRect(batch.handle(), &frame);
@@ -345,7 +326,7 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     const std::string saved = ListFolder(dir.path()).back(); // in the dropped folder
     const auto report = ReadBytes(dir.file(saved));          // a heading and a line per file
     EXPECT_EQ(std::pair(saved.substr(0, saved.size() - 19), std::count(report.begin(), report.end(), '\n')),
-              std::pair(std::string("変換結果_"), std::ptrdiff_t{6}));
+              std::pair(std::string("変換結果_"), std::ptrdiff_t{5}));
     PressKey(batch, VK_ESCAPE);
     EXPECT_FALSE(batch.isOpen());
 }
