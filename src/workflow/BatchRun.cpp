@@ -86,6 +86,13 @@ BatchRun::News BatchRun::TakeNews() {
         job_ = Job::None;
         // The run's own record is the whole truth; what was told on the way is part of it.
         if (runOutcomes_.size() == outcomes_.size()) outcomes_ = std::move(runOutcomes_);
+        // A conversion made backups, a put-back removed them.
+        backups_.resize(outcomes_.size());
+        for (std::size_t i = 0; i < outcomes_.size(); ++i) {
+            if (!outcomes_[i].backupName.empty()) backups_[i] = true;
+            if (outcomes_[i].undo && outcomes_[i].undo->result == UndoResult::PutBack)
+                backups_[i] = !outcomes_[i].undo->reason.empty(); // kept where it could not be removed
+        }
         news.rows.clear();
         for (std::size_t i = 0; i < outcomes_.size(); ++i)
             news.rows.push_back(i);

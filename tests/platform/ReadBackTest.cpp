@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace zel::platform {
 namespace {
@@ -31,11 +30,8 @@ TEST(Sha256, GivesTheDigestsOfTheStandardsExamples) {
             for (std::size_t at = 0; at < text.size(); at += piece)
                 hash.Add(bytes + at, std::min(piece, text.size() - at));
             std::string hex;
-            for (std::uint8_t b : hash.Finish()) {
-                char two[3];
-                std::snprintf(two, sizeof two, "%02x", b);
-                hex += two;
-            }
+            for (std::uint8_t b : hash.Finish())
+                hex += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
             EXPECT_EQ(hex, digest) << text.size() << " bytes in pieces of " << piece;
         }
 }
@@ -44,13 +40,12 @@ TEST(Sha256, GivesTheDigestsOfTheStandardsExamples) {
 // byte, or whose content check refuses what it reads or stops before the end, takes no name: the
 // target stays as it was and nothing else is left. Without a fault both go through.
 TEST(ReadBack, AFileThatDoesNotReadBackAsWrittenTakesNoName) {
-    enum class Fault { None, Changed, Dropped, ReadBack, Refused, Partial };
+    enum Fault { None, Changed, Dropped, ReadBack, Refused, Partial };
     Bytes content(200000); // beyond one piece of the reading back
     for (std::size_t i = 0; i < content.size(); ++i)
         content[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
     const Bytes old(100, 'o');
-    for (Fault fault :
-         {Fault::None, Fault::Changed, Fault::Dropped, Fault::ReadBack, Fault::Refused, Fault::Partial})
+    for (Fault fault : {None, Changed, Dropped, ReadBack, Refused, Partial})
         for (bool copy : {false, true})
             for (bool checked : {false, true}) {
                 if (copy && checked) continue; // a copy is held against its source
@@ -59,17 +54,15 @@ TEST(ReadBack, AFileThatDoesNotReadBackAsWrittenTakesNoName) {
                 test::TempDir dir;
                 test::WriteBytes(dir.file("s.zel"), content);
                 test::WriteBytes(dir.file("t.zel"), old);
-                if (fault == Fault::Changed || fault == Fault::Dropped)
-                    InjectWrittenByteFault(150001, fault == Fault::Dropped);
-                if (fault == Fault::ReadBack) InjectReadBackFault(150001);
+                if (fault == Changed || fault == Dropped) InjectWrittenByteFault(150001, fault == Dropped);
+                if (fault == ReadBack) InjectReadBackFault(150001);
                 // As a conversion checks: every byte read back against what was meant.
                 const ContentCheck check = [&](const ContentReader& read) {
-                    Bytes back(fault == Fault::Partial ? 1000 : content.size() + 1);
+                    Bytes back(fault == Partial ? 1000 : content.size() + 1);
                     std::size_t got = 0;
                     while (const std::size_t n = read(back.data() + got, back.size() - got))
                         got += n;
-                    return fault != Fault::Refused &&
-                           std::equal(back.begin(), back.begin() + got, content.begin());
+                    return fault != Refused && std::equal(back.begin(), back.begin() + got, content.begin());
                 };
                 const FileResult result =
                     copy ? CopyFileNoReplace(dir.file("s.zel"), dir.file("b.zel"))
@@ -79,8 +72,7 @@ TEST(ReadBack, AFileThatDoesNotReadBackAsWrittenTakesNoName) {
                                checked ? check : ContentCheck{});
                 InjectWrittenByteFault(UINT64_MAX, false);
                 InjectReadBackFault(UINT64_MAX);
-                const bool written = fault == Fault::None ||
-                                     (!checked && (fault == Fault::Refused || fault == Fault::Partial));
+                const bool written = fault == None || (!checked && (fault == Refused || fault == Partial));
                 EXPECT_EQ(result.error ? result.error->code : 0, written ? 0 : code::Unverified);
                 test::Snapshot expected{{"s.zel", content}, {"t.zel", written && !copy ? content : old}};
                 if (written && copy) expected["b.zel"] = content;

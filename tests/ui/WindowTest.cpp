@@ -220,17 +220,34 @@ TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
     EXPECT_EQ(rows(batch, 2), converted);
     EXPECT_EQ(batch.findChild<QLabel*>("lblCounts")->text().toStdString(),
               "変換 1 件　変換不要 1 件　変換しない 0 件　失敗 0 件");
-    ModalScript saved({[&](QWidget* modal) {
-        auto* save = qobject_cast<QFileDialog*>(modal);
-        EXPECT_TRUE(
-            save->selectedFiles().value(0).contains(QRegularExpression("/変換結果_\\d{8}_\\d{6}\\.csv$")));
-        save->selectFile(QString::fromStdString(dir.file("report.csv")));
-        static_cast<QDialog*>(save)->accept();
+    {
+        ModalScript saved({[&](QWidget* modal) {
+            auto* save = qobject_cast<QFileDialog*>(modal);
+            EXPECT_TRUE(save->selectedFiles().value(0).contains(
+                QRegularExpression("/変換結果_\\d{8}_\\d{6}\\.csv$")));
+            save->selectFile(QString::fromStdString(dir.file("report.csv")));
+            static_cast<QDialog*>(save)->accept();
+        }});
+        batch.findChild<QPushButton*>("cmdSave")->click();
+        const std::vector<std::uint8_t> report = ReadBytes(dir.file("report.csv"));
+        const std::string csv(report.begin(), report.end()), row = "\"a.zel\",\"1.00\",\"変換しました\"";
+        EXPECT_NE(csv.find(row), std::string::npos) << csv;
+    }
+    // 元に戻す asks once (はい the default) and puts a.zel back; the rows and the counts say so.
+    ModalScript confirm({[&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        EXPECT_EQ(box->text().toStdString(), "1 個のファイルを変換前に戻します。よろしいですか？");
+        box->defaultButton()->click();
     }});
-    batch.findChild<QPushButton*>("cmdSave")->click();
-    const std::vector<std::uint8_t> report = ReadBytes(dir.file("report.csv"));
-    const std::string csv(report.begin(), report.end()), row = "\"a.zel\",\"1.00\",\"変換しました\"";
-    EXPECT_NE(csv.find(row), std::string::npos) << csv;
+    ASSERT_TRUE(batch.findChild<QPushButton*>("cmdUndo")->isEnabled());
+    batch.findChild<QPushButton*>("cmdUndo")->click();
+    auto counts = [&] { return batch.findChild<QLabel*>("lblCounts")->text().toStdString(); };
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !batch.running() && counts().starts_with("戻した"); }));
+    EXPECT_TRUE(rows(batch, 2)["a.zel"].starts_with("戻しました：a.bak（"));
+    EXPECT_EQ(rows(batch, 2)["c.zel"], "戻しません：バックアップがありません");
+    EXPECT_EQ(counts(), "戻した 1 件　戻す必要なし 0 件　戻さない 1 件　失敗 0 件");
+    EXPECT_EQ(ListFolder(dir.path()), (std::vector<std::string>{"a.zel", "c.zel", "report.csv"}));
+    EXPECT_EQ(ReadBytes(dir.file("a.zel")), SampleFile(zel::FileVersion::V100));
 }
 
 TEST_F(ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {

@@ -31,16 +31,14 @@ using Bytes = std::vector<std::uint8_t>;
 using Files = test::Snapshot;
 
 const std::string kConverted = "指定したファイルは最新バージョンに変換されました。";
-const std::string kCurrent = "最新バージョン（Ver. 1.04）形式のデータなので、変換は必要ありません。";
-const std::string kReadOnly =
-    "指定したファイル(またはフォルダ)は読み取り専用です\r別のファイル(またはフォルダ)名を指定してください";
 const Shown kQuestion{Shown::Question, "データが存在します。上書きしてもよろしいですか？"};
 const Bytes kFolder = {'<', 'f', 'o', 'l', 'd', 'e', 'r', '>'};
 
-// Every outcome of one press: the messages in order, the files, the names the fields keep. The
-// target field is told its settled name before any message; the backup is named after the target.
-// Another program's save during a conversion is never lost: a rename finds another file than expected
-// and replaces nothing, a source written during the backup copy is not converted (Windows: refused).
+// Every outcome of one press: the messages in order, the files, the names the fields keep. The target
+// field is told its settled name before any message; the backup is named after the target. Another
+// program's save during a conversion is never lost: a rename finds another file than expected and replaces
+// nothing, a source written during the backup copy is not converted (Windows: refused). A write that does
+// not read back as written takes no name (a 1.00 file keeps its 1.01 step).
 TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
     using enum FileVersion;
     using enum Outcome;
@@ -48,8 +46,11 @@ TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
     const auto project = test::SampleProject({.anchorCount = 3});
     const Bytes old100 = test::FileBytes(V100, *project), old101 = test::SampleFile(V101), saved(5000, 's');
     project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9, what a 1.00 file gets
-    const Bytes new100 = test::FileBytes(V102, *project),
+    const Bytes new100 = test::FileBytes(V102, *project), as101 = test::FileBytes(V101, *project),
                 new101 = test::FileBytes(V102, *test::SampleProject());
+    const std::uint64_t past = std::max(as101.size(), old101.size()) + 1; // reached by 1.02 files only
+    const std::string unverified = platform::DescribeError(platform::code::Unverified),
+                      untouched = unverified + "元のファイルはそのままです。\r\r     "; // $: site.bak
     Bytes current(kSignature102.begin(), kSignature102.end()), appended = old101;
     current.resize(300, 0x5A);
     appended.insert(appended.end(), {'a', 'p', 'p', 'e', 'n', 'd'});
@@ -74,7 +75,8 @@ TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
         Files files{}, written{};       // before (else a 1.00 site.zel); what a conversion adds or replaces
         std::string folder{}, backup{}; // made besides the files; the backup made
         bool answer = true;
-        int fault = 0;
+        int fault = 0;                                                 // of the next write
+        std::uint64_t readBackAt = UINT64_MAX, changedAt = UINT64_MAX; // the byte read back, or written
         Outcome outcome = Converted;
         std::vector<Shown> shown{};
         int reach = 0; // another program saves at this coming of `moment` (never when 0)
@@ -87,14 +89,15 @@ TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
         {.what = "blanks are names", .source = " ", .target = "  ", .targetAfter = "  .zel", .outcome = Refused,
          .shown = {{Shown::Warning, missing}}},
         {.what = "current source", .target = "other", .targetAfter = "other.zel", .files = {{"site.zel", current},
-         {"other.zel", old100}}, .outcome = AlreadyCurrent, .shown = {{Shown::Info, kCurrent}}},
+         {"other.zel", old100}}, .outcome = AlreadyCurrent, .shown = {{Shown::Info, "最新バージョン（Ver. 1.04）形式のデータなので、変換は必要ありません。"}}},
         {.what = "answer No", .answer = false, .outcome = Declined, .shown = {kQuestion}},
         {.what = "target is a folder", .target = "out", .targetAfter = "out.zel", .files = {{"site.zel", old100},
          {"out.zel", kFolder}}, .folder = "out.zel", .outcome = Refused, .shown = {{Shown::Warning, "変換後のファイル名はフォルダです。" + notAFile}}},
         {.what = "backup folder missing", .target = "none/site", .targetAfter = "none/site.zel",
          .outcome = BackupFailed, .shown = {{Shown::Warning, platform::DescribeError(platform::code::PathNotFound)}}},
         {.what = "folder of the backup name", .files = {{"site.zel", old100}, {"site.bak", kFolder}},
-         .folder = "site.bak", .outcome = BackupFailed, .shown = {kQuestion, {Shown::Warning, kReadOnly}}},
+         .folder = "site.bak", .outcome = BackupFailed, .shown = {kQuestion, {Shown::Warning,
+         "指定したファイル(またはフォルダ)は読み取り専用です\r別のファイル(またはフォルダ)名を指定してください"}}},
         {.what = "backup disk full", .fault = platform::code::DiskFull, .outcome = BackupFailed, .shown = {kQuestion,
          {Shown::Warning, platform::DescribeError(platform::code::DiskFull) + "\r別のディスクへ保存してください"}}},
         {.what = "1.00 in place", .source = "現場.zel", .target = "現場.zel", .targetAfter = "現場.zel",
@@ -109,13 +112,6 @@ TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
          .shown = {kQuestion, backedUp}},
         {.what = "kept when not written", .source = "gone.zel", .target = "new", .targetAfter = "new.zel",
          .files = {{a, left}, {b, left}, {kept, left}}, .outcome = Refused, .shown = {{Shown::Warning, missing}, named}},
-        {.what = "kept when current", .target = "new", .targetAfter = "new.zel", .files = {{"site.zel", current},
-         {kept, left}}, .outcome = AlreadyCurrent, .shown = {{Shown::Info, kCurrent}, named}},
-        {.what = "other existing target, longer: replaced exactly", .target = "other.zel", .targetAfter = "other.zel",
-         .files = {{"site.zel", old100}, {"other.zel", Bytes(200000, 'q')}}, .written = {{"other.zel", new100},
-         {"other.bak", old100}}, .backup = "other.bak", .shown = {kQuestion, backedUp}},
-        {.what = "saved over 1.01 in place", .files = {{"site.zel", old101}}, .written = {{"site.zel", saved},
-         {"site.bak", old101}}, .backup = "site.bak", .outcome = WriteFailed, .shown = {kQuestion, savedOver}, .reach = 1},
         {.what = "saved over 1.00 in place at 1.01", .written = {{"site.zel", saved}, {"site.bak", old100}},
          .backup = "site.bak", .outcome = WriteFailed, .shown = {kQuestion, savedOver}, .reach = 1},
         {.what = "saved over 1.00 in place at 1.02", .written = {{"site.zel", saved}, {"site.bak", old100}},
@@ -128,6 +124,12 @@ TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
         {.what = "target made after its name was settled", .target = "out", .targetAfter = "out.zel",
          .files = {{"site.zel", old101}}, .written = {{"out.zel", saved}, {"out.bak", old101}},
          .backup = "out.bak", .outcome = WriteFailed, .shown = {savedOver}, .reach = 1},
+        {.what = "backup does not read back", .readBackAt = 10, .outcome = BackupFailed,
+         .shown = {kQuestion, {Shown::Warning, untouched + "$"}}},
+        {.what = "1.02 file of 1.01 changed on disk", .files = {{"site.zel", old101}}, .written = {{"site.bak", old101}},
+         .backup = "site.bak", .changedAt = past, .outcome = WriteFailed, .shown = {kQuestion, {Shown::Warning, untouched + "#"}}},
+        {.what = "1.02 file of 1.00 changed on disk", .written = {{"site.zel", as101}, {"site.bak", old100}}, .backup = "site.bak",
+         .changedAt = past, .outcome = WriteFailedAfter101, .shown = {kQuestion, {Shown::Warning, unverified + "\r\r     #"}}},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -165,8 +167,12 @@ TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
             shownTarget = name + "@" + std::to_string(messages.shown.size());
         };
         platform::InjectWriteFault(c.fault);
+        platform::InjectReadBackFault(c.readBackAt);
+        platform::InjectWrittenByteFault(c.changedAt, false);
         const Outcome outcome = RunConversion(state, ws, messages);
         platform::InjectWriteFault(0, 0);
+        platform::InjectReadBackFault(UINT64_MAX);
+        platform::InjectWrittenByteFault(UINT64_MAX, false);
         platform::InjectAt(c.moment, {});
 #ifdef _WIN32
         // Held until the first rename: a save before it is refused and the conversion completes (the
@@ -185,7 +191,8 @@ TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
         for (Shown& s : expected)
             for (const auto& [sign, name] :
                  {std::pair('@', state.sourceName), std::pair('#', state.targetName),
-                  std::pair('%', dir.file(c.backup)), std::pair('&', dir.file(kept))})
+                  std::pair('%', dir.file(c.backup)), std::pair('$', dir.file("site.bak")),
+                  std::pair('&', dir.file(kept))})
                 if (auto at = s.text.find(sign); at != std::string::npos) s.text.replace(at, 1, name);
         EXPECT_EQ(messages.shown, expected);
         Files after = c.written; // and the files it leaves
@@ -220,11 +227,10 @@ TEST_F(Reading, A100FileBecomes101Then102AndNeitherTheNextFileNorARefusedOneSees
     EXPECT_EQ(ws.LastSignature, FileVersion::V100);
     EXPECT_EQ(ws.factorPair.HighFactor.bits, 0x12345678u);
     ASSERT_EQ(Write101(ws, name, messages), WriteResult::Written);
-    auto as101 = std::make_unique<Body101>(*project);
-    as101->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
-    EXPECT_EQ(test::ReadBytes(name), test::FileBytes(FileVersion::V101, *as101));
+    project->factorPair = {Single{0x3F8CCCCD}, Single{0x3F666666}}; // 1.1 and 0.9
+    EXPECT_EQ(test::ReadBytes(name), test::FileBytes(FileVersion::V101, *project));
     ASSERT_EQ(Write102(ws, name, messages), WriteResult::Written);
-    EXPECT_EQ(test::ReadBytes(name), test::FileBytes(FileVersion::V102, *as101));
+    EXPECT_EQ(test::ReadBytes(name), test::FileBytes(FileVersion::V102, *project));
     EXPECT_TRUE(messages.shown.empty());
 
     // The next file, a 1.01 one keeping its own factors, converts as it would alone; 620,000 empty
@@ -243,15 +249,13 @@ TEST_F(Reading, A100FileBecomes101Then102AndNeitherTheNextFileNorARefusedOneSees
     lowerCase[0] = 't'; // a signature differs by the case of one letter
     // The name, the text before it, whether the open fails, the offset past which a read fails.
     constexpr std::uint64_t kNever = UINT64_MAX;
+    // clang-format off
     std::vector<std::tuple<std::string, std::string, bool, std::uint64_t>> cases = {
-        {"", "ファイルを指定してください", false, kNever},
-        {Put("foreign.zel", Bytes(5000, 'x')), kNotData, false, kNever},
-        {Put("case.zel", lowerCase), kNotData, false, kNever},
-        {Put("locked.zel", good), kNotData, true, kNever},
+        {"", "ファイルを指定してください", false, kNever}, {Put("foreign.zel", Bytes(5000, 'x')), kNotData, false, kNever},
+        {Put("case.zel", lowerCase), kNotData, false, kNever}, {Put("locked.zel", good), kNotData, true, kNever},
         {Put("unreadable.zel", good), kNotData, false, 1000}, // the disk fails inside the body
-        {Put("cut.zel", Bytes(good.begin(), good.end() - 1)),
-         "ファイルが壊れているため変換できません。\r\r     ", false, kNever},
-    };
+        {Put("cut.zel", Bytes(good.begin(), good.end() - 1)), "ファイルが壊れているため変換できません。\r\r     ", false, kNever}};
+    // clang-format on
 #ifdef _WIN32
     // Held by another program without sharing: in use, never "not data".
     const std::string held = Put("held.zel", good);
@@ -299,13 +303,7 @@ TEST_F(Reading, SampleFilesConvertToTheirExpectedBytes) {
 TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
     // A name inside the folder `d`, the extension, the name derived.
     using Case = std::tuple<std::string, std::string, std::string>;
-#ifdef _WIN32
-    const std::string s = "\\";
-    const Case slashCase{"data/my.zel/site", ".zel", "data/my.zel/.zel"}; // "/" is no separator
-#else
-    const std::string s = "/";
-    const Case slashCase{"C:\\my.zel\\site", ".zel", "C:\\my.zel\\.zel"}; // "\" is no separator
-#endif
+    const std::string s(1, platform::kSeparator), o = s == "/" ? "\\" : "/"; // o: no separator here
     const std::string d = "C:" + s + "data" + s;
     // clang-format off
     const Case cases[] = {
@@ -313,7 +311,7 @@ TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
         {"site.zel.old", ".zel", "site.zel.zel"}, {"site.zelx", ".zel", "site..zel"},
         {".zelx", ".zel", "..zel"}, // ".zel" from the component's first character
         {"my.zel" + s + "site", ".zel", "my.zel" + s + "site.zel"}, {"site.zel", ".bak", "site.bak"},
-        {"site.ZEL.zel", ".bak", "site.ZEL.bak"}, slashCase,
+        {"site.ZEL.zel", ".bak", "site.ZEL.bak"}, {"my.zel" + o + "site", ".zel", "my.zel" + o + ".zel"},
         {"現場.zel.旧版", ".zel", "現場.ze.zel"},                  // four characters dropped, not four bytes
         {"site.zel𠮷𠮷𠮷", ".zel", "site.ze.zel"},                 // characters of four bytes each
         {"site.zel\xBF\x80\x80\x80ࠀ", ".zel", "site.zel\xBF.zel"}, // bytes that begin no character
