@@ -180,11 +180,12 @@ void BatchRun::StartUndo() {
 
 void BatchRun::Checking(std::vector<BatchFile> files) {
     checkedFiles_ = std::move(files);
+    stop_ = false;
     Launch(Job::Checking, [this] {
         std::vector<std::string> names;
         for (const BatchFile& file : checkedFiles_)
             names.push_back(file.fullName);
-        std::vector<UndoOutcome> plan = PutBackAll(names, true, workers_);
+        std::vector<UndoOutcome> plan = PutBackAll(names, true, workers_, {}, &stop_);
         {
             const std::lock_guard lock(mutex_);
             checked_ = std::move(plan);

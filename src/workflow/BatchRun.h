@@ -77,6 +77,8 @@ public:
 
     bool listing() const { return job_ == Job::Listing; }
     bool running() const { return job_ == Job::Converting; }
+    // 元に戻す looks at the files before it asks.
+    bool checking() const { return job_ == Job::Checking; }
     bool canStart() const { return job_ == Job::None && !files_.empty(); }
     bool canStop() const { return running() && !stop_; }
     bool canSave() const { return ran_ && job_ == Job::None; }

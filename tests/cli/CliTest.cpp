@@ -71,6 +71,38 @@ struct Cli : ::testing::Test {
     }
 };
 
+// --undo: one question for the files it would put back, Enter answering はい; --no, or nobody to ask,
+// writes nothing and says what would be done; a file without a backup is a line of its own.
+TEST_F(Cli, UndoAsksOnceThenPutsBackOrOnlySaysWhatItWouldDo) {
+    const Bytes old = test::SampleFile(FileVersion::V100);
+    const std::string folder = Folder("f", old, 'b');
+    Put("f/c.zel", test::SampleFile(FileVersion::V102));
+    ASSERT_EQ(Run({"--yes", folder}), 0);
+    const auto converted = test::SnapshotOf(test::PathFromUtf8(folder));
+    const std::string a = folder + platform::kSeparator + "a.zel",
+                      c = folder + platform::kSeparator + "c.zel";
+    const std::string question = "質問: 2 個のファイルを変換前に戻します。よろしいですか？";
+    for (const auto& [options, terminal] :
+         {std::pair(std::vector<std::string>{"--no"}, false), std::pair(std::vector<std::string>{}, false),
+          std::pair(std::vector<std::string>{"-j", "2"}, true)}) {
+        std::vector<std::string> args = options;
+        args.insert(args.end(), {"--undo", folder});
+        const int status = Run(args, FakeConsole(terminal, {""}));
+        EXPECT_TRUE(Contains(console.err, question + (terminal ? " [Y/n] " : " いいえ"))) << console.err;
+        EXPECT_TRUE(
+            Contains(console.out, a + ": " + (terminal ? "戻しました：a.bak（" : "戻します：a.bak（")) &&
+            Contains(console.out, c + ": 戻しません：バックアップがありません\n") &&
+            Contains(console.out, "合計 3 件: 戻した " + std::string(terminal ? "2" : "0")))
+            << console.out;
+        EXPECT_EQ(status, 1); // c.zel is not put back
+        EXPECT_TRUE(terminal || test::SnapshotOf(test::PathFromUtf8(folder)) == converted);
+    }
+    EXPECT_EQ(
+        test::SnapshotOf(test::PathFromUtf8(folder)),
+        (test::Snapshot{{"a.zel", old}, {"b.zel", old}, {"c.zel", test::SampleFile(FileVersion::V102)}}));
+    EXPECT_EQ(Run({"--undo", "--check", folder}), 2);
+}
+
 // In place with --yes: a line per file, a backup per converted file, the summary, and exit code 1
 // when a file was refused or failed. "In place" writes the very file named, "SITE.ZEL" too; a folder
 // stands for its ".zel" files in Explorer's order, and with -j 2 the lines still come in that order.

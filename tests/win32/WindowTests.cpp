@@ -327,6 +327,17 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     const auto report = ReadBytes(dir.file(saved));          // a heading and a line per file
     EXPECT_EQ(std::pair(saved.substr(0, saved.size() - 19), std::count(report.begin(), report.end(), '\n')),
               std::pair(std::string("変換結果_"), std::ptrdiff_t{5}));
+    // 元に戻す, asked once: a.zel comes back and its backup goes; f.zel, never written, is its backup.
+    ASSERT_TRUE(IsWindowEnabled(batch.control("cmdUndo")));
+    SendMessageW(batch.control("cmdUndo"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(
+        PumpUntil([&] { return idle() && TextOf(batch.control("lblCounts")).starts_with(L"戻した"); }));
+    EXPECT_EQ(std::tuple(questions.back(), cell(0, 2).substr(0, 18), TextOf(batch.control("lblCounts"))),
+              std::tuple(std::string("i1 個のファイルを変換前に戻します。よろしいですか？"),
+                         std::string("戻しました："),
+                         std::wstring(L"戻した 1 件　戻す必要なし 1 件　戻さない 2 件　失敗 0 件")));
+    EXPECT_EQ(ReadBytes(dir.file("a.zel")), std::get<1>(rows[0]));
+    EXPECT_EQ(ListFolder(dir.path()).size(), 6u); // the four files, f.bak and the report
     PressKey(batch, VK_ESCAPE);
     EXPECT_FALSE(batch.isOpen());
 }

@@ -240,7 +240,7 @@ struct RunOwner : test::RecordingMessages {
                 seen = notices;
             }
             close |= run->TakeNews().close;
-            if (done ? done() : !run->listing() && !run->running()) return close;
+            if (done ? done() : !run->listing() && !run->running() && !run->checking()) return close;
         }
     }
     std::vector<BatchResult> Results() const {
@@ -353,6 +353,37 @@ TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
     EXPECT_EQ(BatchResultText(owner->run->outcome(1)),
               "失敗：" + platform::DescribeError(platform::code::DiskFull));
     EXPECT_EQ(std::ranges::count(owner->shown, Shown{Shown::Warning, kBatchDiskFullText}), 1);
+}
+
+// 元に戻す asks once for the files it would put back; いいえ keeps what is shown; はい puts them back,
+// and the rows, the counts and the report say what it did.
+TEST_F(BatchFolder, UndoAsksOnceAndPutsBackWhatItMay) {
+    for (const char* leaf : {"a.zel", "b.zel"})
+        test::WriteBytes(dir.file(leaf), v101);
+    RunOwner owner(dir.file(""));
+    (void)owner.Settle();
+    EXPECT_FALSE(owner.run->canUndo());
+    owner.run->Start();
+    (void)owner.Settle();
+    EXPECT_TRUE(owner.run->canUndo());
+    test::WriteBytes(dir.file("b.zel"), Bytes(10, 'e')); // changed since
+    const std::string counts = owner.run->CountsText();
+    owner.answers = {false, true};
+    for (bool yes : {false, true}) {
+        owner.run->StartUndo();
+        (void)owner.Settle();
+        EXPECT_EQ(owner.shown.back(), (Shown{Shown::Question, UndoConfirmText(1)}));
+        EXPECT_EQ(owner.run->CountsText(),
+                  yes ? "戻した 1 件　戻す必要なし 0 件　戻さない 1 件　失敗 0 件" : counts);
+    }
+    EXPECT_TRUE(BatchResultText(owner.run->outcome(0)).starts_with("戻しました：a.bak（"));
+    EXPECT_EQ(test::SnapshotOf(dir.path()),
+              (test::Snapshot{{"a.zel", v101}, {"b.zel", Bytes(10, 'e')}, {"b.bak", v101}}));
+    std::vector<BatchOutcome> outcomes;
+    for (std::size_t i = 0; i < owner.run->files().size(); ++i)
+        outcomes.push_back(owner.run->outcome(i));
+    EXPECT_NE(BatchReportCsv(owner.run->files(), outcomes).find("\"戻しません：変換後に変更されたか"),
+              std::string::npos);
 }
 
 // UTF-8 sequence lengths at the limits: each lead byte, overlong forms, surrogates, past U+10FFFF, cut.
