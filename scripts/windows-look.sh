@@ -9,7 +9,8 @@
 #
 #   scripts/windows-look.sh [--docs]    --docs also copies the first screenshot to
 #                                       docs/screenshot-windows.png and the batch window after its
-#                                       run to docs/batch-win32.png
+#                                       run to docs/batch-win32.png, and after 元に戻す to
+#                                       docs/batch-win32-undone.png
 #
 # Needs the Windows build (scripts/windows-tests.sh; BUILD_WIN names another build folder than
 # build-win), the sample files of build-fuzz/seeds (made by scripts/fuzz.sh), xdotool and
@@ -106,6 +107,7 @@ printf 'not data' >"$batch/メモ.zel"
 cp "$seeds/no-anchors-101.zel" "$batch/2019年/D工区.zel"
 cp "$seeds/bare-101.zel" "$batch/2019年/E工区.zel"
 cp -r "$batch/." "$look/expected/"
+mkdir -p "$look/original" && cp -r "$batch/." "$look/original/"
 (cd "$look/expected" && wine "$cli" --yes ./*.zel ./*.ZEL 2019年/*.zel >/dev/null 2>&1 || true)
 
 batch_title="カルトゥーバ　データ一括変換"
@@ -123,15 +125,24 @@ shot 6-batch-question
 xdotool key Return                 # はい, the default
 sleep 3
 shot 7-batch-converted
-xdotool key Escape                 # 閉じる
-ended
-
 for f in A工区.zel B工区.ZEL C工区.zel メモ.zel 2019年/D工区.zel 2019年/E工区.zel; do
     cmp "$batch/$f" "$look/expected/$f" || { echo "the batch converted $f differently from zelconv-cli" >&2; exit 1; }
 done
+click 174 377                      # 元に戻す
+[[ $(count_windows "$batch_title") -ge 2 ]] || sleep 1
+shot 8-batch-undo-question
+xdotool key Return                 # はい, the default
+sleep 3
+shot 9-batch-undone
+xdotool key Escape                 # 閉じる
+ended
+
+# 元に戻す gave back every original byte for byte and left no backup.
+diff -r "$batch" "$look/original" >/dev/null || { echo "元に戻す did not give back the original files" >&2; exit 1; }
 echo "windows-look: converted as a user would; screenshots in $look"
 if [[ ${1:-} == --docs ]]; then
     cp "$look/1-names.png" "$root/docs/screenshot-windows.png"
     cp "$look/7-batch-converted.png" "$root/docs/batch-win32.png"
+    cp "$look/9-batch-undone.png" "$root/docs/batch-win32-undone.png"
     echo "docs/screenshot-windows.png and docs/batch-win32.png updated"
 fi
