@@ -107,6 +107,21 @@ void ByteReader::bytes(void* out, std::size_t n) {
     cur_ += n;
 }
 
+bool ByteReader::Matches(const void* expected, std::size_t n) {
+    need(n);
+    const auto* from = static_cast<const std::uint8_t*>(expected);
+    bool same = true;
+    while (n > 0) {
+        if (cur_ == end_) Refill(1);
+        const std::size_t take = std::min(n, static_cast<std::size_t>(end_ - cur_));
+        same = same && std::memcmp(cur_, from, take) == 0;
+        cur_ += take;
+        from += take;
+        n -= take;
+    }
+    return same;
+}
+
 // --- Writer ---------------------------------------------------------------------------------
 
 void ByteWriter::bytes(const void* p, std::size_t n) {
@@ -134,13 +149,7 @@ void MemoryBudget::Charge(std::size_t bytes) {
 }
 
 void CompareArchive::raw(const std::uint8_t* p, std::size_t n) {
-    std::uint8_t piece[4096];
-    for (std::size_t done = 0; done < n;) {
-        const std::size_t take = std::min(n - done, sizeof piece);
-        r_.bytes(piece, take);
-        Expect(std::memcmp(piece, p + done, take) == 0);
-        done += take;
-    }
+    Expect(r_.Matches(p, n));
 }
 
 } // namespace zel

@@ -291,6 +291,8 @@ public:
         return v;
     }
     void bytes(void* out, std::size_t n);
+    // Reads `n` bytes and tells whether they are those at `expected`, without copying them out.
+    bool Matches(const void* expected, std::size_t n);
 
 private:
     void Have(std::size_t n) {
