@@ -109,10 +109,7 @@ BatchRun::News BatchRun::TakeNews() {
         job_ = Job::None;
         const std::size_t count = PutBackCount(*checked);
         if (count > 0 && !messages_.AskYesNo(UndoConfirmText(count))) return news;
-        if (files_.size() != checkedFiles_.size() || outcomes_.size() != checked->size() ||
-            !std::equal(files_.begin(), files_.end(), checkedFiles_.begin(),
-                        [](const BatchFile& a, const BatchFile& b) { return a.fullName == b.fullName; }))
-            news.listed = true;
+        news.listed = true; // as listed for 元に戻す, which may be anew
         files_ = std::move(checkedFiles_);
         outcomes_.assign(files_.size(), BatchOutcome{});
         news.rows.clear();
