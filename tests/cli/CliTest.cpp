@@ -71,8 +71,8 @@ struct Cli : ::testing::Test {
     }
 };
 
-// --undo: one question for the files it would put back, Enter answering はい; --no, or nobody to ask,
-// writes nothing and says what would be done; a file without a backup is a line of its own.
+// --undo: one question for the files it would put back (bytes: UndoTest), Enter answering はい; --no or
+// nobody to ask writes nothing and says what would be done; a file without a backup has its own line.
 TEST_F(Cli, UndoAsksOnceThenPutsBackOrOnlySaysWhatItWouldDo) {
     const Bytes old = test::SampleFile(FileVersion::V100);
     const std::string folder = Folder("f", old, 'b');
@@ -82,24 +82,19 @@ TEST_F(Cli, UndoAsksOnceThenPutsBackOrOnlySaysWhatItWouldDo) {
     const std::string a = folder + platform::kSeparator + "a.zel",
                       c = folder + platform::kSeparator + "c.zel";
     const std::string question = "質問: 2 個のファイルを変換前に戻します。よろしいですか？";
-    for (const auto& [options, terminal] :
-         {std::pair(std::vector<std::string>{"--no"}, false), std::pair(std::vector<std::string>{}, false),
-          std::pair(std::vector<std::string>{"-j", "2"}, true)}) {
+    for (const auto& [options, terminal] : std::initializer_list<std::pair<std::vector<std::string>, bool>>{
+             {{"--no"}, false}, {{}, false}, {{"-j", "2"}, true}}) {
         std::vector<std::string> args = options;
         args.insert(args.end(), {"--undo", folder});
-        const int status = Run(args, FakeConsole(terminal, {""}));
+        EXPECT_EQ(Run(args, FakeConsole(terminal, {""})), 1); // c.zel is not put back
         EXPECT_TRUE(Contains(console.err, question + (terminal ? " [Y/n] " : " いいえ"))) << console.err;
         EXPECT_TRUE(
             Contains(console.out, a + ": " + (terminal ? "戻しました：a.bak（" : "戻します：a.bak（")) &&
             Contains(console.out, c + ": 戻しません：バックアップがありません\n") &&
             Contains(console.out, "合計 3 件: 戻した " + std::string(terminal ? "2" : "0")))
             << console.out;
-        EXPECT_EQ(status, 1); // c.zel is not put back
         EXPECT_TRUE(terminal || test::SnapshotOf(test::PathFromUtf8(folder)) == converted);
     }
-    EXPECT_EQ(
-        test::SnapshotOf(test::PathFromUtf8(folder)),
-        (test::Snapshot{{"a.zel", old}, {"b.zel", old}, {"c.zel", test::SampleFile(FileVersion::V102)}}));
     EXPECT_EQ(Run({"--undo", "--check", folder}), 2);
 }
 
@@ -125,11 +120,10 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
                              "念のため元のファイルをバックアップしました。必要がなければ消して下さい。\n" +
                              dir.file("一.bak") + "\n"));
     EXPECT_FALSE(Contains(console.err, "\r"));
-    const auto files = test::SnapshotOf(dir.path()); // backups and the like: BatchTest
     EXPECT_TRUE(Contains(console.err,
                          "警告: インデックスが有効範囲にありません。\n1 番目のアンカー：段階数が 11 あり"));
     // What each kind of file becomes is the batch's (BatchTest); here only that "SITE.ZEL" itself is written.
-    EXPECT_EQ(files.at("SITE.ZEL"), files.at("一.zel"));
+    EXPECT_EQ(test::ReadBytes(dir.file("SITE.ZEL")), test::ReadBytes(dir.file("一.zel")));
 
     // The folder and a file named are listed as one list (BatchTest: which files, in which order).
     const std::string f = Folder("f", b, 'b') + platform::kSeparator;

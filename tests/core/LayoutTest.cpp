@@ -175,8 +175,6 @@ template <class R> std::vector<Row<R>> Layout() {
         static_assert(sizeof(R) == 0, "a record without a layout table");
 }
 // clang-format on
-#undef M
-#undef NEW
 
 template <class R> class LayoutOnDisk : public testing::Test {};
 using Records = testing::Types<PointSettings, NamedValues, CycleSettings, SeriesBlock, DataUnit, DataGroup,

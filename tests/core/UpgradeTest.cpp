@@ -161,11 +161,9 @@ TEST(UpgradeAnchor, TypeCodesStepValuesCycleNumbersAndReferenceValues) {
         a.Entries.at(i).EntryPair = {{Single{0x7FC00042u}, Single::of(static_cast<float>(i))}};
     const Anchor102 b = Upgrade(a);
     ASSERT_TRUE(b.Entries.lower == 1 && b.Entries.Count() == 3);
-    EXPECT_TRUE(b.Entries.at(1).RefValue1.bits == 0x7FC00042u &&
-                b.Entries.at(1).RefValue2 == Single::of(1.0f));
-    for (int i = 2; i <= 3; ++i)
-        EXPECT_TRUE(b.Entries.at(i).RefValue1.bits == 0xC2C60000u &&
-                    b.Entries.at(i).RefValue2.bits == 0xC2C60000u);
+    for (int i = 1; i <= 3; ++i) // 0x3F800000: 1.0, 0xC2C60000: -99.0
+        EXPECT_EQ(std::pair(b.Entries.at(i).RefValue1.bits, b.Entries.at(i).RefValue2.bits),
+                  i == 1 ? std::pair(0x7FC00042u, 0x3F800000u) : std::pair(0xC2C60000u, 0xC2C60000u));
     const Anchor102 none = Upgrade(WithEntries(0));
     EXPECT_TRUE(none.Entries.Count() == 1 && none.Entries.lower == 1 && none.Entries.at(1) == Entry102{} &&
                 none.EntryCount == 0);

@@ -9,7 +9,7 @@ namespace {
 
 using zel::test::ModalScript;
 
-TEST(Japanese, MessageBoxesNameTheirButtonsInJapaneseKeepLinesWholeAndLeaveTheTitleRoom) {
+TEST(Japanese, MessageBoxesNameTheirButtonsInJapaneseKeepLinesWholeLeaveTheTitleRoomAndWrapEvenly) {
     QTranslator* qtTexts = zel::ui::InstallJapaneseTranslation();
     zel::ui::MessageBoxes messages(nullptr);
     // A line wider than Qt's own limit of half the screen less the icon, narrower than half the screen.
@@ -43,11 +43,7 @@ TEST(Japanese, MessageBoxesNameTheirButtonsInJapaneseKeepLinesWholeAndLeaveTheTi
         }
     }
     QCoreApplication::installTranslator(qtTexts);
-}
-
-// At the width MessageTextWidth gives, as few lines as the widest allowed needs, and no short tail.
-TEST(Japanese, MessageLinesWrapEvenlyWithoutAShortTail) {
-    const QFontMetrics metrics(QApplication::font());
+    // At the width MessageTextWidth gives, as few lines as the widest allowed needs, and no short tail.
     const QString sentence = "念のため元のファイルをバックアップしました。必要がなければ消して下さい。";
     for (int widest : {300, 420, 640})
         for (qsizetype length = 1; length <= 4 * sentence.size(); ++length) {

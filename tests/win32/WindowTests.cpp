@@ -126,18 +126,8 @@ void CheckWindow(win32::TableWindow& window) {
     }
 }
 
-TEST_F(Win32ConvWindow, WindowsAreBuiltFromTheirTablesAndTakeDroppedFiles) {
-    CheckWindow(window);
-    win32::frmVersion version(window.handle());
-    CheckWindow(version);
-    win32::frmBatch batch(nullptr, {});
-    CheckWindow(batch);
-    EXPECT_TRUE(GetWindowLongPtrW(window.handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-    for (std::uint32_t p : win32::Resampled({3, 3, std::vector<std::uint32_t>(9, 0x80402010)}, 7, 2).argb)
-        EXPECT_EQ(p, 0x80402010u) << "a plain area of the face stays plain at any size";
-}
-
-TEST_F(Win32ConvWindow, EnterPressesTheFocusedButtonOnlyEscNothingAndTabFollowsTheTable) {
+TEST_F(Win32ConvWindow, WindowsAreBuiltFromTheirTablesTakeDroppedFilesAndKeys) {
+    // Enter presses the focused button only, Esc nothing; Tab follows the table.
     std::string pressed;
     for (const table::Control* c : window.table().focusChain())
         window.onClick(c->name, [&pressed, name = c->name] { pressed += name; });
@@ -147,6 +137,14 @@ TEST_F(Win32ConvWindow, EnterPressesTheFocusedButtonOnlyEscNothingAndTabFollowsT
             PressKey(window, key);
         EXPECT_EQ(std::exchange(pressed, ""), c->kind == table::Kind::TextField ? "" : c->name);
     }
+    CheckWindow(window);
+    win32::frmVersion version(window.handle());
+    CheckWindow(version);
+    win32::frmBatch batch(nullptr, {});
+    CheckWindow(batch);
+    EXPECT_TRUE(GetWindowLongPtrW(window.handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    for (std::uint32_t p : win32::Resampled({3, 3, std::vector<std::uint32_t>(9, 0x80402010)}, 7, 2).argb)
+        EXPECT_EQ(p, 0x80402010u) << "a plain area of the face stays plain at any size";
 }
 
 TEST_F(Win32ConvWindow, ChosenOpenedDroppedOrCommandLineFileFillsBothFields) {
@@ -203,7 +201,7 @@ TEST_F(Win32ConvWindow, ChosenOpenedDroppedOrCommandLineFileFillsBothFields) {
     EXPECT_EQ(Names(), both);
 }
 
-TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
+TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxesAndOpensTheVersionWindow) {
     TempDir dir;
     const std::string name = dir.file("現場.zel"), none = dir.file("none.zel");
     WriteBytes(name, SampleFile(V101));
@@ -241,9 +239,7 @@ TEST_F(Win32ConvWindow, ConvertsA101FileThroughItsMessageBoxes) {
     convert(none, dir.file("new"), // a warning, with the field settled before it
             {{MB_OK | MB_ICONWARNING, "フォルダが見つかりませんでした\r\nファイル名：" + none,
               dir.file("new.zel"), IDOK}});
-}
-
-TEST_F(Win32ConvWindow, VersionWindowOpensModallyCentredAndEnterEscOkAndCloseBoxCloseIt) {
+    // The version window opens modally, centred over this one; Enter, Esc, OK and the close box close it.
     SetWindowPos(window.handle(), nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER); // off centre
     for (int way = 0; way < 4; ++way) {
         WithModal([&] { Click("Command2"); },
@@ -327,7 +323,7 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     const auto report = ReadBytes(dir.file(saved));          // a heading and a line per file
     EXPECT_EQ(std::pair(saved.substr(0, saved.size() - 19), std::count(report.begin(), report.end(), '\n')),
               std::pair(std::string("変換結果_"), std::ptrdiff_t{5}));
-    // 元に戻す, asked once: a.zel comes back and its backup goes; f.zel, never written, is its backup.
+    // 元に戻す, asked once: a.zel comes back (the bytes: UndoTest); f.zel, never written, is its backup.
     ASSERT_TRUE(IsWindowEnabled(batch.control("cmdUndo")));
     SendMessageW(batch.control("cmdUndo"), BM_CLICK, 0, 0);
     ASSERT_TRUE(
@@ -336,8 +332,6 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
               std::tuple(std::string("i1 個のファイルを変換前に戻します。よろしいですか？"),
                          std::string("戻しました："),
                          std::wstring(L"戻した 1 件　戻す必要なし 1 件　戻さない 2 件　失敗 0 件")));
-    EXPECT_EQ(ReadBytes(dir.file("a.zel")), std::get<1>(rows[0]));
-    EXPECT_EQ(ListFolder(dir.path()).size(), 6u); // the four files, f.bak and the report
     PressKey(batch, VK_ESCAPE);
     EXPECT_FALSE(batch.isOpen());
 }

@@ -356,7 +356,7 @@ TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
 }
 
 // 元に戻す asks once for the files it would put back; いいえ keeps what is shown; はい puts them back,
-// and the rows, the counts and the report say what it did.
+// and the rows and the counts say what it did.
 TEST_F(BatchFolder, UndoAsksOnceAndPutsBackWhatItMay) {
     for (const char* leaf : {"a.zel", "b.zel"})
         test::WriteBytes(dir.file(leaf), v101);
@@ -377,13 +377,9 @@ TEST_F(BatchFolder, UndoAsksOnceAndPutsBackWhatItMay) {
                   yes ? "戻した 1 件　戻す必要なし 0 件　戻さない 1 件　失敗 0 件" : counts);
     }
     EXPECT_TRUE(BatchResultText(owner.run->outcome(0)).starts_with("戻しました：a.bak（"));
+    EXPECT_TRUE(BatchResultText(owner.run->outcome(1)).starts_with("戻しません：変換後に変更されたか"));
     EXPECT_EQ(test::SnapshotOf(dir.path()),
               (test::Snapshot{{"a.zel", v101}, {"b.zel", Bytes(10, 'e')}, {"b.bak", v101}}));
-    std::vector<BatchOutcome> outcomes;
-    for (std::size_t i = 0; i < owner.run->files().size(); ++i)
-        outcomes.push_back(owner.run->outcome(i));
-    EXPECT_NE(BatchReportCsv(owner.run->files(), outcomes).find("\"戻しません：変換後に変更されたか"),
-              std::string::npos);
 }
 
 // UTF-8 sequence lengths at the limits: each lead byte, overlong forms, surrogates, past U+10FFFF, cut.

@@ -1,16 +1,19 @@
 // One press of Convert over real files: the messages in order and what becomes of the source, target
-// and backup; the reading and writing beneath it; the name rule; kills at any step of a conversion.
+// and backup; the reading and writing beneath it; the name rule; kills at any step of a conversion or
+// of a put-back.
 #include "fileops/LoadReadModule.h"
 #include "platform/Platform.h"
 #include "platform/TestSeams.h"
 #include "support/SampleFiles.h"
 #include "support/TestSupport.h"
+#include "workflow/Undo.h"
 #include "workflow/Workflow.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #ifdef _WIN32
 #include "platform/Utf16.h"
@@ -55,7 +58,6 @@ TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
     current.resize(300, 0x5A);
     appended.insert(appended.end(), {'a', 'p', 'p', 'e', 'n', 'd'});
     const std::string missing = "フォルダが見つかりませんでした\rファイル名：@"; // @: the source's name
-    const std::string notAFile = "\r別のファイル名を指定して下さい。\r\r     #"; // #: the target's name
     const std::string changed =
         "変換中にほかのプログラムがファイルを変更しました。変換しませんでした。\r\r     ";
     const Shown savedOver{Shown::Warning, changed + "#"};
@@ -92,7 +94,7 @@ TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
          {"other.zel", old100}}, .outcome = AlreadyCurrent, .shown = {{Shown::Info, "最新バージョン（Ver. 1.04）形式のデータなので、変換は必要ありません。"}}},
         {.what = "answer No", .answer = false, .outcome = Declined, .shown = {kQuestion}},
         {.what = "target is a folder", .target = "out", .targetAfter = "out.zel", .files = {{"site.zel", old100},
-         {"out.zel", kFolder}}, .folder = "out.zel", .outcome = Refused, .shown = {{Shown::Warning, "変換後のファイル名はフォルダです。" + notAFile}}},
+         {"out.zel", kFolder}}, .folder = "out.zel", .outcome = Refused, .shown = {{Shown::Warning, "変換後のファイル名はフォルダです。\r別のファイル名を指定して下さい。\r\r     #"}}},
         {.what = "backup folder missing", .target = "none/site", .targetAfter = "none/site.zel",
          .outcome = BackupFailed, .shown = {{Shown::Warning, platform::DescribeError(platform::code::PathNotFound)}}},
         {.what = "folder of the backup name", .files = {{"site.zel", old100}, {"site.bak", kFolder}},
@@ -385,17 +387,23 @@ bool ConvertKilledAt(std::uint64_t point, const std::string& source, const std::
     return status == 137;
 }
 #else
-bool ConvertKilledAt(std::uint64_t point, const std::string& source, const std::string& target,
-                     bool withoutLinks) {
+// Runs `work` in a child process that the crash seam ends at step `point` as a kill would; false when it
+// finished first.
+bool KilledAt(std::uint64_t point, const std::function<void()>& work) {
     const pid_t child = ::fork();
     if (child == 0) {
         platform::InjectCrashAt(point);
-        Convert(source, target, withoutLinks);
+        work();
         ::_exit(0);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
     return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+}
+
+bool ConvertKilledAt(std::uint64_t point, const std::string& source, const std::string& target,
+                     bool withoutLinks) {
+    return KilledAt(point, [&] { Convert(source, target, withoutLinks); });
 }
 #endif
 
@@ -442,6 +450,32 @@ TEST(Crash, EveryKillLeavesTheTargetWholeAndOneMoreRunLeavesNothing) {
         EXPECT_GE(point, 8u); // the backup and each write take several steps
     }
 }
+
+#ifndef _WIN32
+// A kill at any step of a put-back leaves the file converted or old and its backup whole (gone only
+// once the file is old); one more run leaves the old file, at most with its backup (a file that equals
+// its backup needs nothing), and nothing else.
+TEST(Crash, EveryKillOfAPutBackLeavesTheFileWholeAndOneMoreRunFinishes) {
+    const Bytes v100 = test::SampleFile(FileVersion::V100);
+    std::uint64_t point = 0; // at the end: the number of steps killed at
+    for (;; ++point) {
+        test::TempDir dir;
+        const std::string name = dir.file("a.zel");
+        test::WriteBytes(name, v100);
+        Convert(name, name, false);
+        const Bytes as102 = test::ReadBytes(name);
+        if (!KilledAt(point, [&] { (void)zel::PutBack(name, false); })) break;
+        test::Snapshot files = test::SnapshotOf(dir.path());
+        EXPECT_TRUE(files["a.zel"] == as102 || files["a.zel"] == v100) << point;
+        EXPECT_TRUE(files.count("a.bak") ? files["a.bak"] == v100 : files["a.zel"] == v100) << point;
+        (void)zel::PutBack(name, false);
+        files = test::SnapshotOf(dir.path());
+        files.erase(files.count("a.bak") && files["a.bak"] == v100 ? "a.bak" : "");
+        EXPECT_EQ(files, (test::Snapshot{{"a.zel", v100}})) << point;
+    }
+    EXPECT_GE(point, 4u); // the write takes several steps
+}
+#endif
 
 } // namespace
 } // namespace zel
