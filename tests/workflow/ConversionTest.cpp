@@ -337,7 +337,8 @@ void Convert(const std::string& source, const std::string& target, bool withoutL
 #ifdef _WIN32
 constexpr const wchar_t* kChildVariable = L"ZELCONV_CRASH_CHILD";
 
-// The child of the crash test: the conversion that the crash seam ends at the step the parent names.
+// The child of the crash tests: the conversion (or, without a target, the put-back of the source)
+// that the crash seam ends at the step the parent names.
 TEST(Crash, Child) {
     const wchar_t* order = _wgetenv(kChildVariable);
     if (order == nullptr) GTEST_SKIP() << "runs only as the child of the crash test";
@@ -348,7 +349,10 @@ TEST(Crash, Child) {
     std::getline(in, target);
     in >> point;
     platform::InjectCrashAt(point);
-    Convert(source, target, false);
+    if (target.empty())
+        (void)zel::PutBack(source, false);
+    else
+        Convert(source, target, false);
 }
 
 // A conversion in a child process that the crash seam ends at step `point` as a kill would; false
@@ -386,6 +390,10 @@ bool ConvertKilledAt(std::uint64_t point, const std::string& source, const std::
     CloseHandle(process.hProcess);
     return status == 137;
 }
+
+bool PutBackKilledAt(std::uint64_t point, const std::string& name) {
+    return ConvertKilledAt(point, name, "", false);
+}
 #else
 // Runs `work` in a child process that the crash seam ends at step `point` as a kill would; false when it
 // finished first.
@@ -404,6 +412,10 @@ bool KilledAt(std::uint64_t point, const std::function<void()>& work) {
 bool ConvertKilledAt(std::uint64_t point, const std::string& source, const std::string& target,
                      bool withoutLinks) {
     return KilledAt(point, [&] { Convert(source, target, withoutLinks); });
+}
+
+bool PutBackKilledAt(std::uint64_t point, const std::string& name) {
+    return KilledAt(point, [&] { (void)zel::PutBack(name, false); });
 }
 #endif
 
@@ -451,7 +463,6 @@ TEST(Crash, EveryKillLeavesTheTargetWholeAndOneMoreRunLeavesNothing) {
     }
 }
 
-#ifndef _WIN32
 // A kill at any step of a put-back leaves the file converted or old and its backup whole (gone only
 // once the file is old); one more run leaves the old file, at most with its backup (a file that equals
 // its backup needs nothing), and nothing else.
@@ -464,7 +475,7 @@ TEST(Crash, EveryKillOfAPutBackLeavesTheFileWholeAndOneMoreRunFinishes) {
         test::WriteBytes(name, v100);
         Convert(name, name, false);
         const Bytes as102 = test::ReadBytes(name);
-        if (!KilledAt(point, [&] { (void)zel::PutBack(name, false); })) break;
+        if (!PutBackKilledAt(point, name)) break;
         test::Snapshot files = test::SnapshotOf(dir.path());
         EXPECT_TRUE(files["a.zel"] == as102 || files["a.zel"] == v100) << point;
         EXPECT_TRUE(files.count("a.bak") ? files["a.bak"] == v100 : files["a.zel"] == v100) << point;
@@ -475,7 +486,6 @@ TEST(Crash, EveryKillOfAPutBackLeavesTheFileWholeAndOneMoreRunFinishes) {
     }
     EXPECT_GE(point, 4u); // the write takes several steps
 }
-#endif
 
 } // namespace
 } // namespace zel
