@@ -645,6 +645,7 @@ std::int64_t ReadAt(int fd, std::uint8_t* buffer, std::size_t size, std::uint64_
 // where the system allows it; whether it holds what was written (and `check` is content).
 bool ReadsBack(int fd, detail::WrittenContent& written, const ContentCheck& check) {
     (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    (void)::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL); // read whole: the larger read-ahead
     return written.ReadsBack([fd](std::uint8_t* buffer, std::size_t size,
                                   std::uint64_t offset) { return ReadAt(fd, buffer, size, offset); },
                              check);
