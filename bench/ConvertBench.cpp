@@ -18,9 +18,8 @@
 // under 4·S + 64 MB, whatever is converted or refused.
 #include "fileops/LoadReadModule.h"
 #include "platform/Platform.h"
+#include "platform/TestSeams.h"
 #include "support/SampleFiles.h"
-#include "upgrade/Set102Module.h"
-#include "usrdata/FileImage.h"
 #include "workflow/Batch.h"
 
 #include <algorithm>
@@ -29,7 +28,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <iostream>
 #include <random>
 
@@ -124,50 +122,11 @@ double OwnPeakMb() {
     return 0;
 }
 
-// Writes what `encode` gives as the target without reading it back: into a new file, flushed to
-// disk and renamed over the target, its folder flushed too, as the program writes: the measure of
-// what the program's reading back costs.
-bool WriteUnverified(const std::string& target, const std::function<void(ByteSink&)>& encode) {
-    struct DescriptorSink : ByteSink {
-        int fd = -1;
-        bool ok = true;
-        void Put(const std::uint8_t* data, std::size_t size) override {
-            ok = ok && ::write(fd, data, size) == static_cast<ssize_t>(size);
-        }
-    } sink;
-    const std::string temporary = target + ".unverified";
-    sink.fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    encode(sink);
-    const bool ok = sink.fd >= 0 && sink.ok && ::fsync(sink.fd) == 0;
-    ::close(sink.fd);
-    if (!ok || ::rename(temporary.c_str(), target.c_str()) != 0) return false;
-    const int folder = ::open(std::filesystem::path(target).parent_path().c_str(), O_RDONLY | O_DIRECTORY);
-    const bool flushed = folder >= 0 && ::fsync(folder) == 0;
-    ::close(folder);
-    return flushed;
-}
-
-// The program's two writes, or the same without reading them back.
-bool Write101(WorkingSet& ws, const std::string& target, Messages& messages, bool verified) {
-    if (verified) return Write101(ws, target, messages) == WriteResult::Written;
-    SetDefaultFactors(ws);
-    return WriteUnverified(target, [&](ByteSink& sink) {
-        EncodeFile101(sink, FileVersion::V101, ws.main101, ws.fixedBlock, ws.factorPair);
-    });
-}
-bool Write102(WorkingSet& ws, const std::string& target, Messages& messages, bool verified) {
-    if (verified) return Write102(ws, target, messages) == WriteResult::Written;
-    BuildMain102(ws.main101, ws.main102);
-    ws.wordPair = WordPair{};
-    return WriteUnverified(target, [&](ByteSink& sink) {
-        EncodeFile102(sink, ws.main102, ws.fixedBlock, ws.factorPair, ws.wordPair);
-    });
-}
-
 // In the child: one conversion as the workflow runs it (1.01 first for a 1.00 source), its writes
-// read back or (`verified` false) not. Prints the phases' times; exit status 0 converted, 3 refused,
-// 1 failed.
+// read back or (`verified` false, through the seam) not. Prints the phases' times; exit status 0
+// converted, 3 refused, 1 failed.
 int ConvertOnce(const std::string& source, const std::string& target, bool verified) {
+    platform::InjectReadBackSkipped(!verified);
     auto ws = std::make_unique<WorkingSet>();
     QuietMessages messages;
     auto start = Clock::now();
@@ -176,9 +135,10 @@ int ConvertOnce(const std::string& source, const std::string& target, bool verif
         return 3;
     }
     double read = Seconds(start);
-    if (ws->LastSignature == FileVersion::V100 && !Write101(*ws, target, messages, verified)) return 1;
+    if (ws->LastSignature == FileVersion::V100 && Write101(*ws, target, messages) != WriteResult::Written)
+        return 1;
     double write101 = Seconds(start) - read;
-    if (!Write102(*ws, target, messages, verified)) return 1;
+    if (Write102(*ws, target, messages) != WriteResult::Written) return 1;
     double total = Seconds(start);
     std::printf("%.6f %.6f %.6f %.6f %.3f\n", read, write101, total - read - write101, total, OwnPeakMb());
     return 0;

@@ -30,6 +30,7 @@ std::atomic<bool> renameByHandleRefused{false};
 std::atomic<bool> deletionMarkRefused{false};
 std::atomic<std::uint64_t> writtenByteFault{0}; // the offset times two, plus one to drop it; plus two
 std::atomic<std::uint64_t> readBackFault{0};    // the offset plus one; 0: none
+std::atomic<bool> readBackSkipped{false};
 std::mutex momentLock;
 std::function<void()> momentActions[2]; // under momentLock, by Moment
 
@@ -60,6 +61,10 @@ void InjectWriteFault(int errorCode, int count) {
 
 void InjectWrittenByteFault(std::uint64_t offset, bool drop) {
     writtenByteFault = offset == UINT64_MAX ? 0 : offset * 2 + (drop ? 1 : 0) + 2;
+}
+
+void InjectReadBackSkipped(bool on) {
+    readBackSkipped = on;
 }
 
 void InjectReadBackFault(std::uint64_t offset) {
@@ -155,6 +160,10 @@ void CrashPoint() {
     ::raise(SIGKILL);
 #endif
     std::abort();
+}
+
+bool ReadBackSkipped() {
+    return readBackSkipped;
 }
 
 const std::uint8_t* WrittenBytes(std::uint64_t offset, const std::uint8_t* data, std::size_t& size,

@@ -103,6 +103,8 @@ const std::uint8_t* WrittenBytes(std::uint64_t offset, const std::uint8_t* data,
                                  std::vector<std::uint8_t>& scratch);
 // Changes what a read-back saw at `offset` of the file when a read-back fault is injected there.
 void ReadBackSeen(std::uint64_t offset, std::uint8_t* data, std::size_t size);
+// Whether writes skip their reading back (the benchmark's comparison).
+bool ReadBackSkipped();
 // Runs the action injected for `moment`, once.
 void ReachMoment(Moment moment);
 #else
@@ -138,6 +140,9 @@ inline const std::uint8_t* WrittenBytes(std::uint64_t, const std::uint8_t* data,
     return data;
 }
 constexpr void ReadBackSeen(std::uint64_t, std::uint8_t*, std::size_t) {}
+constexpr bool ReadBackSkipped() {
+    return false;
+}
 #endif
 
 } // namespace zel::platform::detail

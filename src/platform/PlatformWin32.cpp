@@ -568,6 +568,7 @@ std::int64_t ReadAtOffset(HANDLE h, std::uint8_t* buffer, std::size_t size, std:
 // Reads the flushed file back through its own handle (from the system's cache: Windows offers no way
 // to drop one file's cached pages); whether it holds what was written (and `check` is content).
 bool ReadsBack(HANDLE h, detail::WrittenContent& written, const ContentCheck& check) {
+    if (detail::ReadBackSkipped()) return true;
     return written.ReadsBack([h](std::uint8_t* buffer, std::size_t size,
                                  std::uint64_t offset) { return ReadAtOffset(h, buffer, size, offset); },
                              check);

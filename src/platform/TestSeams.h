@@ -52,6 +52,9 @@ void InjectDeletionMarkRefused(bool on);
 void InjectWrittenByteFault(std::uint64_t offset, bool drop);
 // Makes the next read-back of a written file see its byte at `offset` changed (UINT64_MAX: none).
 void InjectReadBackFault(std::uint64_t offset);
+// Makes writes give their files their names without reading them back: the benchmark's measure of
+// what reading back costs.
+void InjectReadBackSkipped(bool on);
 // Moments at which another program may act on the file being converted.
 enum class Moment : std::uint8_t {
     DuringCopy,    // the backup copy has read part of its source
