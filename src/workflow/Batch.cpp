@@ -533,23 +533,6 @@ std::string CsvField(const std::string& text) {
     return quoted + '"';
 }
 
-std::tm LocalTime(std::time_t time) {
-    std::tm local{};
-#ifdef _WIN32
-    localtime_s(&local, &time);
-#else
-    localtime_r(&time, &local);
-#endif
-    return local;
-}
-
-std::string Formatted(std::time_t time, const char* format) {
-    const std::tm local = LocalTime(time);
-    char text[64];
-    const std::size_t size = std::strftime(text, sizeof text, format, &local);
-    return std::string(text, size);
-}
-
 } // namespace
 
 std::string BatchReportCsv(const std::vector<BatchFile>& files, const std::vector<BatchOutcome>& outcomes) {
@@ -570,7 +553,7 @@ std::string BatchReportCsv(const std::vector<BatchFile>& files, const std::vecto
                                            : outcome.result != BatchResult::Pending;
         row({files[i].shownName, ListedFormatText(files[i].format), BatchResultText(outcome),
              outcome.backupName,
-             finished ? Formatted(outcome.finishedAt, "%Y-%m-%d %H:%M:%S") : std::string()});
+             finished ? LocalTimeText(outcome.finishedAt, "%Y-%m-%d %H:%M:%S") : std::string()});
     }
     return csv;
 }
@@ -587,7 +570,7 @@ void SaveBatchReport(const std::string& name, const std::vector<BatchFile>& file
 }
 
 std::string DefaultReportName(std::time_t now) {
-    return "変換結果_" + Formatted(now, "%Y%m%d_%H%M%S") + ".csv";
+    return "変換結果_" + LocalTimeText(now, "%Y%m%d_%H%M%S") + ".csv";
 }
 
 } // namespace zel

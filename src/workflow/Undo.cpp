@@ -104,18 +104,7 @@ std::string UndoResultText(const UndoOutcome& outcome) {
     const std::size_t slash = outcome.backupName.find_last_of(std::string(1, platform::kSeparator) + "/");
     const std::string leaf =
         slash == std::string::npos ? outcome.backupName : outcome.backupName.substr(slash + 1);
-    auto dated = [&] {
-        const std::time_t at = static_cast<std::time_t>(outcome.backupTime);
-        std::tm local{};
-#ifdef _WIN32
-        localtime_s(&local, &at);
-#else
-        localtime_r(&at, &local);
-#endif
-        char text[32];
-        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local);
-        return leaf + "（" + text + "）";
-    };
+    auto dated = [&] { return leaf + "（" + LocalTimeText(outcome.backupTime, "%Y-%m-%d %H:%M") + "）"; };
     switch (outcome.result) {
     case UndoResult::Pending:
         break;
@@ -135,6 +124,18 @@ std::string UndoResultText(const UndoOutcome& outcome) {
         return "失敗：" + outcome.reason;
     }
     return {};
+}
+
+std::string LocalTimeText(std::int64_t time, const char* format) {
+    const auto at = static_cast<std::time_t>(time);
+    std::tm local{};
+#ifdef _WIN32
+    localtime_s(&local, &at);
+#else
+    localtime_r(&at, &local);
+#endif
+    char text[64];
+    return std::string(text, std::strftime(text, sizeof text, format, &local));
 }
 
 std::string UndoConfirmText(std::size_t count) {

@@ -50,6 +50,9 @@ std::size_t PutBackCount(const std::vector<UndoOutcome>& outcomes);
 // The text of a result, as a row's 結果 column and the command line show it.
 std::string UndoResultText(const UndoOutcome& outcome);
 
+// `time` in local time as strftime's `format` writes it.
+std::string LocalTimeText(std::int64_t time, const char* format);
+
 // "N 個のファイルを変換前に戻します。よろしいですか？"
 std::string UndoConfirmText(std::size_t count);
 
