@@ -95,6 +95,8 @@ TEST_F(Cli, UndoAsksOnceThenPutsBackOrOnlySaysWhatItWouldDo) {
             << console.out;
         EXPECT_TRUE(terminal || test::SnapshotOf(test::PathFromUtf8(folder)) == converted);
     }
+    EXPECT_EQ(Run({"--undo", folder}, FakeConsole(true)), 1); // nothing left to put back: nothing asked
+    EXPECT_FALSE(Contains(console.err, "質問")) << console.err;
     EXPECT_EQ(Run({"--undo", "--check", folder}), 2);
 }
 
