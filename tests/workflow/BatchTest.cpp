@@ -365,8 +365,9 @@ TEST_F(BatchFolder, UndoAsksOnceAndPutsBackWhatItMay) {
     EXPECT_FALSE(owner.run->canUndo());
     owner.run->StartUndo(); // nothing to put back: no question, the rows and counts say why
     (void)owner.Settle();
-    EXPECT_EQ(std::pair(owner.shown.size(), owner.run->CountsText()),
-              std::pair(std::size_t{0}, std::string("戻した 0 件　戻す必要なし 0 件　戻さない 2 件　失敗 0 件")));
+    EXPECT_EQ(
+        std::pair(owner.shown.size(), owner.run->CountsText()),
+        std::pair(std::size_t{0}, std::string("戻した 0 件　戻す必要なし 0 件　戻さない 2 件　失敗 0 件")));
     owner.run->Start();
     (void)owner.Settle();
     EXPECT_TRUE(owner.run->canUndo());
@@ -384,7 +385,8 @@ TEST_F(BatchFolder, UndoAsksOnceAndPutsBackWhatItMay) {
     EXPECT_TRUE(BatchResultText(owner.run->outcome(1)).starts_with("戻しません：変換後に変更されたか"));
     owner.run->OpenRow(0); // a row put back informs, one refused warns
     owner.run->OpenRow(1);
-    EXPECT_EQ(std::pair(owner.shown.end()[-2].kind, owner.shown.back().kind), std::pair(Shown::Info, Shown::Warning));
+    EXPECT_EQ(std::pair(owner.shown.end()[-2].kind, owner.shown.back().kind),
+              std::pair(Shown::Info, Shown::Warning));
     EXPECT_EQ(test::SnapshotOf(dir.path()),
               (test::Snapshot{{"a.zel", v101}, {"b.zel", Bytes(10, 'e')}, {"b.bak", v101}}));
 }
