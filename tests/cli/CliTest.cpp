@@ -71,7 +71,7 @@ struct Cli : ::testing::Test {
     }
 };
 
-// --undo: one question for the files it would put back (bytes: UndoTest), Enter answering はい; --no or
+// --undo: one question for the files it would put back (bytes: BatchTest), Enter answering はい; --no or
 // nobody to ask writes nothing and says what would be done; a file without a backup has its own line.
 TEST_F(Cli, UndoAsksOnceThenPutsBackOrOnlySaysWhatItWouldDo) {
     const Bytes old = test::SampleFile(FileVersion::V100);

@@ -245,7 +245,7 @@ TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
         const std::string csv(report.begin(), report.end()), row = "\"a.zel\",\"1.00\",\"変換しました\"";
         EXPECT_NE(csv.find(row), std::string::npos) << csv;
     }
-    // 元に戻す asks once (はい the default) and puts a.zel back (the bytes: UndoTest); the rows and counts
+    // 元に戻す asks once (はい the default) and puts a.zel back (the bytes: BatchTest); the rows and counts
     // say so.
     ModalScript confirm({[&](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);

@@ -323,7 +323,7 @@ TEST(Win32BatchWindow, ListsConvertsAndReports) {
     const auto report = ReadBytes(dir.file(saved));          // a heading and a line per file
     EXPECT_EQ(std::pair(saved.substr(0, saved.size() - 19), std::count(report.begin(), report.end(), '\n')),
               std::pair(std::string("変換結果_"), std::ptrdiff_t{5}));
-    // 元に戻す, asked once: a.zel comes back (the bytes: UndoTest); f.zel, never written, is its backup.
+    // 元に戻す, asked once: a.zel comes back (the bytes: BatchTest); f.zel, never written, is its backup.
     ASSERT_TRUE(IsWindowEnabled(batch.control("cmdUndo")));
     SendMessageW(batch.control("cmdUndo"), BM_CLICK, 0, 0);
     ASSERT_TRUE(
