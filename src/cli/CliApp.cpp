@@ -337,9 +337,7 @@ int RunCheck(const std::vector<std::string>& files, Output& output) {
 // --undo: the old files put back from their backups, after one question for all of them; with --no
 // (or with nobody to ask) what would be done, and nothing written.
 int RunUndo(const Options& options, Output& output) {
-    std::vector<std::string> names;
-    for (const BatchFile& file : ListBatch(options.files))
-        names.push_back(file.fullName);
+    const std::vector<std::string> names = FullNames(ListBatch(options.files));
     const unsigned workers = std::min(options.jobs, platform::ProcessorCount());
     std::vector<UndoOutcome> outcomes = PutBackAll(names, true, workers);
     const std::size_t count = PutBackCount(outcomes);
@@ -613,10 +611,7 @@ int RunCli(const std::vector<std::string>& args, Console& console) {
         if (options.undo) {
             status = RunUndo(options, output);
         } else if (options.check) {
-            std::vector<std::string> names;
-            for (const BatchFile& file : ListBatch(options.files))
-                names.push_back(file.fullName);
-            status = RunCheck(names, output);
+            status = RunCheck(FullNames(ListBatch(options.files)), output);
         } else if (options.target) {
             status = RunToTarget(options, output);
         } else {

@@ -275,6 +275,13 @@ std::size_t FilesToConvert(const std::vector<BatchFile>& files) {
     }));
 }
 
+std::vector<std::string> FullNames(const std::vector<BatchFile>& files) {
+    std::vector<std::string> names;
+    for (const BatchFile& file : files)
+        names.push_back(file.fullName);
+    return names;
+}
+
 std::string ReportFolder(const std::vector<std::string>& names, const std::vector<BatchFile>& files) {
     if (names.size() == 1 && platform::KindOfName(names.front()) == platform::NameKind::Folder)
         return names.front();

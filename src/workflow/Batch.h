@@ -62,6 +62,9 @@ bool NamesMakeABatch(const std::vector<std::string>& names);
 // The listed files that a run would write: those of format 1.00 or 1.01.
 std::size_t FilesToConvert(const std::vector<BatchFile>& files);
 
+// The full names of the listed files, in their order.
+std::vector<std::string> FullNames(const std::vector<BatchFile>& files);
+
 // Where the report is offered first: the folder given alone, else the folder of the first file.
 std::string ReportFolder(const std::vector<std::string>& names, const std::vector<BatchFile>& files);
 

@@ -179,10 +179,7 @@ void BatchRun::Checking(std::vector<BatchFile> files) {
     checkedFiles_ = std::move(files);
     stop_ = false;
     Launch(Job::Checking, [this] {
-        std::vector<std::string> names;
-        for (const BatchFile& file : checkedFiles_)
-            names.push_back(file.fullName);
-        std::vector<UndoOutcome> plan = PutBackAll(names, true, workers_, {}, &stop_);
+        std::vector<UndoOutcome> plan = PutBackAll(FullNames(checkedFiles_), true, workers_, {}, &stop_);
         {
             const std::lock_guard lock(mutex_);
             checked_ = std::move(plan);
@@ -191,18 +188,19 @@ void BatchRun::Checking(std::vector<BatchFile> files) {
     });
 }
 
-void BatchRun::Undoing() {
+void BatchRun::Begin(bool undoing) {
     ran_ = true;
-    undoing_ = true;
+    undoing_ = undoing;
     stop_ = false;
     closeWhenEnded_ = false;
     runOutcomes_.clear();
+}
+
+void BatchRun::Undoing() {
+    Begin(true);
     for (BatchOutcome& outcome : outcomes_)
         outcome.undo = UndoOutcome{};
     Launch(Job::Converting, [this] {
-        std::vector<std::string> names;
-        for (const BatchFile& file : files_)
-            names.push_back(file.fullName);
         auto row = [](const UndoOutcome& undo) {
             BatchOutcome outcome;
             outcome.undo = undo;
@@ -210,7 +208,7 @@ void BatchRun::Undoing() {
             return outcome;
         };
         const std::vector<UndoOutcome> results = PutBackAll(
-            names, false, workers_,
+            FullNames(files_), false, workers_,
             [this, &row](std::size_t index, const UndoOutcome& undo) {
                 {
                     const std::lock_guard lock(mutex_);
@@ -233,11 +231,7 @@ void BatchRun::Undoing() {
 }
 
 void BatchRun::Converting() {
-    ran_ = true;
-    undoing_ = false;
-    stop_ = false;
-    closeWhenEnded_ = false;
-    runOutcomes_.clear();
+    Begin(false);
     // The one question has been answered for the whole run: every overwrite question is answered
     // Yes (an empty `answer`).
     Launch(Job::Converting, [this] {

@@ -94,6 +94,8 @@ private:
     void Launch(Job job, std::function<void()> work);
     // Lists the files on the run's thread.
     void ListAnew();
+    // The state of a conversion or of 元に戻す as it begins.
+    void Begin(bool undoing);
     void Converting();
     // 元に戻す's look at the files `files` (a new listing, or the files shown) on the run's thread.
     void Checking(std::vector<BatchFile> files);
