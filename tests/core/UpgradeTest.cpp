@@ -235,7 +235,11 @@ TEST(UpgradeProject, BoundsAndCounts) {
     old.Anchors.Dimension(1, 1);
     old.Anchors.at(1).Cycle.CycleCount = 2;
     auto n = std::make_unique<Main102>();
+    FillArchive(3)(*n);    // what it held before counts for nothing
     BuildMain102(old, *n); // N = 0 with one old element
+    VectorSink sink;
+    EncodeFile102(sink, *n, {}, {}, {});
+    EXPECT_EQ(sink.bytes, Converted(old));
     EXPECT_TRUE(n->Anchors.Count() == 1 && n->Extras.Count() == 1 && n->CycleTables.Count() == 1);
     EXPECT_TRUE(n->Anchors.lower == 1 && n->Extras.lower == 1 && n->CycleTables.lower == 1);
     EXPECT_EQ(n->CycleTables.at(1), CycleTable{}); // stays zero although the anchor was converted
