@@ -77,15 +77,13 @@ TEST(Encoding, StringsAndListsAreValuesAndStringsTakeAtMostFourTimesTheirPlaceIn
     }
     EXPECT_THROW(String(std::string(0x10000, 'a')), std::length_error);
 
-    // Copies of a list share their elements until one of them changes: the other keeps its own.
+    // A copy of a list keeps its own elements when the list changes.
     DynArray<String> list;
     list.Dimension(1, 3);
     list.at(2) = String("abcdefghij");
     const DynArray<String> copy = list;
-    EXPECT_EQ(&copy.Items(), &list.Items());
     list.at(2) = String("x");
     EXPECT_TRUE(copy.at(2).view() == "abcdefghij" && list.at(2).view() == "x");
-    EXPECT_NE(&copy.Items(), &list.Items());
 }
 
 } // namespace

@@ -241,9 +241,7 @@ TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
             static_cast<QDialog*>(save)->accept();
         }});
         batch.findChild<QPushButton*>("cmdSave")->click();
-        const std::vector<std::uint8_t> report = ReadBytes(dir.file("report.csv"));
-        const std::string csv(report.begin(), report.end()), row = "\"a.zel\",\"1.00\",\"変換しました\"";
-        EXPECT_NE(csv.find(row), std::string::npos) << csv;
+        EXPECT_FALSE(ReadBytes(dir.file("report.csv")).empty()); // its text: BatchTest
     }
     // 元に戻す asks once (はい the default) and puts a.zel back (the bytes: BatchTest); the rows and counts
     // say so.
@@ -256,7 +254,6 @@ TEST_F(ConvWindow, BatchWindowListsConvertsAndSavesTheReport) {
     batch.findChild<QPushButton*>("cmdUndo")->click();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !batch.running() && counts().starts_with("戻した"); }));
     EXPECT_TRUE(rows(batch, 2)["a.zel"].starts_with("戻しました：a.bak（"));
-    EXPECT_EQ(rows(batch, 2)["c.zel"], "戻しません：バックアップがありません");
     EXPECT_EQ(counts(), "戻した 1 件　戻す必要なし 0 件　戻さない 1 件　失敗 0 件");
 }
 

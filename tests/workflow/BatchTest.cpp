@@ -101,14 +101,6 @@ TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
     for (std::string& name : expected)
         std::ranges::replace(name, '/', platform::kSeparator);
     EXPECT_EQ(shown, expected);
-    // Several roots: full names, a file reached twice listed once, a missing name a row that says so.
-    const auto roots =
-        ListBatch({dir.file("site2.zel"), dir.file("b"), dir.file("missing.zel"), dir.file("b")});
-    ASSERT_EQ(roots.size(), 3u);
-    EXPECT_EQ(roots[0].shownName, dir.file("site2.zel"));
-    EXPECT_EQ(roots[1].shownName, dir.file("b") + platform::kSeparator + "c.zel");
-    EXPECT_EQ(std::pair(roots[2].shownName, roots[2].format),
-              std::pair(dir.file("missing.zel"), ListedFormat::Missing));
 }
 
 // Names in a strict order (also over case, width or leading zeros), numbers by value. Elsewhere than on
