@@ -112,6 +112,14 @@ TEST(WindowTable, TheBatchWindowKeepsEvenMarginsAndRows) {
     }
     const Rect start = w.find(kStartButton)->position, close = w.find(kBatchCloseButton)->position;
     EXPECT_EQ(std::pair(start.left, w.clientWidth - close.right()), std::pair(8, 8));
+    // Tab goes from the list through the buttons from left to right, one step each.
+    std::vector<std::pair<int, int>> chain, expected; // focus order, left edge
+    for (const Control& c : w.controls)
+        if (c.kind == Kind::List || c.kind == Kind::Button)
+            expected.emplace_back(static_cast<int>(expected.size()) + 1, c.position.left);
+    for (const Control* c : w.focusChain())
+        chain.emplace_back(c->focusOrder, c->position.left);
+    EXPECT_TRUE(chain == expected && std::ranges::is_sorted(chain, {}, &std::pair<int, int>::second));
 }
 
 } // namespace

@@ -101,6 +101,9 @@ TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
     for (std::string& name : expected)
         std::ranges::replace(name, '/', platform::kSeparator);
     EXPECT_EQ(shown, expected);
+    // The report is saved by default in the one folder named, else in the first file's folder.
+    const std::string b = dir.file("b"), c = b + platform::kSeparator + "c.zel";
+    EXPECT_EQ(ReportFolder({dir.file("")}, files) + "|" + ReportFolder({c}, {}), dir.file("") + "|" + b);
 }
 
 // Names in a strict order (also over case, width or leading zeros), numbers by value. Elsewhere than on
@@ -376,6 +379,7 @@ TEST_F(BatchFolder, UndoAsksOnceAndPutsBackWhatItMay) {
                   yes ? "戻した 1 件　戻す必要なし 0 件　戻さない 1 件　失敗 0 件" : counts);
     }
     EXPECT_TRUE(BatchResultText(owner.run->outcome(0)).starts_with("戻しました：a.bak（"));
+    EXPECT_NE(owner.run->outcome(0).finishedAt, 0); // the report's time
     EXPECT_TRUE(BatchResultText(owner.run->outcome(1)).starts_with("戻しません：変換後に変更されたか"));
     owner.run->OpenRow(0); // a row put back informs, one refused warns
     owner.run->OpenRow(1);
