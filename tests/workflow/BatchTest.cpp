@@ -489,6 +489,8 @@ TEST(Undo, AConvertedFolderComesBackByteForByteAndOnlyWhereNothingIsLost) {
 
     const std::string name = dir.file("b.zel");
     (void)RunBatch(ListBatch({name}), converted, {});
+    platform::InjectReadFault(); // its backup cannot be read: nothing is done
+    EXPECT_EQ(UndoResultText(zel::PutBack(name, false)), "失敗：読み込みできません");
     bool saveFailed = false;
     platform::InjectAt(platform::Moment::BeforeReplace, [&] {
         test::WriteBytes(name + ".new", saved);
