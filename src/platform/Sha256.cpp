@@ -7,7 +7,7 @@
 namespace zel::platform {
 namespace {
 
-constexpr std::uint32_t kRound[64] = {
+constexpr std::array<std::uint32_t, 64> kRound = {
     0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
     0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
     0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
@@ -24,7 +24,7 @@ constexpr std::uint32_t Rotate(std::uint32_t x, int n) {
 } // namespace
 
 void Sha256::Block(const std::uint8_t* block) {
-    std::uint32_t w[64];
+    std::array<std::uint32_t, 64> w;
     for (int i = 0; i < 16; ++i)
         w[i] = std::uint32_t{block[4 * i]} << 24 | std::uint32_t{block[4 * i + 1]} << 16 |
                std::uint32_t{block[4 * i + 2]} << 8 | block[4 * i + 3];
@@ -41,7 +41,7 @@ void Sha256::Block(const std::uint8_t* block) {
             (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
         h = g, g = f, f = e, e = d + t1, d = c, c = b, b = a, a = t1 + t2;
     }
-    const std::uint32_t add[8] = {a, b, c, d, e, f, g, h};
+    const std::array<std::uint32_t, 8> add{a, b, c, d, e, f, g, h};
     for (int i = 0; i < 8; ++i)
         state_[i] += add[i];
 }

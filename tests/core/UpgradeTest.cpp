@@ -230,6 +230,22 @@ TEST(UpgradeProject, EveryMemberIsCarriedOverAndTheDataBodyDropped) {
     }
 }
 
+// A record read over one that held other values (a working set used again) keeps nothing of them.
+TEST(UpgradeProject, ARecordReadOverAnotherKeepsNothingOfIt) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        auto written = std::make_unique<Main101>(), read = std::make_unique<Main101>();
+        FillArchive{seed}(*written);
+        FillArchive{seed + 10}(*read);
+        VectorSink sink;
+        ByteWriter writer(sink);
+        EncodeRecord(writer, *written);
+        writer.Flush();
+        ByteReader reader(sink.bytes);
+        DecodeRecord(reader, *read);
+        EXPECT_TRUE(*read == *written) << seed;
+    }
+}
+
 TEST(UpgradeProject, BoundsAndCounts) {
     Main101 old;
     old.Anchors.Dimension(1, 1);

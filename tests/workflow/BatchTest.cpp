@@ -387,6 +387,8 @@ TEST_F(BatchFolder, UndoAsksOnceAndPutsBackWhatItMay) {
               std::pair(Shown::Info, Shown::Warning));
     EXPECT_EQ(test::SnapshotOf(dir.path()),
               (test::Snapshot{{"a.zel", v101}, {"b.zel", Bytes(10, 'e')}, {"b.bak", v101}}));
+    RunOwner listed(dir.file("")); // a backup made before the list may be put back
+    EXPECT_TRUE(!listed.Settle() && listed.run->canUndo());
 }
 
 // UTF-8 sequence lengths at the limits: each lead byte, overlong forms, surrogates, past U+10FFFF, cut.
