@@ -114,7 +114,7 @@ TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
               1);
     EXPECT_TRUE(
         Contains(console.out,
-                 "合計 6 件: 変換 3 件、変換不要 1 件、スキップ (上書きしない) 0 件、拒否 1 件、失敗 1 件"));
+                 "合計 6 件: 変換 3 件、変換不要 1 件、スキップ (上書きしない) 0 件、拒否 1 件、失敗 1 件\n"));
     // Each message on its own lines, prefixed by its kind; the question names its file.
     EXPECT_TRUE(Contains(console.err,
                          "質問: データが存在します。上書きしてもよろしいですか？ (" + dir.file("一.zel") +

@@ -93,6 +93,7 @@ TEST(WindowTable, EveryControlHasTheNameTextPlaceFocusAndFontOfTheDesign) {
 // buttons share one row, and an even margin of 8 runs round the whole; nothing overlaps.
 TEST(WindowTable, TheBatchWindowKeepsEvenMarginsAndRows) {
     const Window& w = BatchWindow();
+    EXPECT_TRUE(w.title.starts_with("カルトゥーバ　")) << "every window's title names the program";
     const Rect list = w.find(kFileList)->position;
     EXPECT_EQ(std::tuple(list.left, list.top, w.clientWidth - list.right()), std::tuple(8, 8, 8));
     int lastBottom = 0;
