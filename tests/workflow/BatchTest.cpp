@@ -13,7 +13,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -353,12 +352,10 @@ TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
     EXPECT_EQ(std::ranges::count(owner->shown, Shown{Shown::Warning, kBatchDiskFullText}), 1);
     // 中止 during the last file: that file is finished, and so is the run.
     std::atomic<bool> stop{false};
-    BatchOptions options;
-    options.stop = &stop;
     test::WriteBytes(dir.file("last.zel"), v101);
     platform::InjectAt(platform::Moment::BeforeReplace, [&] { stop = true; });
     std::vector<BatchOutcome> outcomes;
-    EXPECT_EQ(RunBatch(ListBatch({dir.file("last.zel")}), outcomes, options), BatchEnd::Finished);
+    EXPECT_EQ(RunBatch(ListBatch({dir.file("last.zel")}), outcomes, {.stop = &stop}), BatchEnd::Finished);
     platform::InjectAt(platform::Moment::BeforeReplace, {});
 }
 
