@@ -14,7 +14,6 @@
 #include <climits>
 #include <cstring>
 #include <functional>
-#include <shared_mutex>
 #include <thread>
 
 namespace zel::platform {
@@ -309,10 +308,21 @@ constexpr std::size_t kMaxLeaf = 255;
 // behind. Several writers may be in that step at once. The console handler takes it alone and
 // keeps it, so Ctrl-C or closing the console ends the program once the steps under way are done
 // and before another begins.
-std::shared_mutex namingStep;
+// The system's own lock, which needs no setting up: std::shared_mutex under mingw-w64 sets its
+// lock up on first use, and two threads taking it shared for the first time at once may find one
+// of them refused and running unlocked.
+SRWLOCK namingStep = SRWLOCK_INIT;
+
+class SharedNamingStep {
+public:
+    SharedNamingStep() { AcquireSRWLockShared(&namingStep); }
+    ~SharedNamingStep() { ReleaseSRWLockShared(&namingStep); }
+    SharedNamingStep(const SharedNamingStep&) = delete;
+    SharedNamingStep& operator=(const SharedNamingStep&) = delete;
+};
 
 BOOL WINAPI OnConsoleEvent(DWORD) {
-    namingStep.lock();
+    AcquireSRWLockExclusive(&namingStep);
     return FALSE; // the default handler ends the process, and temporary files marked for deletion go
 }
 
@@ -512,7 +522,7 @@ public:
 
 private:
     DWORD RenameOnce(const std::wstring& target, bool replace) {
-        std::shared_lock<std::shared_mutex> step(namingStep);
+        const SharedNamingStep step;
         // A file marked for deletion cannot keep its new name: the mark goes first, and comes back
         // when the rename fails.
         if (handle_.valid() && marked_) {
