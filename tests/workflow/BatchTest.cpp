@@ -350,6 +350,15 @@ TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
     EXPECT_EQ(BatchResultText(owner->run->outcome(1)),
               "失敗：" + platform::DescribeError(platform::code::DiskFull));
     EXPECT_EQ(std::ranges::count(owner->shown, Shown{Shown::Warning, kBatchDiskFullText}), 1);
+    // 中止 during the last file: that file is finished, and so is the run.
+    std::atomic<bool> stop{false};
+    test::WriteBytes(dir.file("last.zel"), v101);
+    platform::InjectAt(platform::Moment::BeforeReplace, [&] { stop = true; });
+    BatchOptions options;
+    options.stop = &stop;
+    std::vector<BatchOutcome> outcomes;
+    EXPECT_EQ(RunBatch(ListBatch({dir.file("last.zel")}), outcomes, options), BatchEnd::Finished);
+    platform::InjectAt(platform::Moment::BeforeReplace, {});
 }
 
 // 元に戻す asks once for the files it would put back; いいえ keeps what is shown; はい puts them back,

@@ -302,6 +302,16 @@ TEST_F(Reading, SampleFilesConvertToTheirExpectedBytes) {
     EXPECT_EQ(LoadUsrData(ws, (samples / "truncated-101.zel").string(), messages), LoadResult::Refused);
 }
 
+// The result codes keep the values that the application's file layer gives them.
+TEST(Conversion, ResultCodesKeepTheirValues) {
+    using L = LoadResult;
+    using B = BackupResult;
+    const std::vector<int> codes{
+        int(L::Refused), int(L::OldFormat), int(L::AlreadyCurrent),   int(B::NameTaken),
+        int(B::Made),    int(B::Failed),    int(WriteResult::Failed), int(WriteResult::Written)};
+    EXPECT_EQ(codes, (std::vector<int>{0, 1, 2, 0, 1, 2, 0, 1}));
+}
+
 // The name rule that settles the target name and derives the backup name.
 TEST(NameRule, DerivesNamesByCharactersInTheLastComponent) {
     // A name inside the folder `d`, the extension, the name derived.
