@@ -18,8 +18,7 @@ void Require(bool condition) {
     if (!condition) __builtin_trap();
 }
 
-// Decodes the body of a file of `version` as the reader does: the bytes it takes, signature
-// included, or 0 when it is refused.
+// Decodes a body of `version` as the reader does: the bytes it takes with the signature, or 0 if refused.
 template <class Body>
 std::size_t Read(const std::uint8_t* data, std::size_t size, FileVersion version, Body& body) {
     ByteReader reader(data + kSignatureSize, size - kSignatureSize);

@@ -1,5 +1,4 @@
-// The command line in-process through a recording console, on real files, and once the built program:
-// arguments, answers, output, exit codes (what a conversion does is tested with the workflow).
+// The command line in-process through a recording console, and as the built program, on real files.
 #include "cli/CliApp.h"
 #include "platform/Platform.h"
 #include "platform/TestSeams.h"
@@ -71,8 +70,7 @@ struct Cli : ::testing::Test {
     }
 };
 
-// --undo: one question for the files it would put back (bytes: BatchTest), Enter answering はい; --no or
-// nobody to ask writes nothing and says what would be done; a file without a backup has its own line.
+// --undo: one question (Enter answers はい); --no or nobody to ask only says what would be done.
 TEST_F(Cli, UndoAsksOnceThenPutsBackOrOnlySaysWhatItWouldDo) {
     const Bytes old = test::SampleFile(FileVersion::V100);
     const std::string folder = Folder("f", old, 'b');
@@ -100,9 +98,8 @@ TEST_F(Cli, UndoAsksOnceThenPutsBackOrOnlySaysWhatItWouldDo) {
     EXPECT_EQ(Run({"--undo", "--check", folder}), 2);
 }
 
-// In place with --yes: a line per file, a backup per converted file, the summary, and exit code 1
-// when a file was refused or failed. "In place" writes the very file named, "SITE.ZEL" too; a folder
-// stands for its ".zel" files in Explorer's order, and with -j 2 the lines still come in that order.
+// In place with --yes: a line per file, a backup per converted file, the summary, exit code 1 when a
+// file was refused or failed; with -j 2 the lines still come in the list's order.
 TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
     const Bytes a = test::SampleFile(FileVersion::V100, {.anchorCount = 3}),
                 b = test::SampleFile(FileVersion::V101),
@@ -151,7 +148,7 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
         {{"--no", a}, false, {}, q + "いいえ (--no)", false},
         {{a}, false, {}, noTerminal, false},
         {{"-j", "2", a}, false, {}, noTerminal, false}, // several workers: No for every file at once
-        {{a}, true, {"maybe", " Y "}, q + "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
+        {{a}, true, {"maybe", " Yes "}, q + "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
         {{a}, true, {""}, q + "[Y/n] ", true}, // Enter answers Yes
         {{a}, true, {}, q + "[Y/n] \nいいえ (入力が終わりました)", false},
         // With -j 2 one question up front counts the files to be written: a.zel, named and in the folder,
@@ -169,8 +166,7 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
     }
 }
 
-// Nothing is written by help, version, --check (each file's verdict from one reading), a wrong command
-// line or output that cannot be written.
+// Nothing is written by help, version, --check, a wrong command line or output that cannot be written.
 TEST_F(Cli, HelpVersionCheckWrongCommandLinesAndOutputThatCannotBeWritten) {
     const Bytes current = test::SampleFile(FileVersion::V102);
     // A file whose first list holds a million empty strings (2 bytes each) and then ends: Code,
@@ -240,8 +236,7 @@ TEST_F(Cli, HelpVersionCheckWrongCommandLinesAndOutputThatCannotBeWritten) {
     EXPECT_EQ(test::SnapshotOf(dir.path()), before);
 }
 
-// After a run on `jobs` workers over a.zel … f.zel holding `old` that stopped at its first file's line, the
-// files begun by then (-j 1: a.zel, -j 2: not f.zel) alone are converted, with backups; nothing else remains.
+// After a run over a.zel … f.zel that stopped at its first line, only files begun by then are converted.
 void ExpectStoppedAfterTheFirstFile(const std::string& folder, const Bytes& old, const std::string& jobs) {
     const auto files = test::SnapshotOf(test::PathFromUtf8(folder));
     std::size_t converted = 0;
@@ -256,8 +251,7 @@ void ExpectStoppedAfterTheFirstFile(const std::string& folder, const Bytes& old,
     EXPECT_TRUE(converted == 1 || (converted < 6 && jobs == "2")) << converted;
 }
 
-// A reader that goes away stops the run as 中止 does, silently: the files being converted are finished
-// (with or without unnamed temporary files), nothing temporary remains, the later files are untouched.
+// A reader that goes away stops the run as 中止 does, silently, after the files being converted.
 TEST_F(Cli, ABrokenPipeStopsTheRunAfterTheFilesBeingConverted) {
     const Bytes old = test::SampleFile(FileVersion::V100, {.anchorCount = 2});
     for (auto [withoutLinks, jobs] : {std::pair{false, "1"}, {false, "2"}, {true, "1"}, {true, "2"}}) {
@@ -272,8 +266,7 @@ TEST_F(Cli, ABrokenPipeStopsTheRunAfterTheFilesBeingConverted) {
 }
 
 #ifndef _WIN32
-// The built program's exit status, or 128 + the signal that ended it, run with standard output on `out`
-// (else the test's), standard error on `err` (else nowhere), `closed` closed, SIGPIPE as a shell leaves it.
+// The built program's exit status (128 + a signal), its output on `out`, errors on `err`, `closed` closed.
 int RunProgram(const std::vector<std::string>& args, int out, const std::vector<int>& closed = {},
                int err = -1) {
     const std::string program = ZELCONV_CLI_PATH;
@@ -296,11 +289,8 @@ int RunProgram(const std::vector<std::string>& args, int out, const std::vector<
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-// Names on the console: in-process, their control characters as \xHH in the [n/N] line, the questions, the
-// workflow's messages and --check, a message's own line breaks kept. The built program: a name that is not
-// UTF-8 is converted and shown with its own bytes, a full disk on standard output fails the run, a pipe
-// closed early stops it after the files being converted (SIGPIPE does not kill it in one); started with
-// standard streams closed, its lines never land in a data file.
+// Names on the console with their control characters as \xHH. The built program: a name that is not UTF-8,
+// a full disk on standard output, a pipe closed early (SIGPIPE does not kill it), standard streams closed.
 TEST_F(Cli, NamesAndStandardStreamsOfTheRealProgram) {
     const std::string odd = dir.file("\x1B[2J\n\x7F\xC2\x80\xC2\x9F"),
                       shown = dir.file("\\x1B[2J\\x0A\\x7F\\xC2\\x80\\xC2\\x9F");

@@ -1,5 +1,4 @@
-// Strings and lists in memory, and the reader's refusal of bodies that cannot be what they claim or
-// would take more memory than their size allows.
+// Strings and lists in memory; bodies refused that cannot be what they claim or would take too much.
 #include "support/SampleFiles.h"
 #include "usrdata/FileImage.h"
 
@@ -12,8 +11,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A body is read whole within the budget of its file's size; cut anywhere or with impossible counts it is
-// refused as damaged, and one whose records would take more than a smaller budget while it is read.
+// A body is read whole within its budget; cut, with impossible counts or over a smaller budget, refused.
 TEST(Encoding, ABodyCutAnywhereWithImpossibleCountsOrBeyondItsBudgetIsRefused) {
     const Bytes file = SampleFile(FileVersion::V101, {.anchorCount = 0, .anchor = {.entries = 1}});
     auto read = [&](std::size_t size, std::size_t budget) {
@@ -53,8 +51,7 @@ TEST(Encoding, ABodyCutAnywhereWithImpossibleCountsOrBeyondItsBudgetIsRefused) {
     EXPECT_THROW(DecodeRecord(r, a), DamagedFile);
 }
 
-// Strings keep their exact bytes at any length, as values (a copy is equal and separate, a moved-from
-// one empty), and take at most four times their place in the file, so that lists fit the budget.
+// Strings keep their exact bytes as values and take at most four times their place in the file.
 TEST(Encoding, StringsAndListsAreValuesAndStringsTakeAtMostFourTimesTheirPlaceInTheFile) {
     for (std::size_t n : {0u, 1u, 6u, 7u, 8u, 9u, 22u, 23u, 24u, 1000u, 0xFFFFu}) {
         std::string bytes(n, '\0');

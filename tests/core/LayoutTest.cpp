@@ -1,6 +1,5 @@
-// Every member of every record at its place on disk, by the format's layout tables, which a round trip
-// cannot check: records filled with distinct values are encoded here by the tables, not the archives
-// under test; the writer must put each member at the sum of the widths before it, the reader read it.
+// Every member of every record at its place on disk, by the format's layout tables (which a round trip
+// cannot check): records of distinct values encoded here by the tables, not by the archives under test.
 #include "usrdata/Main101Module.h"
 #include "usrdata/Main102Module.h"
 
@@ -39,9 +38,8 @@ template <class R> struct Row {
 };
 template <class R> std::vector<Row<R>> Layout();
 
-// Fills members with distinct values and appends their encoding to `out`: every byte it produces is
-// the next of the cycle 1..251, so no two neighbouring members look alike. Strings get kText bytes,
-// dynamic arrays two elements, and inner records are walked by their own table.
+// Fills members with distinct values and appends their encoding to `out`, each byte the next of the
+// cycle 1..251. Strings get kText bytes, dynamic arrays two elements, inner records their own table.
 struct Filler {
     Bytes out;
     std::uint8_t last = 0;

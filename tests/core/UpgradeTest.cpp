@@ -1,5 +1,4 @@
-// The upgrade of the project and anchor records and the cycle test tables: the computed members,
-// the failures, and that every other member is carried over.
+// The upgrade of the records and the cycle tables: computed members, failures, every other member kept.
 #include "platform/Platform.h"
 #include "upgrade/Set102Module.h"
 #include "usrdata/FileImage.h"
@@ -14,8 +13,7 @@ using namespace zel;
 
 namespace {
 
-// Fills every member with random bits: NaN patterns, strings with duplicate-mapped and invalid code
-// page 932 bytes, arrays from 0 or 5 and arrays never dimensioned.
+// Fills every member with random bits: NaN patterns, odd code page 932 bytes, arrays of any bounds.
 struct FillArchive : Archive<FillArchive> {
     explicit FillArchive(unsigned seed) : rng(seed) {}
     std::mt19937 rng;
@@ -42,8 +40,7 @@ struct FillArchive : Archive<FillArchive> {
     }
 };
 
-// Changes member number `target` (of scalars, strings, plain blocks and array headers, in member-list
-// order), telling whether it lies in an anchor's data body; without a target it counts the members.
+// Changes member number `target` and tells whether it lies in a data body; else counts the members.
 struct ChangeArchive : Archive<ChangeArchive> {
     explicit ChangeArchive(std::size_t at = SIZE_MAX) : target(at) {}
     std::size_t target, count = 0;
@@ -183,8 +180,7 @@ std::optional<std::vector<std::uint8_t>> Converted(const Main101& old) {
     return std::move(sink.bytes);
 }
 
-// A random project whose counts the upgrade can honour: every anchor's counts within their limits
-// and matching its arrays, type codes that no rule touches.
+// A random project whose counts the upgrade can honour, with type codes that no rule touches.
 std::unique_ptr<Main101> RandomConvertibleProject(unsigned seed) {
     auto m = std::make_unique<Main101>();
     FillArchive fill(seed);
@@ -211,8 +207,7 @@ std::unique_ptr<Main101> RandomConvertibleProject(unsigned seed) {
     return m;
 }
 
-// Changing any member of the old project must show in the converted file (or make the upgrade fail),
-// except a byte of an anchor's data body, which 1.02 drops: so no member copy is left out or crossed.
+// Any change to an old member but the data body, which 1.02 drops, shows in the converted file or fails.
 TEST(UpgradeProject, EveryMemberIsCarriedOverAndTheDataBodyDropped) {
     for (unsigned seed : {11u, 12u}) {
         const auto original = RandomConvertibleProject(seed);

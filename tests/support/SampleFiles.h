@@ -1,5 +1,4 @@
-// The one builder of user-data files for the tests, the fuzzer's seeds and the benchmark: records with
-// Japanese strings, NaN patterns, entries and point groups, as files of format 1.00, 1.01 or 1.02.
+// The one builder of user-data files for the tests, the fuzzer's seeds and the benchmark.
 #pragma once
 
 #include "usrdata/FileImage.h"
@@ -17,8 +16,7 @@ struct AnchorShape {
     bool footItems = true; // Foot.Items dimensioned 0..1, else never dimensioned
 };
 
-// How a sample project is made: `anchorCount` in the record and max(anchorCount, 1) elements, every
-// other one with the one-cycle method; anchor `failingAnchor` (1-based, 0 = none) has 11 steps.
+// `anchorCount` in the record, max(anchorCount, 1) anchors; `failingAnchor` (1-based) has 11 steps.
 struct ProjectShape {
     Long anchorCount = 2;
     AnchorShape anchor{};
@@ -28,8 +26,7 @@ struct ProjectShape {
 
 std::unique_ptr<Body101> SampleProject(const ProjectShape& shape = {});
 
-// A complete file of the format: 1.00 and 1.01 from the project as it is, 1.02 from the project
-// upgraded (a 1.00 source converts with the default factors 1.1 and 0.9: set them first).
+// A complete file of the format; 1.02 from the project upgraded (a 1.00 source gets factors 1.1 and 0.9).
 std::vector<std::uint8_t> FileBytes(FileVersion version, const Body101& project);
 std::vector<std::uint8_t> SampleFile(FileVersion version, const ProjectShape& shape = {});
 

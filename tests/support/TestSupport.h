@@ -1,5 +1,4 @@
-// Helpers shared by the test programs: a recording fake of the messages interface, a temporary
-// folder that cleans up after itself, whole-file read/write helpers and a folder snapshot.
+// Helpers of the test programs: a recording fake of the messages, a temporary folder, files, snapshots.
 #pragma once
 
 #include "fileops/Messages.h"
@@ -54,8 +53,7 @@ void WriteBytes(const std::string& utf8name, const std::vector<std::uint8_t>& by
 std::filesystem::path PathFromUtf8(const std::string& utf8name);
 std::vector<std::string> ListFolder(const std::filesystem::path& folder);
 
-// Every entry of a folder with the bytes of the files ("<folder>" for a folder, "<other>" for
-// anything else), by name.
+// Every entry of a folder by name with the bytes of a file, else "<folder>" or "<other>".
 using Snapshot = std::map<std::string, std::vector<std::uint8_t>>;
 Snapshot SnapshotOf(const std::filesystem::path& folder);
 

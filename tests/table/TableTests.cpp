@@ -1,7 +1,5 @@
-// The window tables against the windows' design: every control's name, text, place and focus order
-// as the design gives them, what the tables work out from their rows (the Tab order, places inside a
-// frame, the keys Enter and Esc, the fonts) and the batch window's margins. The toolkit tests check
-// that each window is built as its table says.
+// The window tables against the windows' design, and what they work out from their rows (Tab order,
+// places inside a frame, Enter and Esc, fonts). The toolkit tests check each window against its table.
 #include "ui/table/WindowTable.h"
 
 #include <gtest/gtest.h>
@@ -45,8 +43,7 @@ const std::map<std::string, std::vector<Designed>> kDesign{
                     {"Line1_1", "", {14, 150, 327, 1}, 0}}}}; // grey, x 14 to 340
 // clang-format on
 
-// Also: Enter and Esc press nothing in the conversion window and OK in the version window; every control
-// in the window's ＭＳ Ｐゴシック 9 pt, but the arrow in 18 pt bold; the minor version with two digits.
+// Also Enter and Esc, the fonts (ＭＳ Ｐゴシック 9 pt, the arrow 18 pt bold), a two-digit minor version.
 TEST(WindowTable, EveryControlHasTheNameTextPlaceFocusAndFontOfTheDesign) {
     const Window &conv = ConversionWindow(), &version = VersionWindow();
     const std::map<std::string, const Window*> windows{{"frmConv", &conv}, {"frmVersion", &version}};
@@ -89,8 +86,7 @@ TEST(WindowTable, EveryControlHasTheNameTextPlaceFocusAndFontOfTheDesign) {
               "バージョン 1.05|バージョン 1.12|バージョン 2.123");
 }
 
-// The batch window: the list, the progress bar and the counts line span the same columns, the
-// buttons share one row, and an even margin of 8 runs round the whole; nothing overlaps.
+// The batch window: its rows span the same columns, an even margin of 8 round the whole, no overlaps.
 TEST(WindowTable, TheBatchWindowKeepsEvenMarginsAndRows) {
     const Window& w = BatchWindow();
     EXPECT_TRUE(w.title.starts_with("カルトゥーバ　")) << "every window's title names the program";

@@ -1,5 +1,4 @@
-// Answers, in order, the modal windows an action opens: each step checks one and closes it. A window
-// no step expects, one left open or one that never comes fails the test (and is closed: no hangs).
+// Answers in order the modal windows an action opens; any other, or one left open, fails and is closed.
 #pragma once
 
 #include <QtTest>

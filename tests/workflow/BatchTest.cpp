@@ -1,6 +1,4 @@
-// The batch over real files: which files a folder stands for and in which order, what each kind of
-// file becomes when converted in place, stopping and a full disk, the report's CSV, and 元に戻す (kills:
-// ConversionTest.cpp).
+// The batch over real files: listing, each kind of file converted, stopping, the report, 元に戻す.
 #include "workflow/Batch.h"
 #include "platform/Platform.h"
 #include "platform/TestSeams.h"
@@ -45,9 +43,8 @@ namespace fs = std::filesystem;
 using test::Shown;
 using Bytes = std::vector<std::uint8_t>;
 
-// Explorer's order, folder by folder: a folder's own files, then its subfolders. Only ".zel" names
-// in any letter case; hidden files, a folder named like a file and links to folders add nothing.
-// What cannot be listed or read is a row that says why (after the run; data files show no reason).
+// Explorer's order, a folder's own files before its subfolders; ".zel" in any case, hidden files and
+// links to folders left out. What cannot be listed or read is a row that says why.
 TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
     test::TempDir dir;
     for (const char* folder : {"b", "x.zel", "B2", "B10", ".hid"})
@@ -106,9 +103,8 @@ TEST(Batch, AFolderStandsForItsZelFilesInExplorersOrderEachOnce) {
     EXPECT_EQ(ReportFolder({dir.file("")}, files) + "|" + ReportFolder({c}, {}), dir.file("") + "|" + b);
 }
 
-// Names in a strict order (also over case, width or leading zeros), numbers by value. Elsewhere than on
-// Windows (the system's own order) a run of ASCII and full-width digits is one number, fewer leading
-// zeros first; letters go without regard to case or width, other characters by code point.
+// Names in a strict order, numbers by value. Elsewhere than on Windows a run of ASCII and full-width
+// digits is one number, letters go without regard to case or width, others by code point.
 TEST(Batch, NamesAreShownInAStrictOrderWithNumbersByValue) {
     using platform::ShownBefore;
 #ifdef _WIN32
@@ -138,8 +134,7 @@ struct BatchFolder : ::testing::Test {
     const Bytes v102 = test::FileBytes(FileVersion::V102, *test::SampleProject()); // what v101 becomes
 };
 
-// Every kind of file, converted in place on two workers: each row's text and the files afterwards byte
-// for byte. An answer that throws fails its file, only a lack of memory told as one; No leaves it.
+// Every kind of file converted in place on two workers: each row's text and the files byte for byte.
 TEST_F(BatchFolder, EachFileBecomesWhatItsKindCallsFor) {
     constexpr bool kFoldsCase = platform::kSeparator == '\\'; // Windows: names equal without regard to case
     const Bytes current = test::SampleFile(FileVersion::V102),
@@ -211,8 +206,7 @@ TEST_F(BatchFolder, EachFileBecomesWhatItsKindCallsFor) {
     EXPECT_EQ(opened.shown, std::vector{warning});
 }
 
-// The owner of a run, as a window is: it takes the news on its own thread when told, and its
-// questions may take news while they are shown, as a modal box does.
+// The owner of a run, as a window: news taken on its own thread when told, also while a question shows.
 struct RunOwner : test::RecordingMessages {
     explicit RunOwner(const std::string& folder, unsigned workers = 1)
         : run(std::make_unique<BatchRun>(
@@ -253,8 +247,7 @@ struct RunOwner : test::RecordingMessages {
     std::unique_ptr<BatchRun> run;
 };
 
-// Starts the run again (the new list asks the question and starts it) and holds the converting
-// thread just before its next replacing write until released.
+// Starts the run again and holds its converting thread before its next replacing write until released.
 struct Hold {
     explicit Hold(RunOwner& owner) {
         platform::InjectAt(platform::Moment::BeforeReplace, [this] {
@@ -268,9 +261,8 @@ struct Hold {
     std::promise<void> reached, release;
 };
 
-// 変換開始 asks once; 中止 and closing stop between files; いいえ keeps what was shown; the run ending
-// while the close question is shown lets the window close; a run destroyed mid-file finishes that
-// file; a full disk stops two workers after their current files and is told once.
+// 変換開始 asks once; 中止, closing and destroying stop between files; いいえ keeps what was shown; a
+// full disk stops two workers after their current files and is told once.
 TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
     using enum BatchResult;
     for (const char* leaf : {"f1.zel", "f2.zel", "f3.zel", "f4.zel"})
@@ -361,8 +353,7 @@ TEST_F(BatchFolder, TheWindowsRunAsksOnceAndStopsOrClosesBetweenFiles) {
     platform::InjectAt(platform::Moment::BeforeReplace, {});
 }
 
-// 元に戻す asks once for the files it would put back; いいえ keeps what is shown; はい puts them back,
-// and the rows and the counts say what it did.
+// 元に戻す asks once; いいえ keeps what is shown; はい puts the files back, and the rows say so.
 TEST_F(BatchFolder, UndoAsksOnceAndPutsBackWhatItMay) {
     for (const char* leaf : {"a.zel", "b.zel"})
         test::WriteBytes(dir.file(leaf), v101);
@@ -438,10 +429,8 @@ TEST(Batch, TheReportIsQuotedCsvThatExcelReadsAsText) {
     // clang-format on
 }
 
-// Converted as a folder, then each file and backup changed as its row says; a dry run tells what would be
-// done, the run does it: the old files come back byte for byte without their backups, the rest stays.
-// Then another program saves a put-back file, converted again, between the check and the rename: the save
-// and the backup stay.
+// Converted as a folder, then changed as each row says; a dry run tells, the run puts the old files back
+// byte for byte without their backups. Another program's save before the rename is kept, and the backup.
 TEST(Undo, AConvertedFolderComesBackByteForByteAndOnlyWhereNothingIsLost) {
     using enum UndoResult;
     const Bytes v100 = test::SampleFile(FileVersion::V100), v101 = test::SampleFile(FileVersion::V101),

@@ -1,6 +1,4 @@
-// One press of Convert over real files: the messages in order and what becomes of the source, target
-// and backup; the reading and writing beneath it; the name rule; kills at any step of a conversion or
-// of a put-back.
+// One press of Convert over real files; the reading and writing beneath it; the name rule; kills.
 #include "fileops/LoadReadModule.h"
 #include "platform/Platform.h"
 #include "platform/TestSeams.h"
@@ -38,11 +36,9 @@ const std::string kConverted = "指定したファイルは最新バージョン
 const Shown kQuestion{Shown::Question, "データが存在します。上書きしてもよろしいですか？"};
 const Bytes kFolder = {'<', 'f', 'o', 'l', 'd', 'e', 'r', '>'};
 
-// Every outcome of one press: the messages in order, the files, the names the fields keep. The target
-// field is told its settled name before any message; the backup is named after the target. Another
-// program's save during a conversion is never lost: a rename finds another file than expected and replaces
-// nothing, a source written during the backup copy is not converted (Windows: refused). A write that does
-// not read back as written takes no name (a 1.00 file keeps its 1.01 step).
+// Every outcome of one press: the messages in order, the files, the names the fields keep (the target's
+// settled before any message). Another program's save during a conversion is never lost; a write that
+// does not read back as written takes no name (a 1.00 file keeps its 1.01 step).
 TEST(Conversion, OnePressShowsItsMessagesAndLeavesTheFilesAsPromised) {
     using enum FileVersion;
     using enum Outcome;
@@ -346,8 +342,7 @@ void Convert(const std::string& source, const std::string& target, bool withoutL
 }
 
 #ifdef _WIN32
-// The child of the crash tests: the conversion (or, without a target, the put-back of the source)
-// that the crash seam ends at the step the parent names.
+// The child of the crash tests: a conversion, or without a target a put-back, ended at the step named.
 TEST(Crash, Child) {
     const wchar_t* order = _wgetenv(L"ZELCONV_CRASH_CHILD");
     if (order == nullptr) GTEST_SKIP() << "runs only as the child of the crash test";
@@ -387,8 +382,7 @@ bool PutBackKilledAt(std::uint64_t point, const std::string& name) {
     return ConvertKilledAt(point, name, "", false);
 }
 #else
-// Runs `work` in a child process that the crash seam ends at step `point` as a kill would; false when it
-// finished first.
+// Runs `work` in a child that the crash seam ends at step `point`; false when it finished first.
 bool KilledAt(std::uint64_t point, const std::function<void()>& work) {
     const pid_t child = ::fork();
     if (child == 0) {
@@ -411,9 +405,8 @@ bool PutBackKilledAt(std::uint64_t point, const std::string& name) {
 }
 #endif
 
-// A kill at any step of the write protocol (each change to the disk, the middle of each write) leaves
-// the target old, whole 1.01 (from 1.00) or whole 1.02 and the backup whole or absent; one more run
-// leaves no temporary file. On Linux also where the file system has no unnamed files nor hard links.
+// A kill at any step of a write leaves the target old, whole 1.01 (from 1.00) or whole 1.02 and the
+// backup whole or absent; one more run leaves no temporary file.
 TEST(Crash, EveryKillLeavesTheTargetWholeAndOneMoreRunLeavesNothing) {
     using enum FileVersion;
     enum Target { InPlace, NewFile, OverAnother };
@@ -455,9 +448,8 @@ TEST(Crash, EveryKillLeavesTheTargetWholeAndOneMoreRunLeavesNothing) {
     }
 }
 
-// A kill at any step of a put-back leaves the file converted or old and its backup whole (gone only
-// once the file is old); one more run leaves the old file, at most with its backup (a file that equals
-// its backup needs nothing), and nothing else.
+// A kill at any step of a put-back leaves the file converted or old and its backup whole; one more run
+// leaves the old file, at most with its backup, and nothing else.
 TEST(Crash, EveryKillOfAPutBackLeavesTheFileWholeAndOneMoreRunFinishes) {
     const Bytes v100 = test::SampleFile(FileVersion::V100);
     std::uint64_t point = 0; // at the end: the number of steps killed at
