@@ -32,10 +32,11 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# Test programs run under wine (ctest and gtest_discover_tests use the emulator).
+# Test programs run under wine (ctest and gtest_discover_tests use the emulator), through a
+# script that tries a start again when wine fails to start the program at all.
 find_program(ZELCONV_WINE NAMES wine wine64 PATHS /usr/lib/wine)
 if(ZELCONV_WINE)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${ZELCONV_WINE})
+    set(CMAKE_CROSSCOMPILING_EMULATOR "${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-test.sh;${ZELCONV_WINE}")
 endif()
 
 # List the tests of a GoogleTest program when ctest runs, not after every link, so that building
