@@ -98,8 +98,7 @@ TEST_F(Cli, UndoAsksOnceThenPutsBackOrOnlySaysWhatItWouldDo) {
     EXPECT_EQ(Run({"--undo", "--check", folder}), 2);
 }
 
-// In place with --yes: a line per file, a backup per converted file, the summary, exit code 1 when a
-// file was refused or failed; with -j 2 the lines still come in the list's order.
+// In place with --yes: lines in the list's order, backups, the summary, exit code 1 on a refusal or failure.
 TEST_F(Cli, ConvertsFilesAndFoldersInPlaceInListOrder) {
     const Bytes a = test::SampleFile(FileVersion::V100, {.anchorCount = 3}),
                 b = test::SampleFile(FileVersion::V101),
@@ -151,16 +150,17 @@ TEST_F(Cli, TheOverwriteQuestionIsAnsweredAsTheCommandLineSays) {
         {{a}, true, {"maybe", " Yes "}, q + "[Y/n] y (はい) か n (いいえ) で答えてください。", true},
         {{a}, true, {""}, q + "[Y/n] ", true}, // Enter answers Yes
         {{a}, true, {}, q + "[Y/n] \nいいえ (入力が終わりました)", false},
-        // With -j 2 one question up front counts the files to be written: a.zel, named and in the folder,
-        // not the current b.zel nor the name of no file. With none to be written, none is asked.
+        // -j 2 asks once up front, counting only the files to be written (a.zel once); with none, nothing.
         {{"-j", "2", a, dir.file(""), dir.file("none.zel")}, true, {"n"}, "質問: 1 個のファイル", false},
         {{"-j", "2", b, dir.file("none.zel")}, true, {"n"}, "", false},
+        {{"--no", a, b}, false, {}, "変換不要 1 件、スキップ (上書きしない) 1 件、拒否 0 件", false},
     };
     const Bytes old = test::SampleFile(FileVersion::V101);
     for (const auto& [args, terminal, lines, shown, converted] : cases) {
         Put("a.zel", old);
         EXPECT_EQ(Run(args, {terminal, lines}), converted ? 0 : 1) << shown;
-        EXPECT_TRUE(Contains(console.err, shown) && Contains(console.err, "質問") != shown.empty())
+        EXPECT_TRUE(Contains(console.err + console.out, shown) &&
+                    Contains(console.err, "質問") != shown.empty())
             << console.err;
         EXPECT_EQ(test::ReadBytes(a) != old, converted) << shown;
     }
